@@ -1,0 +1,253 @@
+#include "MainWindow.h"
+
+#include "help/AboutWindow.h"
+#include "help/CreditWindow.h"
+#include "help/HelpWindow.h"
+#include "platform/AppContext.h"
+#include "platform/Controls.h"
+#include "platform/Geometry.h"
+#include "platform/Windows.h"
+#include "reports/PrintCommands.h"
+#include "sections/NotesPanel.h"
+#include "sections/PasswordPanel.h"
+#include "sections/PersonalPanel.h"
+#include "sections/RecordCommands.h"
+#include "sections/RemindersPanel.h"
+#include "store/Schema.h"
+#include "store/StoreError.h"
+#include "utility/UtilityWindow.h"
+
+#include <QButtonGroup>
+#include <QCalendarWidget>
+#include <QCloseEvent>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPushButton>
+#include <QSvgRenderer>
+#include <QToolButton>
+
+namespace {
+
+QLabel* countLabel(QWidget* parent, const QString& name, int top) {
+    QLabel* label = makeLabel(parent, QString(), 6540, top, 1400, 195);
+    label->setObjectName(name);
+    QFont font = label->font();
+    font.setBold(true);
+    font.setPointSizeF(8.25);
+    label->setFont(font);
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::WindowText, Qt::yellow);
+    label->setPalette(palette);
+    return label;
+}
+
+} // namespace
+
+MainWindow::MainWindow(AppContext& context)
+    : AppWindow(context, Name, nullptr, Qt::Window | Qt::FramelessWindowHint) {
+    setWindowTitle(ProgramTitle);
+    setWindowIcon(QIcon(picturePath(QStringLiteral("app"))));
+    setClientSize(this, 9090, 6225);
+
+    DatCCard = new DataBinder(this);
+    DatNotes = new DataBinder(this);
+    DatPassword = new DataBinder(this);
+    DatPersonal = new DataBinder(this);
+    DatReminders = new DataBinder(this);
+
+    buildHomeView();
+    PicPassword = new PasswordPanel(this, context, *DatPassword);
+    PicPersonal = new PersonalPanel(this, context, *DatPersonal, *DatCCard);
+    Pictodo = new RemindersPanel(this, *DatReminders);
+    PicNotes = new NotesPanel(this, *DatNotes);
+    for (QWidget* panel : {static_cast<QWidget*>(PicPassword), static_cast<QWidget*>(PicPersonal),
+                           static_cast<QWidget*>(Pictodo), static_cast<QWidget*>(PicNotes)}) {
+        place(panel, 120, 1200, 8835, 4875);
+        setLightBlueBackground(panel);
+        panel->hide();
+    }
+    buildSectionButtons();
+
+    m_commands = new RecordCommands(context, *this, this);
+    connect(Pictodo, &RemindersPanel::dayClicked, m_commands, &RecordCommands::addReminder);
+    connectPrintButtons(context, this);
+    centerOnScreen(this);
+}
+
+void MainWindow::buildHomeView() {
+    auto* photo = new ClickablePicture(this);
+    Image1 = photo;
+    Image1->setObjectName(QStringLiteral("Image1"));
+    Image1->setToolTip(QStringLiteral(" Click to show Picture Credit "));
+    place(Image1, 390, 1650, 5130, 3630);
+    Image1->setPixmap(QIcon(picturePath(QStringLiteral("photo"))).pixmap(Image1->size()));
+    Image1->setScaledContents(true);
+    connect(photo, &ClickablePicture::clicked, this, [this] { m_context.windows.show<CreditWindow>(m_context); });
+
+    QLabel* itemsSaved = makeLabel(this, QStringLiteral("Items Saved"), 6540, 1980, 1305, 240);
+    itemsSaved->setObjectName(QStringLiteral("Label28"));
+    QFont headingFont = itemsSaved->font();
+    headingFont.setBold(true);
+    headingFont.setUnderline(true);
+    headingFont.setPointSizeF(9.75);
+    itemsSaved->setFont(headingFont);
+    QPalette white = itemsSaved->palette();
+    white.setColor(QPalette::WindowText, Qt::white);
+    itemsSaved->setPalette(white);
+
+    Label29 = countLabel(this, QStringLiteral("Label29"), 2460);
+    Label30 = countLabel(this, QStringLiteral("Label30"), 2940);
+    Label31 = countLabel(this, QStringLiteral("Label31"), 3420);
+    Label32 = countLabel(this, QStringLiteral("Label32"), 3900);
+    const QString icons[] = {"key", "note", "bell", "card"};
+    const int tops[] = {2460, 2940, 3420, 3900};
+    for (int i = 0; i < 4; ++i)
+        makePicture(this, QStringLiteral("Image%1").arg(i + 2), icons[i], 6060, tops[i], 240, 240);
+    makePicture(this, QStringLiteral("Image6"), QStringLiteral("lock"), 7080, 5400, 480, 480);
+    makePicture(this, QStringLiteral("Image7"), QStringLiteral("lock"), 1600, 5400, 480, 480);
+
+    QLabel* credit = makeLabel(this, QStringLiteral("Your passwords, kept close."), 3465, 5580, 2175, 195);
+    credit->setObjectName(QStringLiteral("Label33"));
+    credit->setAlignment(Qt::AlignCenter);
+    QPalette yellow = credit->palette();
+    yellow.setColor(QPalette::WindowText, Qt::yellow);
+    credit->setPalette(yellow);
+}
+
+void MainWindow::buildSectionButtons() {
+    cmdAbout = makePictureButton(this, QStringLiteral("cmdAbout"), QStringLiteral("about"), QStringLiteral(" About "),
+                                 300, 390, 495, 435);
+    cmdHelp = makePictureButton(this, QStringLiteral("cmdHelp"), QStringLiteral("help"), QStringLiteral(" Show Help "),
+                                840, 390, 495, 435);
+    cmdMinimize = makePictureButton(this, QStringLiteral("cmdMinimize"), QStringLiteral("minimize"),
+                                    QStringLiteral(" Minimize to Taskbar "), 7800, 390, 495, 435);
+    cmdClose = makePictureButton(this, QStringLiteral("cmdClose"), QStringLiteral("close"), QStringLiteral(" Exit "),
+                                 8340, 390, 495, 435);
+    connect(cmdAbout, &QToolButton::clicked, this, [this] { m_context.windows.show<AboutWindow>(m_context); });
+    connect(cmdHelp, &QToolButton::clicked, this, [this] { m_context.windows.show<HelpWindow>(m_context); });
+    connect(cmdMinimize, &QToolButton::clicked, this, &QWidget::showMinimized);
+    connect(cmdClose, &QToolButton::clicked, this, &QWidget::close);
+
+    cmdPasswords = makeButton(this, QStringLiteral("cmdPasswords"), QStringLiteral("Passwords"),
+                              QStringLiteral(" Show Passwords "), 2040, 525, 1275, 495);
+    cmdNotes = makeButton(this, QStringLiteral("cmdNotes"), QStringLiteral("     Notes "), QStringLiteral(" Show Notes "),
+                          3300, 525, 1275, 495);
+    cmdTodo = makeButton(this, QStringLiteral("cmdTodo"), QStringLiteral("     To Do "),
+                         QStringLiteral(" Show Reminders "), 4560, 525, 1215, 495);
+    cmdPersonal = makeButton(this, QStringLiteral("cmdPersonal"), QStringLiteral("Personal   "),
+                             QStringLiteral(" Personal Data "), 5760, 525, 1275, 495);
+    // The buttons keep themselves pressed; the group releases the other three.
+    auto* group = new QButtonGroup(this);
+    group->setExclusive(true);
+    const std::pair<QPushButton*, QWidget*> sections[] = {
+        {cmdPasswords, PicPassword}, {cmdNotes, PicNotes}, {cmdTodo, Pictodo}, {cmdPersonal, PicPersonal}};
+    for (const auto& [button, panel] : sections) {
+        button->setCheckable(true);
+        group->addButton(button);
+        connect(button, &QPushButton::clicked, this, [this, panel] { showSection(panel); });
+    }
+}
+
+void MainWindow::showSection(QWidget* panel) {
+    for (QWidget* p : {static_cast<QWidget*>(PicPassword), static_cast<QWidget*>(PicNotes),
+                       static_cast<QWidget*>(Pictodo), static_cast<QWidget*>(PicPersonal)})
+        p->setVisible(p == panel);
+}
+
+bool MainWindow::load() {
+    Pictodo->MonthView1->setSelectedDate(m_context.today());
+    const std::pair<DataBinder*, const Schema::Table*> binders[] = {
+        {DatCCard, &Schema::creditCard()}, {DatNotes, &Schema::notes()},      {DatPassword, &Schema::account()},
+        {DatPersonal, &Schema::personal()}, {DatReminders, &Schema::reminder()},
+    };
+    for (const auto& [binder, table] : binders) {
+        binder->setObjectName(binder == DatCCard       ? "DatCCard"
+                              : binder == DatNotes     ? "DatNotes"
+                              : binder == DatPassword  ? "DatPassword"
+                              : binder == DatPersonal  ? "DatPersonal"
+                                                       : "DatReminders");
+        binder->setDatabaseName(m_context.file(Schema::RecordDatabaseFile));
+        binder->setRecordSource(table->name);
+        binder->setRecordsetType(0);
+        binder->setRequiredFields(table->fields);
+    }
+    try {
+        for (const auto& [binder, table] : binders)
+            binder->open();
+    } catch (const StoreError& e) {
+        m_context.prompter.critical(e.message());
+        return false;
+    }
+    return true;
+}
+
+DataBinder& MainWindow::binder(Section section) {
+    switch (section) {
+    case Section::Passwords:
+        return *DatPassword;
+    case Section::CreditCards:
+        return *DatCCard;
+    case Section::Personal:
+        return *DatPersonal;
+    case Section::Notes:
+        return *DatNotes;
+    case Section::Reminders:
+        break;
+    }
+    return *DatReminders;
+}
+
+void MainWindow::recount() {
+    const std::tuple<QLabel*, DataBinder*, const char*> counts[] = {
+        {Label29, DatPassword, "  Passwords"},
+        {Label30, DatNotes, "  Notes"},
+        {Label31, DatReminders, "  Reminders"},
+        {Label32, DatCCard, "  Credit Cards"},
+    };
+    for (const auto& [label, binder, text] : counts) {
+        if (!binder->isOpen())
+            continue;
+        try {
+            label->setText(QString::number(binder->storedCount()) + QString::fromLatin1(text));
+        } catch (const StoreError&) {
+            label->setText(QStringLiteral("?") + QString::fromLatin1(text));
+        }
+    }
+}
+
+void MainWindow::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::ActivationChange && isActiveWindow())
+        recount();
+    AppWindow::changeEvent(event);
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    const bool backup =
+        m_context.prompter.ask(QStringLiteral("Do you want to backup the Database ?"), QStringLiteral("Close Program"));
+    m_context.windows.closeAll(this);
+    // No binder may hold the record database open while the utility copies or swaps it.
+    for (DataBinder* binder : {DatCCard, DatNotes, DatPassword, DatPersonal, DatReminders})
+        binder->close();
+    if (backup)
+        m_context.windows.show<UtilityWindow>(m_context);
+    event->accept();
+}
+
+void MainWindow::mousePressEvent(QMouseEvent* event) {
+    m_pressPoint = event->position().toPoint();
+    AppWindow::mousePressEvent(event);
+}
+
+void MainWindow::mouseMoveEvent(QMouseEvent* event) {
+    // Only the left button alone drags; the press point stays under the pointer.
+    if (event->buttons() == Qt::LeftButton)
+        move(pos() - (m_pressPoint - event->position().toPoint()));
+    AppWindow::mouseMoveEvent(event);
+}
+
+void MainWindow::paintEvent(QPaintEvent* event) {
+    QPainter painter(this);
+    QSvgRenderer(picturePath(QStringLiteral("background"))).render(&painter, QRectF(rect()));
+    AppWindow::paintEvent(event);
+}

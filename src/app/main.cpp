@@ -1,0 +1,26 @@
+#include "LoginWindow.h"
+#include "platform/AppContext.h"
+#include "platform/QtSeams.h"
+#include "platform/Windows.h"
+
+#include <QApplication>
+#include <QIcon>
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(ProgramTitle);
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/images/app.svg")));
+
+    QtPrompter prompter;
+    QtClipboard clipboard;
+    QtBrowser browser;
+    QtFileDialogs fileDialogs;
+    QtReportViewer reportViewer;
+    Windows windows;
+    AppContext context{QApplication::applicationDirPath(), prompter, clipboard, browser, fileDialogs, reportViewer,
+                       windows};
+
+    if (!windows.show<LoginWindow>(context))
+        return 1;
+    return app.exec();
+}

@@ -1,0 +1,225 @@
+#include "RecordEditor.h"
+
+#include "generator/GeneratorWindow.h"
+#include "platform/AppContext.h"
+#include "platform/Controls.h"
+#include "platform/Geometry.h"
+#include "platform/Windows.h"
+#include "store/BoxBinding.h"
+#include "store/Schema.h"
+#include "store/StoreError.h"
+
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+
+namespace {
+
+const QString GuardMessage = QStringLiteral("There is a Problem with the Data that you have entered.\n"
+                                            "It could be that the website address is too long.");
+
+QWidget* makeEditorBox(QWidget* frame, const EditorBox& spec, DataBinder& binder) {
+    QWidget* widget = nullptr;
+    switch (spec.kind) {
+    case EditorBox::Line: {
+        QLineEdit* line = makeBox(frame, spec.name, spec.left, spec.top, spec.width, spec.height);
+        bindBox(binder, line, spec.field);
+        widget = line;
+        break;
+    }
+    case EditorBox::Lines: {
+        QPlainTextEdit* lines = makeTextArea(frame, spec.name, spec.left, spec.top, spec.width, spec.height);
+        bindBox(binder, lines, spec.field);
+        widget = lines;
+        break;
+    }
+    case EditorBox::Choice: {
+        auto* combo = new QComboBox(frame);
+        combo->setObjectName(spec.name);
+        combo->setEditable(true);
+        combo->setInsertPolicy(QComboBox::NoInsert);
+        combo->addItems(spec.items);
+        place(combo, spec.left, spec.top, spec.width, spec.height);
+        bindBox(binder, combo, spec.field);
+        widget = combo;
+        break;
+    }
+    }
+    if (spec.blue) {
+        QPalette palette = widget->palette();
+        palette.setColor(QPalette::Text, Qt::blue);
+        widget->setPalette(palette);
+    }
+    if (!spec.label.isEmpty()) {
+        const int width = 1500;
+        QLabel* label = makeLabel(frame, spec.label, spec.labelRight - width, spec.top + 60, width, 195);
+        label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    }
+    return widget;
+}
+
+} // namespace
+
+RecordEditor::RecordEditor(AppContext& context, const EditorDescription& description, DataBinder* mainBinder)
+    : AppWindow(context, description.windowName), m_description(description), m_mainBinder(mainBinder) {
+    setWindowTitle(description.windowCaption);
+    setLightBlueBackground(this);
+    setClientSize(this, description.clientWidth, description.clientHeight);
+    Data1 = new DataBinder(this);
+    Data1->setObjectName(QStringLiteral("Data1"));
+
+    auto* band = new QWidget(this);
+    band->setObjectName(QStringLiteral("headerBand"));
+    place(band, 0, 0, description.clientWidth, 720);
+    band->setAutoFillBackground(true);
+    QPalette bandPalette = band->palette();
+    bandPalette.setColor(QPalette::Window, QColor(58, 110, 165));
+    band->setPalette(bandPalette);
+    makePicture(band, QStringLiteral("headerPicture"), QStringLiteral("key"), 120, 120, 480, 480);
+    header = makeLabel(band, description.addingCaption, 720, 180, description.clientWidth - 840, 375);
+    header->setObjectName(description.headerControl);
+    QFont headerFont = header->font();
+    headerFont.setBold(true);
+    headerFont.setPointSizeF(12);
+    header->setFont(headerFont);
+    if (description.headerColour.isValid()) {
+        QPalette palette = header->palette();
+        palette.setColor(QPalette::WindowText, description.headerColour);
+        header->setPalette(palette);
+    }
+
+    frame = makeFrame(this, QStringLiteral("frame"), description.frameCaption, 120, 840, description.clientWidth - 240,
+                      description.frameHeight);
+    QWidget* previous = nullptr;
+    for (const EditorBox& spec : description.boxes) {
+        QWidget* widget = makeEditorBox(frame, spec, *Data1);
+        if (previous)
+            setTabOrder(previous, widget);
+        previous = widget;
+        if (description.canGenerate && spec.field == QStringLiteral("Password")) {
+            cmdGenerate = makeButton(frame, QStringLiteral("cmdGenerate"), QStringLiteral("Generate"),
+                                     QStringLiteral(" Create a Password  "), spec.left + spec.width + 120,
+                                     spec.top - 30, 1380, 375);
+            setTabOrder(previous, cmdGenerate);
+            previous = cmdGenerate;
+            connect(cmdGenerate, &QPushButton::clicked, this, &RecordEditor::openGenerator);
+        }
+    }
+    if (!description.extraHeading.isEmpty()) {
+        QLabel* heading =
+            makeLabel(frame, description.extraHeading, description.extraHeadingLeft, description.extraHeadingTop);
+        QFont font = heading->font();
+        font.setBold(true);
+        font.setUnderline(true);
+        heading->setFont(font);
+        heading->adjustSize();
+    }
+
+    const int buttonsTop = 840 + description.frameHeight + 120;
+    const int middle = description.clientWidth / 2;
+    cmdCancel = makeButton(this, QStringLiteral("cmdCancel"), QStringLiteral("Cancel"), QStringLiteral(" Do not Save  "),
+                           middle - 1335 - 120, buttonsTop, 1335, 390);
+    cmdSave = makeButton(this, QStringLiteral("cmdSave"), QStringLiteral("Save"), QStringLiteral(" Save Information  "),
+                         middle + 120, buttonsTop, 1335, 390);
+    setTabOrder(previous, cmdCancel);
+    setTabOrder(cmdCancel, cmdSave);
+    connect(cmdSave, &QPushButton::clicked, this, &RecordEditor::save);
+    connect(cmdCancel, &QPushButton::clicked, this, &RecordEditor::cancel);
+    centerOnScreen(this);
+}
+
+bool RecordEditor::load() {
+    Data1->setDatabaseName(m_context.file(Schema::RecordDatabaseFile));
+    Data1->setRecordSource(m_description.table);
+    Data1->setRecordsetType(0);
+    QStringList fields;
+    for (const EditorBox& spec : m_description.boxes)
+        fields << spec.field;
+    Data1->setRequiredFields(fields);
+    try {
+        Data1->open();
+    } catch (const StoreError& e) {
+        m_context.prompter.critical(e.message());
+        return false;
+    }
+    return true;
+}
+
+QWidget* RecordEditor::box(const QString& name) const { return findChild<QWidget*>(name); }
+
+QString RecordEditor::boxText(const QString& name) const {
+    QWidget* widget = box(name);
+    if (auto* line = qobject_cast<QLineEdit*>(widget))
+        return line->text();
+    if (auto* lines = qobject_cast<QPlainTextEdit*>(widget))
+        return lines->toPlainText();
+    if (auto* combo = qobject_cast<QComboBox*>(widget))
+        return combo->currentText();
+    return {};
+}
+
+void RecordEditor::setHeaderCaption(const QString& caption) { header->setText(caption); }
+
+void RecordEditor::beginAdd() { Data1->AddNew(); }
+
+void RecordEditor::beginEdit(RecordKey key) {
+    // The record may be newer than this editor's snapshot of the table.
+    if (Data1->positionOf(key) < 0)
+        Data1->Refresh();
+    Data1->setBookmark(key);
+    Data1->Edit();
+}
+
+void RecordEditor::save() {
+    for (const RequiredBox& required : m_description.required) {
+        if (boxText(required.box).isEmpty()) {
+            m_context.prompter.warn(required.message);
+            box(required.box)->setFocus();
+            return;
+        }
+    }
+    try {
+        Data1->Update();
+    } catch (const StoreError& e) {
+        // The window and what was typed stay; the user may try again or cancel.
+        m_context.prompter.critical(m_description.errorGuard
+                                        ? GuardMessage
+                                        : QStringLiteral("The record has not been saved.\n") + e.message());
+        return;
+    }
+    showSavedRecord();
+    close();
+}
+
+void RecordEditor::showSavedRecord() {
+    if (!m_mainBinder)
+        return;
+    try {
+        m_mainBinder->Refresh();
+        m_mainBinder->setBookmark(Data1->LastModified());
+    } catch (const StoreError& e) {
+        m_context.prompter.critical(e.message());
+    }
+}
+
+void RecordEditor::cancel() {
+    Data1->CancelUpdate();
+    close();
+}
+
+void RecordEditor::closeEvent(QCloseEvent* event) {
+    // Closed by its frame the editor drops its pending record, as Cancel does.
+    if (Data1->isPending())
+        Data1->CancelUpdate();
+    AppWindow::closeEvent(event);
+}
+
+void RecordEditor::openGenerator() {
+    auto* password = qobject_cast<QLineEdit*>(box(QStringLiteral("Text4")));
+    if (auto* generator = m_context.windows.show<GeneratorWindow>(m_context, password))
+        generator->setTarget(password);
+}

@@ -1,0 +1,3 @@
+#include "AboutWindow.h"
+
+AboutWindow::AboutWindow(AppContext& context) : AppWindow(context, Name) { setWindowTitle(QStringLiteral("About")); }

@@ -1,0 +1,3 @@
+#include "CreditWindow.h"
+
+CreditWindow::CreditWindow(AppContext& context) : AppWindow(context, Name) { setWindowTitle(QStringLiteral("Picture Credit")); }

@@ -1,0 +1,100 @@
+#include "Controls.h"
+
+#include "Geometry.h"
+
+#include <QGroupBox>
+#include <QIcon>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSvgRenderer>
+#include <QToolButton>
+#include <QMouseEvent>
+#include <QPainter>
+
+QString picturePath(const QString& picture) { return QStringLiteral(":/images/%1.svg").arg(picture); }
+
+QPushButton* makeButton(QWidget* parent, const QString& name, const QString& caption, const QString& tooltip,
+                        int left, int top, int width, int height) {
+    auto* button = new QPushButton(caption, parent);
+    button->setObjectName(name);
+    button->setToolTip(tooltip);
+    button->setAutoDefault(false);
+    place(button, left, top, width, height);
+    return button;
+}
+
+QToolButton* makePictureButton(QWidget* parent, const QString& name, const QString& picture, const QString& tooltip,
+                               int left, int top, int width, int height) {
+    auto* button = new QToolButton(parent);
+    button->setObjectName(name);
+    button->setToolTip(tooltip);
+    button->setAccessibleName(tooltip.trimmed());
+    button->setIcon(QIcon(picturePath(picture)));
+    place(button, left, top, width, height);
+    button->setIconSize(QSize(button->width() - 6, button->height() - 6));
+    button->setAutoRaise(false);
+    return button;
+}
+
+QGroupBox* makeFrame(QWidget* parent, const QString& name, const QString& caption, int left, int top, int width,
+                     int height) {
+    auto* frame = new QGroupBox(caption, parent);
+    frame->setObjectName(name);
+    place(frame, left, top, width, height);
+    return frame;
+}
+
+QLabel* makeLabel(QWidget* parent, const QString& text, int left, int top, int width, int height) {
+    auto* label = new QLabel(text, parent);
+    if (width > 0)
+        place(label, left, top, width, height > 0 ? height : 195);
+    else {
+        label->move(twips(left), twips(top));
+        label->adjustSize();
+    }
+    return label;
+}
+
+QLabel* makePicture(QWidget* parent, const QString& name, const QString& picture, int left, int top, int width,
+                    int height) {
+    auto* label = new QLabel(parent);
+    label->setObjectName(name);
+    place(label, left, top, width, height);
+    QPixmap pixmap(label->size() * label->devicePixelRatioF());
+    pixmap.setDevicePixelRatio(label->devicePixelRatioF());
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    QSvgRenderer(picturePath(picture)).render(&painter, QRectF(QPointF(0, 0), QSizeF(label->size())));
+    painter.end();
+    label->setPixmap(pixmap);
+    return label;
+}
+
+QLineEdit* makeBox(QWidget* parent, const QString& name, int left, int top, int width, int height, bool locked) {
+    auto* box = new QLineEdit(parent);
+    box->setObjectName(name);
+    box->setReadOnly(locked);
+    place(box, left, top, width, height);
+    return box;
+}
+
+QPlainTextEdit* makeTextArea(QWidget* parent, const QString& name, int left, int top, int width, int height,
+                             bool locked) {
+    auto* box = new QPlainTextEdit(parent);
+    box->setObjectName(name);
+    box->setReadOnly(locked);
+    box->setTabChangesFocus(true);
+    box->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    box->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    box->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    place(box, left, top, width, height);
+    return box;
+}
+
+void ClickablePicture::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()))
+        emit clicked();
+    QLabel::mouseReleaseEvent(event);
+}

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QString>
+
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+class QToolButton;
+class QWidget;
+
+// Makers for the controls every window uses. Positions and sizes are in twips,
+// relative to the parent; the name is the control's objectName.
+QPushButton* makeButton(QWidget* parent, const QString& name, const QString& caption, const QString& tooltip,
+                        int left, int top, int width, int height);
+// A button that shows a picture only; screen readers get its tooltip as its name.
+QToolButton* makePictureButton(QWidget* parent, const QString& name, const QString& picture, const QString& tooltip,
+                               int left, int top, int width, int height);
+// A framed group with a caption.
+QGroupBox* makeFrame(QWidget* parent, const QString& name, const QString& caption, int left, int top, int width,
+                     int height);
+// A label; a width of 0 sizes it to its text.
+QLabel* makeLabel(QWidget* parent, const QString& text, int left, int top, int width = 0, int height = 0);
+QLabel* makePicture(QWidget* parent, const QString& name, const QString& picture, int left, int top, int width,
+                    int height);
+// A one-line text box; a locked box can be read and selected, not changed.
+QLineEdit* makeBox(QWidget* parent, const QString& name, int left, int top, int width, int height,
+                   bool locked = false);
+// A box of several lines with a vertical scroll bar; Tab moves on to the next box.
+QPlainTextEdit* makeTextArea(QWidget* parent, const QString& name, int left, int top, int width, int height,
+                             bool locked = false);
+// The path of one of the program's pictures.
+QString picturePath(const QString& picture);
+
+#include <QLabel>
+
+// A picture that reports a left click.
+class ClickablePicture : public QLabel {
+    Q_OBJECT
+public:
+    using QLabel::QLabel;
+signals:
+    void clicked();
+
+protected:
+    void mouseReleaseEvent(QMouseEvent* event) override;
+};

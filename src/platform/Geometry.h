@@ -1,0 +1,16 @@
+#pragma once
+
+class QWidget;
+
+// Twips: 1440 per inch, 15 per pixel at 96 dots per inch. Qt scales pixels
+// further on high-dpi screens.
+constexpr int twips(int value) { return (value + (value >= 0 ? 7 : -7)) / 15; }
+
+// Places a control at a position and size given in twips, relative to its parent.
+void place(QWidget* widget, int left, int top, int width, int height);
+// Gives a window a fixed client area given in twips.
+void setClientSize(QWidget* window, int width, int height);
+// Centres a window on its screen without relying on a window manager.
+void centerOnScreen(QWidget* window);
+// The light-blue background the program's windows and panels share.
+void setLightBlueBackground(QWidget* widget);

@@ -1,0 +1,59 @@
+#pragma once
+
+#include <QString>
+#include <memory>
+#include <optional>
+
+class QTextDocument;
+
+// The program title: the main window's caption and the title of every message
+// box that is given none of its own.
+inline const QString ProgramTitle = QStringLiteral("Quillmere Password Storage");
+
+// The only way the program shows a message box. Every box is modal.
+class Prompter {
+public:
+    virtual ~Prompter() = default;
+    virtual void warn(const QString& text, const QString& title = ProgramTitle) = 0;
+    virtual void info(const QString& text, const QString& title = ProgramTitle) = 0;
+    virtual void critical(const QString& text, const QString& title = ProgramTitle) = 0;
+    // A question with Yes and No; true for Yes.
+    virtual bool ask(const QString& text, const QString& title = ProgramTitle) = 0;
+};
+
+class Clipboard {
+public:
+    virtual ~Clipboard() = default;
+    // Clears the clipboard, then puts the text on it unchanged.
+    virtual void setText(const QString& text) = 0;
+};
+
+class Browser {
+public:
+    virtual ~Browser() = default;
+    // Opens a stored web address with the default browser.
+    virtual void open(const QString& address) = 0;
+};
+
+struct FileDialogRequest {
+    QString title;
+    QString proposedName;
+    QString filter; // in Qt's form: "Database Files (*.mdb)"
+    QString folder;
+};
+
+class FileDialogs {
+public:
+    virtual ~FileDialogs() = default;
+    // The chosen path, or nothing when the user cancelled. The save dialog asks
+    // before an existing file is replaced.
+    virtual std::optional<QString> saveFile(const FileDialogRequest& request) = 0;
+    virtual std::optional<QString> openFile(const FileDialogRequest& request) = 0;
+};
+
+class ReportViewer {
+public:
+    virtual ~ReportViewer() = default;
+    // Shows a finished report in a print preview window with the given title.
+    virtual void show(std::unique_ptr<QTextDocument> report, const QString& title) = 0;
+};

@@ -1,0 +1,3 @@
+#include "PrintCommands.h"
+
+void connectPrintButtons(AppContext&, QWidget*) {}

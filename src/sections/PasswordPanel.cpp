@@ -1,0 +1,117 @@
+#include "PasswordPanel.h"
+
+#include "CommandButtons.h"
+#include "CopyField.h"
+#include "platform/AppContext.h"
+#include "platform/Controls.h"
+#include "platform/Geometry.h"
+#include "store/BinderModel.h"
+#include "store/BoxBinding.h"
+
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTableView>
+#include <QToolButton>
+
+namespace {
+const QColor DarkRed(192, 0, 0);
+
+void colourText(QWidget* box, const QColor& colour) {
+    QPalette palette = box->palette();
+    palette.setColor(QPalette::Text, colour);
+    palette.setColor(QPalette::WindowText, colour);
+    box->setPalette(palette);
+}
+
+QLabel* rowLabel(QWidget* frame, const QString& text, int top) {
+    QLabel* label = makeLabel(frame, text, 1680, top + 60, 1500, 195);
+    label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    QFont font = label->font();
+    font.setBold(true);
+    label->setFont(font);
+    return label;
+}
+} // namespace
+
+PasswordPanel::PasswordPanel(QWidget* parent, AppContext& context, DataBinder& DatPassword)
+    : QWidget(parent), m_context(context) {
+    setObjectName(QStringLiteral("PicPassword"));
+
+    DBGrid1 = new QTableView(this);
+    DBGrid1->setObjectName(QStringLiteral("DBGrid1"));
+    place(DBGrid1, 60, 60, 8655, 2055);
+    DBGrid1->setModel(new BinderModel(DatPassword,
+                                      {{"Account", "Account"}, {"User", "User Name"}, {"Password", "Password"}},
+                                      DBGrid1));
+    DBGrid1->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    DBGrid1->setSelectionBehavior(QAbstractItemView::SelectRows);
+    DBGrid1->setSelectionMode(QAbstractItemView::SingleSelection);
+    DBGrid1->verticalHeader()->setDefaultSectionSize(20);
+    DBGrid1->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    DBGrid1->verticalHeader()->setDefaultAlignment(Qt::AlignCenter);
+    DBGrid1->horizontalHeader()->setStretchLastSection(true);
+    QFont headerFont = DBGrid1->horizontalHeader()->font();
+    headerFont.setBold(true);
+    DBGrid1->horizontalHeader()->setFont(headerFont);
+    DBGrid1->setColumnWidth(0, twips(3000));
+    DBGrid1->setColumnWidth(1, twips(2600));
+    followBinder(DBGrid1, DatPassword);
+
+    jcFrames2 = makeFrame(this, QStringLiteral("jcFrames2"), QStringLiteral("Password Details"), 60, 2160, 8655, 2625);
+    rowLabel(jcFrames2, QStringLiteral("Account Name:"), 120);
+    rowLabel(jcFrames2, QStringLiteral("Website:"), 480);
+    colourText(rowLabel(jcFrames2, QStringLiteral("User Name:"), 840), DarkRed);
+    colourText(rowLabel(jcFrames2, QStringLiteral("Password:"), 1200), DarkRed);
+    rowLabel(jcFrames2, QStringLiteral("Remarks:"), 1560);
+
+    Text1 = makeBox(jcFrames2, QStringLiteral("Text1"), 3240, 120, 4395, 315, true);
+    Text2 = makeBox(jcFrames2, QStringLiteral("Text2"), 3240, 480, 4395, 315, true);
+    Text3 = makeBox(jcFrames2, QStringLiteral("Text3"), 3240, 840, 4395, 315, true);
+    Text4 = makeBox(jcFrames2, QStringLiteral("Text4"), 3240, 1200, 4395, 315, true);
+    Text5 = makeTextArea(jcFrames2, QStringLiteral("Text5"), 3240, 1560, 4395, 975, true);
+    colourText(Text2, Qt::blue);
+    colourText(Text3, DarkRed);
+    colourText(Text4, DarkRed);
+    bindBox(DatPassword, Text1, QStringLiteral("Account"));
+    bindBox(DatPassword, Text2, QStringLiteral("Website"));
+    bindBox(DatPassword, Text3, QStringLiteral("User"));
+    bindBox(DatPassword, Text4, QStringLiteral("Password"));
+    bindBox(DatPassword, Text5, QStringLiteral("Notes"));
+
+    const QString copyTip = QStringLiteral(" Copy to Clipboard ");
+    cmdAccount = makePictureButton(jcFrames2, QStringLiteral("cmdAccount"), "copy", copyTip, 7680, 120, 495, 315);
+    cmdWebsite = makePictureButton(jcFrames2, QStringLiteral("cmdWebsite"), "website", QStringLiteral(" Go to Website "),
+                                   7680, 480, 495, 315);
+    cmdUser = makePictureButton(jcFrames2, QStringLiteral("cmdUser"), "copy", copyTip, 7680, 840, 495, 315);
+    cmdPasswrd = makePictureButton(jcFrames2, QStringLiteral("cmdPasswrd"), "copy", copyTip, 7680, 1200, 495, 315);
+    cmdRemarks = makePictureButton(jcFrames2, QStringLiteral("cmdRemarks"), "copy",
+                                   QStringLiteral(" Copy Remarks to Clipboard "), 7680, 1560, 495, 315);
+
+    cmdNew = makeCommandButton(jcFrames2, QStringLiteral("cmdNew"), 120, 480, 1515, 390);
+    cmdEdit = makeCommandButton(jcFrames2, QStringLiteral("cmdEdit"), 120, 960, 1515, 390);
+    cmdDelete = makeCommandButton(jcFrames2, QStringLiteral("cmdDelete"), 120, 1440, 1515, 390);
+    cmdPrint = makeCommandButton(jcFrames2, QStringLiteral("cmdPrint"), 120, 1920, 1515, 390);
+
+    const std::pair<QToolButton*, std::function<QString()>> copies[] = {
+        {cmdAccount, [this] { return Text1->text(); }},
+        {cmdUser, [this] { return Text3->text(); }},
+        {cmdPasswrd, [this] { return Text4->text(); }},
+        {cmdRemarks, [this] { return Text5->toPlainText(); }},
+    };
+    for (const auto& [button, read] : copies)
+        connect(button, &QToolButton::clicked, this, [this, read] { copyField(m_context, read(), window()); });
+    connect(cmdWebsite, &QToolButton::clicked, this, &PasswordPanel::openWebsite);
+}
+
+void PasswordPanel::openWebsite() {
+    const QString address = Text2->text();
+    if (address.isEmpty()) {
+        m_context.prompter.warn(QStringLiteral("There is no Website listed."));
+        return;
+    }
+    m_context.browser.open(address);
+}

@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QString>
+
+class DataBinder;
+class QAbstractItemView;
+class QComboBox;
+class QLineEdit;
+class QPlainTextEdit;
+
+// Ties the boxes of a window to the fields of its binder. Whenever the current
+// record changes the binder writes every bound box; at Update it reads them.
+void bindBox(DataBinder& binder, QLineEdit* box, const QString& field);
+void bindBox(DataBinder& binder, QPlainTextEdit* box, const QString& field);
+void bindBox(DataBinder& binder, QComboBox* box, const QString& field);
+
+// Keeps a grid's or list's current row and the binder's current record together:
+// picking a row sets the binder's bookmark, a move of the binder moves the row.
+void followBinder(QAbstractItemView* view, DataBinder& binder);

@@ -1,0 +1,77 @@
+#include "Connection.h"
+
+#include "Schema.h"
+#include "StoreError.h"
+
+#include <QFileInfo>
+#include <SQLiteCpp/Statement.h>
+
+namespace {
+constexpr int BusyTimeoutMs = 5000;
+}
+
+Connection::Connection(const QString& path) : m_path(path) {
+    const QFileInfo info(path);
+    if (!info.exists())
+        throw StoreError(QStringLiteral("The database file %1 is missing.").arg(path));
+    if (!info.isFile() || !info.isReadable())
+        throw StoreError(QStringLiteral("The database file %1 cannot be read.").arg(path));
+    try {
+        m_db = std::make_unique<SQLite::Database>(path.toStdString(), SQLite::OPEN_READWRITE, BusyTimeoutMs);
+        // A rollback journal keeps the file whole on its own, so a plain copy is a complete backup.
+        m_db->exec("PRAGMA journal_mode=DELETE");
+        m_db->exec("PRAGMA synchronous=FULL");
+        // Reading the schema proves the file is a database at all.
+        m_db->execAndGet("SELECT count(*) FROM sqlite_master");
+    } catch (const std::exception& e) {
+        m_db.reset();
+        throw StoreError(failure(QStringLiteral("cannot be opened"), e));
+    }
+}
+
+Connection::~Connection() = default;
+
+QString Connection::failure(const QString& what, const std::exception& reason) const {
+    return QStringLiteral("The database file %1 %2: %3.").arg(m_path, what, QString::fromUtf8(reason.what()));
+}
+
+QStringList Connection::columns(const QString& table) {
+    QStringList names;
+    try {
+        SQLite::Statement query(*m_db, "SELECT name FROM pragma_table_info(?)");
+        query.bind(1, table.toStdString());
+        while (query.executeStep()) {
+            const QString name = QString::fromStdString(query.getColumn(0).getString());
+            if (name != Schema::KeyColumn)
+                names << name;
+        }
+    } catch (const std::exception& e) {
+        throw StoreError(failure(QStringLiteral("cannot be read"), e));
+    }
+    return names;
+}
+
+void Connection::requireTable(const QString& table, const QStringList& fields) {
+    const QStringList stored = columns(table);
+    if (stored.isEmpty())
+        throw StoreError(QStringLiteral("The database file %1 has no table \"%2\".").arg(m_path, table));
+    // The hidden key is the bookmark every window relies on.
+    bool hasKey = false;
+    try {
+        SQLite::Statement query(*m_db, "SELECT count(*) FROM pragma_table_info(?) WHERE name = ? AND pk = 1");
+        query.bind(1, table.toStdString());
+        query.bind(2, Schema::KeyColumn.toStdString());
+        hasKey = query.executeStep() && query.getColumn(0).getInt() == 1;
+    } catch (const std::exception& e) {
+        throw StoreError(failure(QStringLiteral("cannot be read"), e));
+    }
+    if (!hasKey)
+        throw StoreError(QStringLiteral("The table \"%1\" in the database file %2 has no record key.").arg(table, m_path));
+    for (const QString& field : fields) {
+        if (!stored.contains(field))
+            throw StoreError(
+                QStringLiteral("The table \"%1\" in the database file %2 has no field \"%3\".").arg(table, m_path, field));
+    }
+}
+
+qint64 Connection::dataVersion() { return m_db->execAndGet("PRAGMA data_version").getInt64(); }

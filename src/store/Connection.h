@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <SQLiteCpp/Database.h>
+#include <memory>
+
+// One SQLite connection to an existing database file, read-write and shared.
+// It never creates the file: a missing file is an error, not an empty database.
+class Connection {
+public:
+    explicit Connection(const QString& path); // throws StoreError
+    ~Connection();
+
+    SQLite::Database& db() { return *m_db; }
+    const QString& path() const { return m_path; }
+
+    // The stored columns of a table, without the hidden key; throws when the table is missing.
+    QStringList columns(const QString& table);
+    // Throws a StoreError naming the first missing table or field.
+    void requireTable(const QString& table, const QStringList& fields);
+    // Changes whenever another connection has committed to the file.
+    qint64 dataVersion();
+
+    // A StoreError that names this file and the reason SQLite gave.
+    QString failure(const QString& what, const std::exception& reason) const;
+
+private:
+    QString m_path;
+    std::unique_ptr<SQLite::Database> m_db;
+};

@@ -1,0 +1,343 @@
+#include "DataBinder.h"
+
+#include "Connection.h"
+#include "Schema.h"
+#include "StoreError.h"
+
+#include <SQLiteCpp/Statement.h>
+
+namespace {
+
+QString text(const SQLite::Column& column) {
+    if (column.isNull())
+        return {};
+    return QString::fromUtf8(static_cast<const char*>(column.getBlob()), column.getBytes());
+}
+
+void bindText(SQLite::Statement& statement, int index, const QString& value) {
+    const QByteArray utf8 = value.toUtf8();
+    statement.bind(index, utf8.constData(), utf8.size());
+}
+
+QString fieldList(const QStringList& fields) {
+    QStringList quoted;
+    for (const QString& f : fields)
+        quoted << Schema::quoted(f);
+    return quoted.join(QStringLiteral(", "));
+}
+
+} // namespace
+
+DataBinder::DataBinder(QObject* parent) : QObject(parent) {}
+
+DataBinder::~DataBinder() = default;
+
+Connection& DataBinder::connection() {
+    if (!m_connection)
+        throw StoreError(QStringLiteral("The table \"%1\" is not open.").arg(m_recordSource));
+    return *m_connection;
+}
+
+void DataBinder::open() {
+    close();
+    if (m_recordsetType != 0)
+        throw StoreError(QStringLiteral("Only table mode is supported."));
+    auto connection = std::make_unique<Connection>(m_databaseName);
+    connection->requireTable(m_recordSource, m_requiredFields);
+    m_fields = connection->columns(m_recordSource);
+    m_connection = std::move(connection);
+    try {
+        loadKeys();
+    } catch (const std::exception& e) {
+        m_connection.reset();
+        throw StoreError(QStringLiteral("The database file %1 cannot be read: %2.")
+                             .arg(m_databaseName, QString::fromUtf8(e.what())));
+    }
+    m_pending.reset();
+    m_storedCount.reset();
+    emit keysChanged();
+    setPosition(0);
+}
+
+void DataBinder::close() {
+    m_connection.reset();
+    m_keys.clear();
+    m_position = -1;
+    m_onDeleted = false;
+    m_pending.reset();
+    m_cachedKey = NoRecord;
+    m_cachedValues.clear();
+}
+
+void DataBinder::Refresh() {
+    if (!m_connection) {
+        open();
+        return;
+    }
+    m_pending.reset();
+    try {
+        loadKeys();
+    } catch (const std::exception& e) {
+        throw StoreError(m_connection->failure(QStringLiteral("cannot be read"), e));
+    }
+    m_cachedKey = NoRecord;
+    m_storedCount.reset();
+    emit keysChanged();
+    setPosition(0);
+}
+
+void DataBinder::loadKeys() {
+    SQLite::Database& db = m_connection->db();
+    const QString table = Schema::quoted(m_recordSource);
+    const QString key = Schema::quoted(Schema::KeyColumn);
+    m_keys.clear();
+    // A table that was never thinned is one run of keys: three lookups describe it.
+    SQLite::Statement bounds(db, QStringLiteral("SELECT min(%1), max(%1), count(*) FROM %2").arg(key, table).toStdString());
+    bounds.executeStep();
+    const qint64 count = bounds.getColumn(2).getInt64();
+    if (count == 0)
+        return;
+    const qint64 first = bounds.getColumn(0).getInt64();
+    const qint64 last = bounds.getColumn(1).getInt64();
+    if (last - first + 1 == count) {
+        m_keys.appendRun(first, count);
+        return;
+    }
+    SQLite::Statement keys(db, QStringLiteral("SELECT %1 FROM %2 ORDER BY %1").arg(key, table).toStdString());
+    while (keys.executeStep())
+        m_keys.append(keys.getColumn(0).getInt64());
+}
+
+void DataBinder::setPosition(qint64 position) {
+    m_position = std::clamp<qint64>(position, -1, m_keys.size());
+    m_onDeleted = false;
+    showCurrent();
+}
+
+RecordKey DataBinder::Bookmark() const {
+    if (m_onDeleted || m_position < 0 || m_position >= m_keys.size())
+        return NoRecord;
+    return m_keys.keyAt(m_position);
+}
+
+qint64 DataBinder::AbsolutePosition() const { return Bookmark() == NoRecord ? -1 : m_position; }
+
+void DataBinder::setBookmark(RecordKey key) {
+    const qint64 position = m_keys.positionOf(key);
+    if (position < 0)
+        throw StoreError(QStringLiteral("The record is no longer in the table \"%1\".").arg(m_recordSource));
+    m_pending.reset();
+    setPosition(position);
+}
+
+bool DataBinder::BOF() const { return m_keys.size() == 0 || m_position < 0; }
+
+bool DataBinder::isEOF() const { return m_keys.size() == 0 || m_position >= m_keys.size(); }
+
+void DataBinder::MoveFirst() { setPosition(m_keys.size() == 0 ? -1 : 0); }
+
+void DataBinder::MoveLast() { setPosition(m_keys.size() - 1); }
+
+void DataBinder::MoveNext() {
+    // After a delete the following record has slid into the current place.
+    setPosition(m_onDeleted ? m_position : m_position + 1);
+}
+
+void DataBinder::MovePrevious() { setPosition(m_position - 1); }
+
+const QHash<QString, QString>& DataBinder::currentValues() {
+    const RecordKey key = Bookmark();
+    if (key == m_cachedKey)
+        return m_cachedValues;
+    m_cachedValues.clear();
+    m_cachedKey = key;
+    if (key == NoRecord || !m_connection)
+        return m_cachedValues;
+    const QHash<RecordKey, QStringList> rows = readRange(m_fields, key, key);
+    const QStringList values = rows.value(key);
+    for (int i = 0; i < values.size(); ++i)
+        m_cachedValues.insert(m_fields[i], values[i]);
+    return m_cachedValues;
+}
+
+QString DataBinder::value(const QString& field) { return currentValues().value(field); }
+
+QHash<RecordKey, QStringList> DataBinder::readRange(const QStringList& fields, RecordKey first, RecordKey last) {
+    QHash<RecordKey, QStringList> rows;
+    Connection& c = connection();
+    try {
+        const QString key = Schema::quoted(Schema::KeyColumn);
+        SQLite::Statement query(c.db(), QStringLiteral("SELECT %1, %2 FROM %3 WHERE %1 BETWEEN ? AND ? ORDER BY %1")
+                                            .arg(key, fieldList(fields), Schema::quoted(m_recordSource))
+                                            .toStdString());
+        query.bind(1, static_cast<int64_t>(first));
+        query.bind(2, static_cast<int64_t>(last));
+        while (query.executeStep()) {
+            QStringList values;
+            values.reserve(fields.size());
+            for (int i = 0; i < fields.size(); ++i)
+                values << text(query.getColumn(i + 1));
+            rows.insert(query.getColumn(0).getInt64(), values);
+        }
+    } catch (const std::exception& e) {
+        throw StoreError(c.failure(QStringLiteral("cannot be read"), e));
+    }
+    return rows;
+}
+
+void DataBinder::showCurrent() {
+    const QHash<QString, QString>& values = currentValues();
+    for (const Binding& b : m_bindings) {
+        if (b.box)
+            b.write(values.value(b.field));
+    }
+    emit currentChanged();
+}
+
+QHash<QString, QString> DataBinder::boxTexts() const {
+    QHash<QString, QString> texts;
+    for (const Binding& b : m_bindings) {
+        if (b.box)
+            texts.insert(b.field, b.read());
+    }
+    return texts;
+}
+
+void DataBinder::bind(const QString& field, QObject* box, std::function<QString()> read,
+                      std::function<void(const QString&)> write) {
+    m_bindings.push_back({field, box, std::move(read), std::move(write)});
+    if (isOpen() && !m_pending)
+        m_bindings.back().write(value(field));
+}
+
+void DataBinder::AddNew() {
+    connection();
+    m_pending = Pending{true, NoRecord, {}};
+    for (const Binding& b : m_bindings) {
+        if (b.box)
+            b.write(QString());
+    }
+    emit currentChanged();
+}
+
+void DataBinder::Edit() {
+    const RecordKey key = Bookmark();
+    if (key == NoRecord)
+        throw StoreError(QStringLiteral("There is no record to change in the table \"%1\".").arg(m_recordSource));
+    m_pending = Pending{false, key, currentValues()};
+}
+
+void DataBinder::Update() {
+    if (!m_pending)
+        throw StoreError(QStringLiteral("There is no record being added or changed."));
+    Connection& c = connection();
+    const QHash<QString, QString> texts = boxTexts();
+    const QString table = Schema::quoted(m_recordSource);
+    const QString key = Schema::quoted(Schema::KeyColumn);
+    RecordKey saved = m_pending->key;
+    try {
+        if (m_pending->adding) {
+            const QStringList fields = texts.keys();
+            QStringList marks;
+            for (int i = 0; i < fields.size(); ++i)
+                marks << QStringLiteral("?");
+            const QString sql = fields.isEmpty()
+                                    ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(table)
+                                    : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                                          .arg(table, fieldList(fields), marks.join(QStringLiteral(", ")));
+            SQLite::Statement insert(c.db(), sql.toStdString());
+            for (int i = 0; i < fields.size(); ++i)
+                bindText(insert, i + 1, texts.value(fields[i]));
+            insert.exec();
+            saved = c.db().getLastInsertRowid();
+        } else {
+            QStringList changed;
+            for (auto it = texts.begin(); it != texts.end(); ++it) {
+                if (it.value() != m_pending->shown.value(it.key()))
+                    changed << it.key();
+            }
+            QStringList assignments;
+            for (const QString& f : changed)
+                assignments << Schema::quoted(f) + QStringLiteral(" = ?");
+            // With nothing changed the update still proves that the record exists.
+            const QString sql = changed.isEmpty()
+                                    ? QStringLiteral("UPDATE %1 SET %2 = %2 WHERE %2 = ?").arg(table, key)
+                                    : QStringLiteral("UPDATE %1 SET %2 WHERE %3 = ?")
+                                          .arg(table, assignments.join(QStringLiteral(", ")), key);
+            SQLite::Statement update(c.db(), sql.toStdString());
+            int index = 1;
+            for (const QString& f : changed)
+                bindText(update, index++, texts.value(f));
+            update.bind(index, static_cast<int64_t>(saved));
+            if (update.exec() == 0)
+                throw StoreError(QStringLiteral("The record is no longer in the table \"%1\"; it was not saved.")
+                                     .arg(m_recordSource));
+        }
+    } catch (const StoreError&) {
+        throw;
+    } catch (const std::exception& e) {
+        throw StoreError(c.failure(QStringLiteral("refused the record"), e));
+    }
+    const bool added = m_pending->adding;
+    m_pending.reset();
+    m_lastModified = saved;
+    wrote();
+    if (added) {
+        m_keys.append(saved);
+        emit keysChanged();
+    } else {
+        emit recordWritten(saved);
+    }
+    setPosition(m_position);
+}
+
+void DataBinder::CancelUpdate() {
+    m_pending.reset();
+    showCurrent();
+}
+
+void DataBinder::Delete() {
+    const RecordKey key = Bookmark();
+    if (key == NoRecord)
+        throw StoreError(QStringLiteral("There is no record to delete in the table \"%1\".").arg(m_recordSource));
+    Connection& c = connection();
+    try {
+        SQLite::Statement remove(c.db(), QStringLiteral("DELETE FROM %1 WHERE %2 = ?")
+                                             .arg(Schema::quoted(m_recordSource), Schema::quoted(Schema::KeyColumn))
+                                             .toStdString());
+        remove.bind(1, static_cast<int64_t>(key));
+        remove.exec();
+    } catch (const std::exception& e) {
+        throw StoreError(c.failure(QStringLiteral("refused to delete the record"), e));
+    }
+    m_pending.reset();
+    wrote();
+    m_keys.removeAt(m_position);
+    m_onDeleted = true;
+    m_cachedKey = NoRecord;
+    emit keysChanged();
+    showCurrent();
+}
+
+void DataBinder::wrote() {
+    m_storedCount.reset();
+    m_cachedKey = NoRecord;
+}
+
+qint64 DataBinder::storedCount() {
+    Connection& c = connection();
+    try {
+        const qint64 version = c.dataVersion();
+        if (m_storedCount && version == m_countVersion)
+            return *m_storedCount;
+        m_storedCount = c.db()
+                            .execAndGet(QStringLiteral("SELECT count(*) FROM %1")
+                                            .arg(Schema::quoted(m_recordSource))
+                                            .toStdString())
+                            .getInt64();
+        m_countVersion = version;
+    } catch (const std::exception& e) {
+        throw StoreError(c.failure(QStringLiteral("cannot be read"), e));
+    }
+    return *m_storedCount;
+}

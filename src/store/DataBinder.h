@@ -1,0 +1,136 @@
+#pragma once
+
+#include "KeySnapshot.h"
+
+#include <QHash>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <vector>
+
+class Connection;
+
+// A record key: the identity of a record in its table, valid across binders.
+using RecordKey = qint64;
+constexpr RecordKey NoRecord = 0;
+
+// Opens one table of a database file, keeps a current record, and ties bound
+// boxes to the fields of that record.
+//
+// The binder keeps a snapshot of the table's keys, taken at open and at Refresh;
+// moves, counts and bookmarks work on it, field values are read by key when
+// needed. So it sees other binders' writes only after Refresh, and it never holds
+// a table's text in memory.
+class DataBinder : public QObject {
+    Q_OBJECT
+public:
+    explicit DataBinder(QObject* parent = nullptr);
+    ~DataBinder() override;
+
+    void setDatabaseName(const QString& path) { m_databaseName = path; }
+    const QString& DatabaseName() const { return m_databaseName; }
+    void setRecordSource(const QString& table) { m_recordSource = table; }
+    const QString& RecordSource() const { return m_recordSource; }
+    // Only table mode (0) exists: all records, natural order, all updatable.
+    void setRecordsetType(int type) { m_recordsetType = type; }
+    int RecordsetType() const { return m_recordsetType; }
+    // The fields that must exist; opening checks them.
+    void setRequiredFields(const QStringList& fields) { m_requiredFields = fields; }
+
+    // Opens the table on its first record. Throws StoreError.
+    void open();
+    void close();
+    bool isOpen() const { return m_connection != nullptr; }
+    // Reopens the table from the file; the first record becomes current. Throws StoreError.
+    void Refresh();
+
+    // Record-set operations. Those that write throw StoreError and keep the state they had.
+    void AddNew();
+    void Edit();
+    void Update();
+    void CancelUpdate();
+    void Delete();
+    void MoveFirst();
+    void MoveLast();
+    void MoveNext();
+    void MovePrevious();
+    bool BOF() const;
+    bool isEOF() const; // EOF itself is a macro of the C library
+    qint64 RecordCount() const { return m_keys.size(); }
+    RecordKey Bookmark() const;
+    void setBookmark(RecordKey key); // throws StoreError for a key the snapshot lacks
+    RecordKey LastModified() const { return m_lastModified; }
+
+    bool hasCurrentRecord() const { return Bookmark() != NoRecord; }
+    bool isPending() const { return m_pending.has_value(); }
+    bool isAdding() const { return m_pending && m_pending->adding; }
+    // Position of the current record in natural order, -1 when there is none.
+    qint64 AbsolutePosition() const;
+    RecordKey keyAt(qint64 position) const { return m_keys.keyAt(position); }
+    qint64 positionOf(RecordKey key) const { return m_keys.positionOf(key); }
+
+    // The stored value of a field of the current record ("" for NULL or no record).
+    QString value(const QString& field);
+    // Values of the given fields for the records with keys first..last, by key.
+    QHash<RecordKey, QStringList> readRange(const QStringList& fields, RecordKey first, RecordKey last);
+
+    // The table's number of records as stored now. Counted again only after a
+    // write through this binder or when another connection has written the file.
+    qint64 storedCount();
+
+    // Ties a box to a field: write shows a value, read gives the box's text.
+    void bind(const QString& field, QObject* box, std::function<QString()> read,
+              std::function<void(const QString&)> write);
+
+signals:
+    // The current record changed, or its values did: bound boxes were written.
+    void currentChanged();
+    // The snapshot of keys changed (open, Refresh, Delete, a new record saved).
+    void keysChanged();
+    // A record's stored values were changed through this binder.
+    void recordWritten(RecordKey key);
+
+private:
+    struct Binding {
+        QString field;
+        QPointer<QObject> box;
+        std::function<QString()> read;
+        std::function<void(const QString&)> write;
+    };
+    struct Pending {
+        bool adding = false;
+        RecordKey key = NoRecord;
+        QHash<QString, QString> shown; // what the boxes showed when editing began
+    };
+
+    Connection& connection();
+    void loadKeys();
+    void setPosition(qint64 position);
+    void showCurrent();
+    const QHash<QString, QString>& currentValues();
+    QHash<QString, QString> boxTexts() const;
+    void wrote();
+
+    QString m_databaseName;
+    QString m_recordSource;
+    int m_recordsetType = 0;
+    QStringList m_requiredFields;
+    QStringList m_fields;
+    std::unique_ptr<Connection> m_connection;
+    KeySnapshot m_keys;
+    qint64 m_position = -1;
+    bool m_onDeleted = false; // the current record was just deleted
+    std::optional<Pending> m_pending;
+    RecordKey m_lastModified = NoRecord;
+    std::vector<Binding> m_bindings;
+
+    RecordKey m_cachedKey = NoRecord;
+    QHash<QString, QString> m_cachedValues;
+
+    std::optional<qint64> m_storedCount;
+    qint64 m_countVersion = 0;
+};

@@ -1,0 +1,78 @@
+#pragma once
+
+#include "platform/AppContext.h"
+#include "platform/Seams.h"
+#include "platform/Windows.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <memory>
+
+class QTextDocument;
+
+// Records every message box; questions are answered from a script. A message
+// box the test did not expect to answer fails the test at its end.
+class FakePrompter : public Prompter {
+public:
+    struct Call {
+        QString kind; // "warn", "info", "critical", "ask"
+        QString text;
+        QString title;
+    };
+    void warn(const QString& text, const QString& title) override { calls.append({"warn", text, title}); }
+    void info(const QString& text, const QString& title) override { calls.append({"info", text, title}); }
+    void critical(const QString& text, const QString& title) override { calls.append({"critical", text, title}); }
+    bool ask(const QString& text, const QString& title) override;
+
+    QList<bool> answers;
+    QList<Call> calls;
+    int unexpectedQuestions = 0;
+    // The last call, or an empty one.
+    Call last() const { return calls.isEmpty() ? Call{} : calls.last(); }
+};
+
+class FakeClipboard : public Clipboard {
+public:
+    void setText(const QString& text) override {
+        ++sets;
+        this->text = text;
+    }
+    QString text = QStringLiteral("(earlier content)");
+    int sets = 0;
+};
+
+class FakeBrowser : public Browser {
+public:
+    void open(const QString& address) override { opened << address; }
+    QStringList opened;
+};
+
+class FakeFileDialogs : public FileDialogs {
+public:
+    std::optional<QString> saveFile(const FileDialogRequest& request) override;
+    std::optional<QString> openFile(const FileDialogRequest& request) override;
+    std::optional<QString> answer; // nothing: the user cancels
+    QList<FileDialogRequest> requests;
+};
+
+class FakeReportViewer : public ReportViewer {
+public:
+    void show(std::unique_ptr<QTextDocument> report, const QString& title) override;
+    std::shared_ptr<QTextDocument> lastReport;
+    QString lastTitle;
+    int shown = 0;
+};
+
+// A context wired with fakes, on a given program directory.
+struct FakeContext {
+    explicit FakeContext(const QString& programDirectory);
+    ~FakeContext();
+    FakePrompter prompter;
+    FakeClipboard clipboard;
+    FakeBrowser browser;
+    FakeFileDialogs fileDialogs;
+    FakeReportViewer reportViewer;
+    Windows windows;
+    AppContext context;
+};

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QString>
+#include <QTemporaryDir>
+
+// A fresh program directory for one test, holding copies of the delivered files.
+class ProgramDirectory {
+public:
+    ProgramDirectory();
+    QString path() const { return m_dir.path(); }
+    QString file(const QString& name) const { return m_dir.filePath(name); }
+    QString recordDatabase() const { return file(QStringLiteral("password.mdb")); }
+    QString passwordStore() const { return file(QStringLiteral("pass2.mdb")); }
+
+    // Runs SQL on a database file of the directory, outside any binder.
+    void exec(const QString& fileName, const QString& sql) const;
+    // A single value read straight from a database file.
+    QString query(const QString& fileName, const QString& sql) const;
+    qint64 count(const QString& table) const;
+    QByteArray bytes(const QString& fileName) const;
+
+private:
+    QTemporaryDir m_dir;
+};

@@ -1,0 +1,275 @@
+// The record store: binders over the delivered database, keys, bound boxes and the grid model.
+#include "ProgramDirectory.h"
+#include "store/BinderModel.h"
+#include "store/BoxBinding.h"
+#include "store/DataBinder.h"
+#include "store/KeySnapshot.h"
+#include "store/Schema.h"
+#include "store/StoreError.h"
+
+#include <QAbstractItemModelTester>
+#include <QComboBox>
+#include <QFile>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QTableView>
+#include <QTest>
+#include <memory>
+
+class StoreTest : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<DataBinder> binder(const ProgramDirectory& dir, const QString& table,
+                                       const QString& file = QStringLiteral("password.mdb")) {
+        auto b = std::make_unique<DataBinder>();
+        b->setDatabaseName(dir.file(file));
+        b->setRecordSource(table);
+        b->setRecordsetType(0);
+        b->open();
+        return b;
+    }
+
+private slots:
+    void keySnapshotKeepsRunsAndPositions() {
+        KeySnapshot keys;
+        for (qint64 k : {1, 2, 3, 7, 8, 20})
+            keys.append(k);
+        QCOMPARE(keys.size(), 6);
+        QCOMPARE(keys.runCount(), size_t(3));
+        QCOMPARE(keys.keyAt(3), 7);
+        QCOMPARE(keys.positionOf(20), 5);
+        QCOMPARE(keys.positionOf(5), -1);
+        keys.removeAt(1); // splits the first run: 1 | 3 | 7 8 | 20
+        QCOMPARE(keys.size(), 5);
+        QCOMPARE(keys.keyAt(1), 3);
+        QCOMPARE(keys.positionOf(7), 2);
+        QCOMPARE(keys.positionOf(2), -1);
+        keys.removeAt(0);
+        keys.removeAt(3);
+        QCOMPARE(keys.keyAt(0), 3);
+        QCOMPARE(keys.keyAt(2), 8);
+        QCOMPARE(keys.size(), 3);
+        QCOMPARE(keys.keyAt(3), 0);
+    }
+
+    void opensOnFirstRecordInNaturalOrder() {
+        ProgramDirectory dir;
+        auto accounts = binder(dir, "account");
+        QCOMPARE(accounts->RecordCount(), dir.count("account"));
+        QVERIFY(!accounts->BOF() && !accounts->isEOF());
+        QCOMPARE(accounts->value("Account"), QStringLiteral("Webmail"));
+        accounts->MoveLast();
+        QCOMPARE(accounts->value("Account"), QStringLiteral("Example Savings Bank"));
+        accounts->MoveNext();
+        QVERIFY(accounts->isEOF());
+        QVERIFY(accounts->value("Account").isEmpty());
+        accounts->MovePrevious();
+        QCOMPARE(accounts->value("Account"), QStringLiteral("Example Savings Bank"));
+    }
+
+    void emptyTableHasNoCurrentRecord() {
+        ProgramDirectory dir;
+        dir.exec("password.mdb", "DELETE FROM Notes");
+        auto notes = binder(dir, "Notes");
+        QLineEdit title;
+        title.setText("stale");
+        bindBox(*notes, &title, "Title");
+        QVERIFY(notes->BOF());
+        QVERIFY(notes->isEOF());
+        QCOMPARE(notes->RecordCount(), 0);
+        QCOMPARE(notes->Bookmark(), NoRecord);
+        QCOMPARE(title.text(), QString());
+        notes->MoveNext();
+        notes->MovePrevious();
+        QVERIFY(notes->BOF() && notes->isEOF());
+        QVERIFY_THROWS_EXCEPTION(StoreError, notes->Edit());
+        QVERIFY_THROWS_EXCEPTION(StoreError, notes->Delete());
+    }
+
+    void fieldNamesWithBlanksRoundTrip() {
+        ProgramDirectory dir;
+        auto cards = binder(dir, "Credit Card");
+        QComboBox type;
+        type.setEditable(true);
+        type.addItems({"Visa", "MasterCard"});
+        QLineEdit number;
+        QPlainTextEdit bank;
+        bindBox(*cards, &type, "Type Card");
+        bindBox(*cards, &number, "Card Number");
+        bindBox(*cards, &bank, "Bank Name");
+        cards->AddNew();
+        QCOMPARE(type.currentText(), QString());
+        type.setEditText("Store Card (typed)");
+        number.setText(" 1234-5678 ");
+        bank.setPlainText("Line one\nLine two");
+        cards->Update();
+        const RecordKey saved = cards->LastModified();
+        cards->setBookmark(saved);
+        QCOMPARE(type.currentText(), QStringLiteral("Store Card (typed)"));
+        QCOMPARE(number.text(), QStringLiteral(" 1234-5678 "));
+        QCOMPARE(bank.toPlainText(), QStringLiteral("Line one\nLine two"));
+        QCOMPARE(dir.query("password.mdb", QString("SELECT \"Bank Name\" FROM \"Credit Card\" WHERE _key = %1").arg(saved)),
+                 QStringLiteral("Line one\nLine two"));
+    }
+
+    void otherBindersSeeWritesOnlyAfterRefresh() {
+        ProgramDirectory dir;
+        auto main = binder(dir, "Notes");
+        auto editor = binder(dir, "Notes");
+        QLineEdit title;
+        bindBox(*editor, &title, "Title");
+        const qint64 before = main->RecordCount();
+        editor->AddNew();
+        title.setText("Fresh note");
+        editor->Update();
+        QCOMPARE(main->RecordCount(), before);
+        QVERIFY_THROWS_EXCEPTION(StoreError, main->setBookmark(editor->LastModified()));
+        main->Refresh();
+        QCOMPARE(main->RecordCount(), before + 1);
+        QCOMPARE(main->AbsolutePosition(), 0);
+        main->setBookmark(editor->LastModified());
+        QCOMPARE(main->value("Title"), QStringLiteral("Fresh note"));
+        QCOMPARE(main->AbsolutePosition(), before); // a new record comes last
+    }
+
+    void cancelAndEditTouchOnlyWhatChanged() {
+        ProgramDirectory dir;
+        auto notes = binder(dir, "Notes");
+        QLineEdit title;
+        QPlainTextEdit body;
+        bindBox(*notes, &title, "Title");
+        bindBox(*notes, &body, "Note");
+        const qint64 before = dir.count("Notes");
+        notes->AddNew();
+        title.setText("Never saved");
+        notes->CancelUpdate();
+        QCOMPARE(dir.count("Notes"), before);
+        QCOMPARE(title.text(), QStringLiteral("Welcome"));
+
+        notes->Edit();
+        title.setText("Welcome (changed)");
+        // Another binder changes the body meanwhile; the edit keeps that change.
+        dir.exec("password.mdb", "UPDATE Notes SET Note = 'changed elsewhere' WHERE Title = 'Welcome'");
+        notes->Update();
+        QCOMPARE(dir.query("password.mdb", "SELECT Title || '|' || Note FROM Notes ORDER BY _key LIMIT 1"),
+                 QStringLiteral("Welcome (changed)|changed elsewhere"));
+        QCOMPARE(notes->LastModified(), notes->Bookmark());
+    }
+
+    void updateOfDeletedRecordFails() {
+        ProgramDirectory dir;
+        auto main = binder(dir, "account");
+        auto editor = binder(dir, "account");
+        QLineEdit name;
+        bindBox(*editor, &name, "Account");
+        editor->MoveLast();
+        editor->Edit();
+        name.setText("Renamed");
+        main->MoveLast();
+        main->Delete();
+        QVERIFY_THROWS_EXCEPTION(StoreError, editor->Update());
+        QVERIFY(editor->isPending());
+        QCOMPARE(dir.query("password.mdb", "SELECT count(*) FROM account WHERE Account = 'Renamed'"), QStringLiteral("0"));
+        // Nor does an unchanged record come back.
+        editor->CancelUpdate();
+        editor->Edit();
+        QVERIFY_THROWS_EXCEPTION(StoreError, editor->Update());
+    }
+
+    void deleteThenMovesFollowTheGap() {
+        ProgramDirectory dir;
+        auto notes = binder(dir, "Notes");
+        notes->MoveNext(); // the second of three
+        notes->Delete();
+        QCOMPARE(notes->Bookmark(), NoRecord);
+        QCOMPARE(notes->RecordCount(), 2);
+        notes->MoveNext();
+        QCOMPARE(notes->value("Title"), QStringLiteral("Gift ideas"));
+        notes->Refresh();
+        QCOMPARE(notes->RecordCount(), 2);
+        notes->MoveLast();
+        QCOMPARE(notes->value("Title"), QStringLiteral("Gift ideas"));
+        // Keys with a gap are read from the key index and keep natural order.
+        QCOMPARE(notes->keyAt(1) - notes->keyAt(0), 2);
+    }
+
+    void storedCountFollowsEveryWriter() {
+        ProgramDirectory dir;
+        auto notes = binder(dir, "Notes");
+        QCOMPARE(notes->storedCount(), 3);
+        dir.exec("password.mdb", "INSERT INTO Notes (Title) VALUES ('outside')");
+        QCOMPARE(notes->storedCount(), 4);
+        notes->Delete();
+        QCOMPARE(notes->storedCount(), 3);
+    }
+
+    void brokenFilesAreReportedAndLeftAlone_data() {
+        QTest::addColumn<QString>("setup");
+        QTest::addColumn<QString>("fragment");
+        QTest::newRow("missing") << "remove" << "is missing";
+        QTest::newRow("not a database") << "garbage" << "not a database";
+        QTest::newRow("missing table") << "DROP TABLE Notes" << "no table \"Notes\"";
+        QTest::newRow("missing field") << "ALTER TABLE Notes DROP COLUMN Note" << "no field \"Note\"";
+    }
+    void brokenFilesAreReportedAndLeftAlone() {
+        QFETCH(QString, setup);
+        QFETCH(QString, fragment);
+        ProgramDirectory dir;
+        if (setup == "remove")
+            QFile::remove(dir.recordDatabase());
+        else if (setup == "garbage") {
+            QFile f(dir.recordDatabase());
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(QByteArray(4096, 'x'));
+        } else
+            dir.exec("password.mdb", setup);
+        const QByteArray before = dir.bytes("password.mdb");
+        DataBinder notes;
+        notes.setDatabaseName(dir.recordDatabase());
+        notes.setRecordSource("Notes");
+        notes.setRequiredFields(Schema::notes().fields);
+        try {
+            notes.open();
+            QFAIL("opened a broken file");
+        } catch (const StoreError& e) {
+            QVERIFY2(e.message().contains(fragment), qPrintable(e.message()));
+            QVERIFY2(e.message().contains(dir.recordDatabase()), qPrintable(e.message()));
+        }
+        QVERIFY(!notes.isOpen());
+        QCOMPARE(QFile::exists(dir.recordDatabase()), setup != "remove");
+        QCOMPARE(dir.bytes("password.mdb"), before);
+    }
+
+    void modelShowsSnapshotAndFollowsBinder() {
+        ProgramDirectory dir;
+        for (int i = 0; i < 300; ++i)
+            dir.exec("password.mdb", QString("INSERT INTO account (Account, User) VALUES ('acct %1', 'user %1')").arg(i));
+        dir.exec("password.mdb", "DELETE FROM account WHERE Account IN ('acct 5', 'acct 77')");
+        auto accounts = binder(dir, "account");
+        BinderModel model(*accounts, {{"Account", "Account"}, {"User", "User Name"}});
+        QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        QCOMPARE(model.rowCount(), int(dir.count("account")));
+        QCOMPARE(model.headerData(1, Qt::Horizontal).toString(), QStringLiteral("User Name"));
+        QCOMPARE(model.index(0, 0).data().toString(), QStringLiteral("Webmail"));
+        QCOMPARE(model.index(4 + 6, 0).data().toString(), QStringLiteral("acct 7")); // after the gap at 5
+        QCOMPARE(model.index(model.rowCount() - 1, 1).data().toString(), QStringLiteral("user 299"));
+        QVERIFY(!(model.flags(model.index(0, 0)) & Qt::ItemIsEditable));
+
+        QTableView view;
+        view.setModel(&model);
+        followBinder(&view, *accounts);
+        view.setCurrentIndex(model.index(200, 0));
+        QCOMPARE(accounts->AbsolutePosition(), 200);
+        QCOMPARE(accounts->value("Account"), model.index(200, 0).data().toString());
+        accounts->MoveFirst();
+        QCOMPARE(view.currentIndex().row(), 0);
+
+        // A record saved elsewhere shows after Refresh, as a new last row.
+        dir.exec("password.mdb", "INSERT INTO account (Account) VALUES ('newest')");
+        accounts->Refresh();
+        QCOMPARE(model.index(model.rowCount() - 1, 0).data().toString(), QStringLiteral("newest"));
+    }
+};
+
+QTEST_MAIN(StoreTest)
+#include "test_store.moc"
