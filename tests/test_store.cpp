@@ -108,8 +108,9 @@ private slots:
         QCOMPARE(type.currentText(), QStringLiteral("Store Card (typed)"));
         QCOMPARE(number.text(), QStringLiteral(" 1234-5678 "));
         QCOMPARE(bank.toPlainText(), QStringLiteral("Line one\nLine two"));
-        QCOMPARE(dir.query("password.mdb", QString("SELECT \"Bank Name\" FROM \"Credit Card\" WHERE _key = %1").arg(saved)),
-                 QStringLiteral("Line one\nLine two"));
+        QCOMPARE(
+            dir.query("password.mdb", QString("SELECT \"Bank Name\" FROM \"Credit Card\" WHERE _key = %1").arg(saved)),
+            QStringLiteral("Line one\nLine two"));
     }
 
     void otherBindersSeeWritesOnlyAfterRefresh() {
@@ -169,7 +170,8 @@ private slots:
         main->Delete();
         QVERIFY_THROWS_EXCEPTION(StoreError, editor->Update());
         QVERIFY(editor->isPending());
-        QCOMPARE(dir.query("password.mdb", "SELECT count(*) FROM account WHERE Account = 'Renamed'"), QStringLiteral("0"));
+        QCOMPARE(dir.query("password.mdb", "SELECT count(*) FROM account WHERE Account = 'Renamed'"),
+                 QStringLiteral("0"));
         // Nor does an unchanged record come back.
         editor->CancelUpdate();
         editor->Edit();
@@ -206,10 +208,14 @@ private slots:
     void brokenFilesAreReportedAndLeftAlone_data() {
         QTest::addColumn<QString>("setup");
         QTest::addColumn<QString>("fragment");
-        QTest::newRow("missing") << "remove" << "is missing";
-        QTest::newRow("not a database") << "garbage" << "not a database";
-        QTest::newRow("missing table") << "DROP TABLE Notes" << "no table \"Notes\"";
-        QTest::newRow("missing field") << "ALTER TABLE Notes DROP COLUMN Note" << "no field \"Note\"";
+        QTest::newRow("missing") << "remove"
+                                 << "is missing";
+        QTest::newRow("not a database") << "garbage"
+                                        << "not a database";
+        QTest::newRow("missing table") << "DROP TABLE Notes"
+                                       << "no table \"Notes\"";
+        QTest::newRow("missing field") << "ALTER TABLE Notes DROP COLUMN Note"
+                                       << "no field \"Note\"";
     }
     void brokenFilesAreReportedAndLeftAlone() {
         QFETCH(QString, setup);
@@ -243,7 +249,8 @@ private slots:
     void modelShowsSnapshotAndFollowsBinder() {
         ProgramDirectory dir;
         for (int i = 0; i < 300; ++i)
-            dir.exec("password.mdb", QString("INSERT INTO account (Account, User) VALUES ('acct %1', 'user %1')").arg(i));
+            dir.exec("password.mdb",
+                     QString("INSERT INTO account (Account, User) VALUES ('acct %1', 'user %1')").arg(i));
         dir.exec("password.mdb", "DELETE FROM account WHERE Account IN ('acct 5', 'acct 77')");
         auto accounts = binder(dir, "account");
         BinderModel model(*accounts, {{"Account", "Account"}, {"User", "User Name"}});

@@ -47,9 +47,9 @@ LoginWindow::LoginWindow(AppContext& context)
     cmdHelp = makePictureButton(jcFrames2, QStringLiteral("cmdHelp"), QStringLiteral("help"),
                                 QStringLiteral(" Show Help to get started "), 5640, 960, 435, 375);
     Image1 = makePicture(jcFrames2, QStringLiteral("Image1"), QStringLiteral("key"), 120, 960, 750, 390);
-    Label1 = makeLabel(jcFrames2, QStringLiteral("Password is \"Case Sensitive\""), 2010, 1140, 2115, 195);
+    Label1 =
+        makeLabel(jcFrames2, QStringLiteral("Password is \"Case Sensitive\""), 2010, 1140, 2115, 195, Qt::AlignCenter);
     Label1->setObjectName(QStringLiteral("Label1"));
-    Label1->setAlignment(Qt::AlignCenter);
 
     jcFrames1 = makeFrame(this, QStringLiteral("jcFrames1"), QStringLiteral("Change Password"), 60, 1020, 6195, 1455);
     Text1 = makeBox(jcFrames1, QStringLiteral("Text1"), 2220, 240, 2655, 315);
@@ -96,7 +96,9 @@ bool LoginWindow::load() {
     return true;
 }
 
-void LoginWindow::setOuterHeight(int height) { setFixedHeight(twips(height - FrameHeight)); }
+void LoginWindow::setOuterHeight(int height) {
+    setFixedHeight(twips(height - FrameHeight));
+}
 
 void LoginWindow::changeEvent(QEvent* event) {
     if (event->type() == QEvent::ActivationChange && isActiveWindow() && jcFrames2->isVisible())

@@ -36,6 +36,7 @@ QLabel* countLabel(QWidget* parent, const QString& name, int top) {
     font.setBold(true);
     font.setPointSizeF(8.25);
     label->setFont(font);
+    fitLabel(label);
     QPalette palette = label->palette();
     palette.setColor(QPalette::WindowText, Qt::yellow);
     label->setPalette(palette);
@@ -44,8 +45,7 @@ QLabel* countLabel(QWidget* parent, const QString& name, int top) {
 
 } // namespace
 
-MainWindow::MainWindow(AppContext& context)
-    : AppWindow(context, Name, nullptr, Qt::Window | Qt::FramelessWindowHint) {
+MainWindow::MainWindow(AppContext& context) : AppWindow(context, Name, nullptr, Qt::Window | Qt::FramelessWindowHint) {
     setWindowTitle(ProgramTitle);
     setWindowIcon(QIcon(picturePath(QStringLiteral("app"))));
     setClientSize(this, 9090, 6225);
@@ -92,6 +92,7 @@ void MainWindow::buildHomeView() {
     headingFont.setUnderline(true);
     headingFont.setPointSizeF(9.75);
     itemsSaved->setFont(headingFont);
+    fitLabel(itemsSaved);
     QPalette white = itemsSaved->palette();
     white.setColor(QPalette::WindowText, Qt::white);
     itemsSaved->setPalette(white);
@@ -107,9 +108,9 @@ void MainWindow::buildHomeView() {
     makePicture(this, QStringLiteral("Image6"), QStringLiteral("lock"), 7080, 5400, 480, 480);
     makePicture(this, QStringLiteral("Image7"), QStringLiteral("lock"), 1600, 5400, 480, 480);
 
-    QLabel* credit = makeLabel(this, QStringLiteral("Your passwords, kept close."), 3465, 5580, 2175, 195);
+    QLabel* credit =
+        makeLabel(this, QStringLiteral("Your passwords, kept close."), 3465, 5580, 2175, 195, Qt::AlignCenter);
     credit->setObjectName(QStringLiteral("Label33"));
-    credit->setAlignment(Qt::AlignCenter);
     QPalette yellow = credit->palette();
     yellow.setColor(QPalette::WindowText, Qt::yellow);
     credit->setPalette(yellow);
@@ -131,8 +132,8 @@ void MainWindow::buildSectionButtons() {
 
     cmdPasswords = makeButton(this, QStringLiteral("cmdPasswords"), QStringLiteral("Passwords"),
                               QStringLiteral(" Show Passwords "), 2040, 525, 1275, 495);
-    cmdNotes = makeButton(this, QStringLiteral("cmdNotes"), QStringLiteral("     Notes "), QStringLiteral(" Show Notes "),
-                          3300, 525, 1275, 495);
+    cmdNotes = makeButton(this, QStringLiteral("cmdNotes"), QStringLiteral("     Notes "),
+                          QStringLiteral(" Show Notes "), 3300, 525, 1275, 495);
     cmdTodo = makeButton(this, QStringLiteral("cmdTodo"), QStringLiteral("     To Do "),
                          QStringLiteral(" Show Reminders "), 4560, 525, 1215, 495);
     cmdPersonal = makeButton(this, QStringLiteral("cmdPersonal"), QStringLiteral("Personal   "),
@@ -158,15 +159,15 @@ void MainWindow::showSection(QWidget* panel) {
 bool MainWindow::load() {
     Pictodo->MonthView1->setSelectedDate(m_context.today());
     const std::pair<DataBinder*, const Schema::Table*> binders[] = {
-        {DatCCard, &Schema::creditCard()}, {DatNotes, &Schema::notes()},      {DatPassword, &Schema::account()},
+        {DatCCard, &Schema::creditCard()},  {DatNotes, &Schema::notes()},        {DatPassword, &Schema::account()},
         {DatPersonal, &Schema::personal()}, {DatReminders, &Schema::reminder()},
     };
     for (const auto& [binder, table] : binders) {
-        binder->setObjectName(binder == DatCCard       ? "DatCCard"
-                              : binder == DatNotes     ? "DatNotes"
-                              : binder == DatPassword  ? "DatPassword"
-                              : binder == DatPersonal  ? "DatPersonal"
-                                                       : "DatReminders");
+        binder->setObjectName(binder == DatCCard      ? "DatCCard"
+                              : binder == DatNotes    ? "DatNotes"
+                              : binder == DatPassword ? "DatPassword"
+                              : binder == DatPersonal ? "DatPersonal"
+                                                      : "DatReminders");
         binder->setDatabaseName(m_context.file(Schema::RecordDatabaseFile));
         binder->setRecordSource(table->name);
         binder->setRecordsetType(0);

@@ -1,5 +1,6 @@
 #include "LoginWindow.h"
 #include "platform/AppContext.h"
+#include "platform/Look.h"
 #include "platform/QtSeams.h"
 #include "platform/Windows.h"
 
@@ -9,6 +10,7 @@
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(ProgramTitle);
+    applyProgramLook(app);
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/images/app.svg")));
 
     QtPrompter prompter;
@@ -17,8 +19,8 @@ int main(int argc, char** argv) {
     QtFileDialogs fileDialogs;
     QtReportViewer reportViewer;
     Windows windows;
-    AppContext context{QApplication::applicationDirPath(), prompter, clipboard, browser, fileDialogs, reportViewer,
-                       windows};
+    AppContext context{
+        QApplication::applicationDirPath(), prompter, clipboard, browser, fileDialogs, reportViewer, windows};
 
     if (!windows.show<LoginWindow>(context))
         return 1;

@@ -56,8 +56,8 @@ QWidget* makeEditorBox(QWidget* frame, const EditorBox& spec, DataBinder& binder
     }
     if (!spec.label.isEmpty()) {
         const int width = 1500;
-        QLabel* label = makeLabel(frame, spec.label, spec.labelRight - width, spec.top + 60, width, 195);
-        label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        makeLabel(frame, spec.label, spec.labelRight - width, spec.top + 60, width, 195,
+                  Qt::AlignRight | Qt::AlignVCenter);
     }
     return widget;
 }
@@ -121,8 +121,8 @@ RecordEditor::RecordEditor(AppContext& context, const EditorDescription& descrip
 
     const int buttonsTop = 840 + description.frameHeight + 120;
     const int middle = description.clientWidth / 2;
-    cmdCancel = makeButton(this, QStringLiteral("cmdCancel"), QStringLiteral("Cancel"), QStringLiteral(" Do not Save  "),
-                           middle - 1335 - 120, buttonsTop, 1335, 390);
+    cmdCancel = makeButton(this, QStringLiteral("cmdCancel"), QStringLiteral("Cancel"),
+                           QStringLiteral(" Do not Save  "), middle - 1335 - 120, buttonsTop, 1335, 390);
     cmdSave = makeButton(this, QStringLiteral("cmdSave"), QStringLiteral("Save"), QStringLiteral(" Save Information  "),
                          middle + 120, buttonsTop, 1335, 390);
     setTabOrder(previous, cmdCancel);
@@ -149,7 +149,9 @@ bool RecordEditor::load() {
     return true;
 }
 
-QWidget* RecordEditor::box(const QString& name) const { return findChild<QWidget*>(name); }
+QWidget* RecordEditor::box(const QString& name) const {
+    return findChild<QWidget*>(name);
+}
 
 QString RecordEditor::boxText(const QString& name) const {
     QWidget* widget = box(name);
@@ -162,9 +164,13 @@ QString RecordEditor::boxText(const QString& name) const {
     return {};
 }
 
-void RecordEditor::setHeaderCaption(const QString& caption) { header->setText(caption); }
+void RecordEditor::setHeaderCaption(const QString& caption) {
+    header->setText(caption);
+}
 
-void RecordEditor::beginAdd() { Data1->AddNew(); }
+void RecordEditor::beginAdd() {
+    Data1->AddNew();
+}
 
 void RecordEditor::beginEdit(RecordKey key) {
     // The record may be newer than this editor's snapshot of the table.
@@ -186,9 +192,8 @@ void RecordEditor::save() {
         Data1->Update();
     } catch (const StoreError& e) {
         // The window and what was typed stay; the user may try again or cancel.
-        m_context.prompter.critical(m_description.errorGuard
-                                        ? GuardMessage
-                                        : QStringLiteral("The record has not been saved.\n") + e.message());
+        m_context.prompter.critical(
+            m_description.errorGuard ? GuardMessage : QStringLiteral("The record has not been saved.\n") + e.message());
         return;
     }
     showSavedRecord();

@@ -27,8 +27,8 @@ GeneratorWindow::GeneratorWindow(AppContext& context, QLineEdit* passwordBox)
               4800, 225);
     makeLabel(top, QStringLiteral("3. Click the Use Password Button - form will close."), 600, 600, 4800, 225);
 
-    QGroupBox* letterCase = makeFrame(this, QStringLiteral("jcFrames2"), QStringLiteral("Letter Case"), 120, 1020, 2595,
-                                      1755);
+    QGroupBox* letterCase =
+        makeFrame(this, QStringLiteral("jcFrames2"), QStringLiteral("Letter Case"), 120, 1020, 2595, 1755);
     const auto option = [letterCase](const QString& name, const QString& caption, int top) {
         auto* button = new QRadioButton(caption, letterCase);
         button->setObjectName(name);
@@ -43,8 +43,8 @@ GeneratorWindow::GeneratorWindow(AppContext& context, QLineEdit* passwordBox)
     connect(uc, &QRadioButton::clicked, this, [this] { m_caseCode = PasswordGenerator::Uppercase; });
     connect(bc, &QRadioButton::clicked, this, [this] { m_caseCode = PasswordGenerator::BothCases; });
 
-    QGroupBox* include = makeFrame(this, QStringLiteral("jcFrames3"), QStringLiteral("Characters to Include"), 2760,
-                                   1020, 2895, 1755);
+    QGroupBox* include =
+        makeFrame(this, QStringLiteral("jcFrames3"), QStringLiteral("Characters to Include"), 2760, 1020, 2895, 1755);
     const QString captions[] = {QStringLiteral("Letters"), QStringLiteral("Numbers"), QStringLiteral("All characters")};
     for (int i = 0; i < 3; ++i) {
         ic[i] = new QCheckBox(captions[i], include);
@@ -55,8 +55,8 @@ GeneratorWindow::GeneratorWindow(AppContext& context, QLineEdit* passwordBox)
     ic[0]->setChecked(true);
     ic[1]->setChecked(true);
 
-    QGroupBox* generateFrame = makeFrame(this, QStringLiteral("jcFrames4"), QStringLiteral("Generate Password"), 120,
-                                         2820, 5535, 1695);
+    QGroupBox* generateFrame =
+        makeFrame(this, QStringLiteral("jcFrames4"), QStringLiteral("Generate Password"), 120, 2820, 5535, 1695);
     makeLabel(generateFrame, QStringLiteral("Set the Number of Characters:"), 900, 360, 2640, 225);
     Lenn = makeBox(generateFrame, QStringLiteral("Lenn"), 3600, 300, 735, 315);
     Lenn->setText(QStringLiteral("6"));

@@ -22,7 +22,9 @@ std::optional<int> PasswordGenerator::parseLength(const QString& text, const QLo
     return std::min(static_cast<int>(rounded), MaxLength);
 }
 
-int PasswordGenerator::setCodeFor(bool letters, bool numbers) { return (letters ? 10 : 0) + (numbers ? 1 : 0); }
+int PasswordGenerator::setCodeFor(bool letters, bool numbers) {
+    return (letters ? 10 : 0) + (numbers ? 1 : 0);
+}
 
 QString PasswordGenerator::make(int caseCode, int length, int setCode) {
     QString result;
@@ -55,7 +57,11 @@ QChar PasswordGenerator::randomLetter(int caseCode) {
     return upper ? QChar(letter) : QChar(letter).toLower();
 }
 
-QChar PasswordGenerator::randomDigit() { return QChar(char('0' + m_source.bounded(10))); }
+QChar PasswordGenerator::randomDigit() {
+    return QChar(char('0' + m_source.bounded(10)));
+}
 
 // Codes 1 to 255 of Latin-1, control characters included.
-QChar PasswordGenerator::randomCharacter() { return QChar(char16_t(m_source.bounded(1, 256))); }
+QChar PasswordGenerator::randomCharacter() {
+    return QChar(char16_t(m_source.bounded(1, 256)));
+}

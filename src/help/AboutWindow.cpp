@@ -1,3 +1,5 @@
 #include "AboutWindow.h"
 
-AboutWindow::AboutWindow(AppContext& context) : AppWindow(context, Name) { setWindowTitle(QStringLiteral("About")); }
+AboutWindow::AboutWindow(AppContext& context) : AppWindow(context, Name) {
+    setWindowTitle(QStringLiteral("About"));
+}

@@ -1,3 +1,5 @@
 #include "CreditWindow.h"
 
-CreditWindow::CreditWindow(AppContext& context) : AppWindow(context, Name) { setWindowTitle(QStringLiteral("Picture Credit")); }
+CreditWindow::CreditWindow(AppContext& context) : AppWindow(context, Name) {
+    setWindowTitle(QStringLiteral("Picture Credit"));
+}

@@ -1,3 +1,5 @@
 #include "HelpWindow.h"
 
-HelpWindow::HelpWindow(AppContext& context) : AppWindow(context, Name) { setWindowTitle(QStringLiteral("Quillmere Password Storage Help")); }
+HelpWindow::HelpWindow(AppContext& context) : AppWindow(context, Name) {
+    setWindowTitle(QStringLiteral("Quillmere Password Storage Help"));
+}

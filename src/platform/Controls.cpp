@@ -6,17 +6,19 @@
 #include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMouseEvent>
+#include <QPainter>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSvgRenderer>
 #include <QToolButton>
-#include <QMouseEvent>
-#include <QPainter>
 
-QString picturePath(const QString& picture) { return QStringLiteral(":/images/%1.svg").arg(picture); }
+QString picturePath(const QString& picture) {
+    return QStringLiteral(":/images/%1.svg").arg(picture);
+}
 
-QPushButton* makeButton(QWidget* parent, const QString& name, const QString& caption, const QString& tooltip,
-                        int left, int top, int width, int height) {
+QPushButton* makeButton(QWidget* parent, const QString& name, const QString& caption, const QString& tooltip, int left,
+                        int top, int width, int height) {
     auto* button = new QPushButton(caption, parent);
     button->setObjectName(name);
     button->setToolTip(tooltip);
@@ -46,15 +48,34 @@ QGroupBox* makeFrame(QWidget* parent, const QString& name, const QString& captio
     return frame;
 }
 
-QLabel* makeLabel(QWidget* parent, const QString& text, int left, int top, int width, int height) {
+QLabel* makeLabel(QWidget* parent, const QString& text, int left, int top, int width, int height,
+                  Qt::Alignment alignment) {
     auto* label = new QLabel(text, parent);
-    if (width > 0)
+    label->setAlignment(alignment);
+    if (width > 0) {
         place(label, left, top, width, height > 0 ? height : 195);
-    else {
+        fitLabel(label);
+    } else {
         label->move(twips(left), twips(top));
         label->adjustSize();
     }
     return label;
+}
+
+void fitLabel(QLabel* label) {
+    const int needed = label->sizeHint().width();
+    const int height = std::max(label->height(), label->sizeHint().height());
+    QRect area = label->geometry();
+    const int extra = std::max(0, needed - area.width());
+    if (label->alignment() & Qt::AlignRight)
+        area.setLeft(area.left() - extra);
+    else if (label->alignment() & Qt::AlignHCenter)
+        area.adjust(-extra / 2, 0, extra - extra / 2, 0);
+    else
+        area.setWidth(area.width() + extra);
+    area.setTop(area.top() - (height - area.height()) / 2);
+    area.setHeight(height);
+    label->setGeometry(area);
 }
 
 QLabel* makePicture(QWidget* parent, const QString& name, const QString& picture, int left, int top, int width,

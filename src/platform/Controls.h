@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <Qt>
 
 class QGroupBox;
 class QLabel;
@@ -12,21 +13,24 @@ class QWidget;
 
 // Makers for the controls every window uses. Positions and sizes are in twips,
 // relative to the parent; the name is the control's objectName.
-QPushButton* makeButton(QWidget* parent, const QString& name, const QString& caption, const QString& tooltip,
-                        int left, int top, int width, int height);
+QPushButton* makeButton(QWidget* parent, const QString& name, const QString& caption, const QString& tooltip, int left,
+                        int top, int width, int height);
 // A button that shows a picture only; screen readers get its tooltip as its name.
 QToolButton* makePictureButton(QWidget* parent, const QString& name, const QString& picture, const QString& tooltip,
                                int left, int top, int width, int height);
 // A framed group with a caption.
 QGroupBox* makeFrame(QWidget* parent, const QString& name, const QString& caption, int left, int top, int width,
                      int height);
-// A label; a width of 0 sizes it to its text.
-QLabel* makeLabel(QWidget* parent, const QString& text, int left, int top, int width = 0, int height = 0);
+// A label; a width of 0 sizes it to its text. A text wider than the label grows
+// it away from its aligned edge, so no text is ever cut off.
+QLabel* makeLabel(QWidget* parent, const QString& text, int left, int top, int width = 0, int height = 0,
+                  Qt::Alignment alignment = Qt::AlignLeft | Qt::AlignVCenter);
+// Grows a label to its text's width as above, after its text or font changed.
+void fitLabel(QLabel* label);
 QLabel* makePicture(QWidget* parent, const QString& name, const QString& picture, int left, int top, int width,
                     int height);
 // A one-line text box; a locked box can be read and selected, not changed.
-QLineEdit* makeBox(QWidget* parent, const QString& name, int left, int top, int width, int height,
-                   bool locked = false);
+QLineEdit* makeBox(QWidget* parent, const QString& name, int left, int top, int width, int height, bool locked = false);
 // A box of several lines with a vertical scroll bar; Tab moves on to the next box.
 QPlainTextEdit* makeTextArea(QWidget* parent, const QString& name, int left, int top, int width, int height,
                              bool locked = false);

@@ -8,7 +8,9 @@ void place(QWidget* widget, int left, int top, int width, int height) {
     widget->setGeometry(twips(left), twips(top), twips(width), twips(height));
 }
 
-void setClientSize(QWidget* window, int width, int height) { window->setFixedSize(twips(width), twips(height)); }
+void setClientSize(QWidget* window, int width, int height) {
+    window->setFixedSize(twips(width), twips(height));
+}
 
 void centerOnScreen(QWidget* window) {
     QScreen* screen = window->screen() ? window->screen() : QGuiApplication::primaryScreen();

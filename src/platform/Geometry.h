@@ -4,7 +4,9 @@ class QWidget;
 
 // Twips: 1440 per inch, 15 per pixel at 96 dots per inch. Qt scales pixels
 // further on high-dpi screens.
-constexpr int twips(int value) { return (value + (value >= 0 ? 7 : -7)) / 15; }
+constexpr int twips(int value) {
+    return (value + (value >= 0 ? 7 : -7)) / 15;
+}
 
 // Places a control at a position and size given in twips, relative to its parent.
 void place(QWidget* widget, int left, int top, int width, int height);

@@ -25,11 +25,17 @@ QString fullPath(const FileDialogRequest& request) {
 
 } // namespace
 
-void QtPrompter::warn(const QString& text, const QString& title) { showBox(QMessageBox::Warning, text, title); }
+void QtPrompter::warn(const QString& text, const QString& title) {
+    showBox(QMessageBox::Warning, text, title);
+}
 
-void QtPrompter::info(const QString& text, const QString& title) { showBox(QMessageBox::Information, text, title); }
+void QtPrompter::info(const QString& text, const QString& title) {
+    showBox(QMessageBox::Information, text, title);
+}
 
-void QtPrompter::critical(const QString& text, const QString& title) { showBox(QMessageBox::Critical, text, title); }
+void QtPrompter::critical(const QString& text, const QString& title) {
+    showBox(QMessageBox::Critical, text, title);
+}
 
 bool QtPrompter::ask(const QString& text, const QString& title) {
     QMessageBox box(QMessageBox::Question, title, text, QMessageBox::Yes | QMessageBox::No,
@@ -53,14 +59,14 @@ void QtBrowser::open(const QString& address) {
 }
 
 std::optional<QString> QtFileDialogs::saveFile(const FileDialogRequest& request) {
-    const QString path = QFileDialog::getSaveFileName(QApplication::activeWindow(), request.title, fullPath(request),
-                                                      request.filter);
+    const QString path =
+        QFileDialog::getSaveFileName(QApplication::activeWindow(), request.title, fullPath(request), request.filter);
     return path.isEmpty() ? std::nullopt : std::optional<QString>(path);
 }
 
 std::optional<QString> QtFileDialogs::openFile(const FileDialogRequest& request) {
-    const QString path = QFileDialog::getOpenFileName(QApplication::activeWindow(), request.title, fullPath(request),
-                                                      request.filter);
+    const QString path =
+        QFileDialog::getOpenFileName(QApplication::activeWindow(), request.title, fullPath(request), request.filter);
     return path.isEmpty() ? std::nullopt : std::optional<QString>(path);
 }
 

@@ -26,11 +26,12 @@ NotesPanel::NotesPanel(QWidget* parent, DataBinder& DatNotes) : QWidget(parent) 
     followBinder(DBList1, DatNotes);
 
     jcFrames4 = makeFrame(this, QStringLiteral("jcFrames4"), QStringLiteral("Note Details"), 2400, 60, 6315, 4695);
-    QLabel* subject = makeLabel(jcFrames4, QStringLiteral("Subject:"), 180, 420, 720, 195);
+    QLabel* subject =
+        makeLabel(jcFrames4, QStringLiteral("Subject:"), 180, 420, 720, 195, Qt::AlignRight | Qt::AlignVCenter);
     QFont bold = subject->font();
     bold.setBold(true);
     subject->setFont(bold);
-    subject->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    fitLabel(subject);
     Text7 = makeBox(jcFrames4, QStringLiteral("Text7"), 960, 360, 5235, 315, true);
     Text6 = makeTextArea(jcFrames4, QStringLiteral("Text6"), 120, 780, 6075, 3795, true);
     bindBox(DatNotes, Text7, QStringLiteral("Title"));

@@ -28,11 +28,11 @@ void colourText(QWidget* box, const QColor& colour) {
 }
 
 QLabel* rowLabel(QWidget* frame, const QString& text, int top) {
-    QLabel* label = makeLabel(frame, text, 1680, top + 60, 1500, 195);
-    label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    QLabel* label = makeLabel(frame, text, 1680, top + 60, 1500, 195, Qt::AlignRight | Qt::AlignVCenter);
     QFont font = label->font();
     font.setBold(true);
     label->setFont(font);
+    fitLabel(label);
     return label;
 }
 } // namespace
@@ -44,9 +44,8 @@ PasswordPanel::PasswordPanel(QWidget* parent, AppContext& context, DataBinder& D
     DBGrid1 = new QTableView(this);
     DBGrid1->setObjectName(QStringLiteral("DBGrid1"));
     place(DBGrid1, 60, 60, 8655, 2055);
-    DBGrid1->setModel(new BinderModel(DatPassword,
-                                      {{"Account", "Account"}, {"User", "User Name"}, {"Password", "Password"}},
-                                      DBGrid1));
+    DBGrid1->setModel(new BinderModel(
+        DatPassword, {{"Account", "Account"}, {"User", "User Name"}, {"Password", "Password"}}, DBGrid1));
     DBGrid1->setEditTriggers(QAbstractItemView::NoEditTriggers);
     DBGrid1->setSelectionBehavior(QAbstractItemView::SelectRows);
     DBGrid1->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -84,8 +83,8 @@ PasswordPanel::PasswordPanel(QWidget* parent, AppContext& context, DataBinder& D
 
     const QString copyTip = QStringLiteral(" Copy to Clipboard ");
     cmdAccount = makePictureButton(jcFrames2, QStringLiteral("cmdAccount"), "copy", copyTip, 7680, 120, 495, 315);
-    cmdWebsite = makePictureButton(jcFrames2, QStringLiteral("cmdWebsite"), "website", QStringLiteral(" Go to Website "),
-                                   7680, 480, 495, 315);
+    cmdWebsite = makePictureButton(jcFrames2, QStringLiteral("cmdWebsite"), "website",
+                                   QStringLiteral(" Go to Website "), 7680, 480, 495, 315);
     cmdUser = makePictureButton(jcFrames2, QStringLiteral("cmdUser"), "copy", copyTip, 7680, 840, 495, 315);
     cmdPasswrd = makePictureButton(jcFrames2, QStringLiteral("cmdPasswrd"), "copy", copyTip, 7680, 1200, 495, 315);
     cmdRemarks = makePictureButton(jcFrames2, QStringLiteral("cmdRemarks"), "copy",

@@ -56,8 +56,7 @@ const FieldRow BankRows[] = {
     {"Website:", 60, -1, "Text27", "Website", 1140, 2160, 2715, nullptr},
 };
 
-template <size_t N>
-void addRows(QWidget* parent, const FieldRow (&rows)[N], DataBinder& binder, AppContext& context) {
+template <size_t N> void addRows(QWidget* parent, const FieldRow (&rows)[N], DataBinder& binder, AppContext& context) {
     for (const FieldRow& row : rows) {
         makeLabel(parent, QString::fromUtf8(row.label), row.labelLeft, row.labelTop < 0 ? row.top + 60 : row.labelTop);
         QLineEdit* box = makeBox(parent, QString::fromUtf8(row.box), row.left, row.top, row.width, 315, true);

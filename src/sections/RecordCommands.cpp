@@ -42,7 +42,9 @@ const CommandRow Rows[] = {
      "This Reminder can not be deleted.", "You can edit this Reminder.", AfterDelete::Last},
 };
 
-const CommandRow& row(Section section) { return Rows[static_cast<int>(section)]; }
+const CommandRow& row(Section section) {
+    return Rows[static_cast<int>(section)];
+}
 
 } // namespace
 

@@ -17,8 +17,8 @@
 RemindersPanel::RemindersPanel(QWidget* parent, DataBinder& DatReminders) : QWidget(parent) {
     setObjectName(QStringLiteral("Pictodo"));
 
-    jcFrames1 = makeFrame(this, QStringLiteral("jcFrames1"), QStringLiteral("Click Date to add Reminder"), 60, 60,
-                          2835, 2775);
+    jcFrames1 =
+        makeFrame(this, QStringLiteral("jcFrames1"), QStringLiteral("Click Date to add Reminder"), 60, 60, 2835, 2775);
     MonthView1 = new QCalendarWidget(jcFrames1);
     MonthView1->setObjectName(QStringLiteral("MonthView1"));
     MonthView1->setVerticalHeaderFormat(QCalendarWidget::NoVerticalHeader);
@@ -41,8 +41,7 @@ RemindersPanel::RemindersPanel(QWidget* parent, DataBinder& DatReminders) : QWid
     followBinder(DBGrid2, DatReminders);
 
     jcFrames7 = makeFrame(this, QStringLiteral("jcFrames7"), QStringLiteral("Reminder"), 2940, 2880, 5775, 1875);
-    QLabel* dateLabel = makeLabel(jcFrames7, QStringLiteral("Date:"), 1140, 120, 960, 195);
-    dateLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    makeLabel(jcFrames7, QStringLiteral("Date:"), 1140, 120, 960, 195, Qt::AlignRight | Qt::AlignVCenter);
     Text8 = makeBox(jcFrames7, QStringLiteral("Text8"), 2160, 60, 1935, 315, true);
     Text9 = makeTextArea(jcFrames7, QStringLiteral("Text9"), 180, 540, 5415, 1155, true);
     bindBox(DatReminders, Text8, QStringLiteral("Date"));

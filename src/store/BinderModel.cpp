@@ -29,7 +29,9 @@ int BinderModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : int(std::min<qint64>(m_binder.RecordCount(), INT_MAX));
 }
 
-int BinderModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : int(m_columns.size()); }
+int BinderModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : int(m_columns.size());
+}
 
 const QList<QStringList>& BinderModel::page(int number) const {
     auto found = m_pages.find(number);

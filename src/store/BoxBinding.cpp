@@ -48,8 +48,8 @@ void followBinder(QAbstractItemView* view, DataBinder& binder) {
         if (row < 0 || guard->currentIndex().row() == row)
             return;
         const QModelIndex index = guard->model()->index(int(row), std::max(0, guard->currentIndex().column()));
-        guard->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect |
-                                                            QItemSelectionModel::Rows);
+        guard->selectionModel()->setCurrentIndex(index,
+                                                 QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
         guard->scrollTo(index);
     });
 }

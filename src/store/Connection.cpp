@@ -66,12 +66,15 @@ void Connection::requireTable(const QString& table, const QStringList& fields) {
         throw StoreError(failure(QStringLiteral("cannot be read"), e));
     }
     if (!hasKey)
-        throw StoreError(QStringLiteral("The table \"%1\" in the database file %2 has no record key.").arg(table, m_path));
+        throw StoreError(
+            QStringLiteral("The table \"%1\" in the database file %2 has no record key.").arg(table, m_path));
     for (const QString& field : fields) {
         if (!stored.contains(field))
-            throw StoreError(
-                QStringLiteral("The table \"%1\" in the database file %2 has no field \"%3\".").arg(table, m_path, field));
+            throw StoreError(QStringLiteral("The table \"%1\" in the database file %2 has no field \"%3\".")
+                                 .arg(table, m_path, field));
     }
 }
 
-qint64 Connection::dataVersion() { return m_db->execAndGet("PRAGMA data_version").getInt64(); }
+qint64 Connection::dataVersion() {
+    return m_db->execAndGet("PRAGMA data_version").getInt64();
+}

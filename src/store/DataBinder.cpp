@@ -92,7 +92,8 @@ void DataBinder::loadKeys() {
     const QString key = Schema::quoted(Schema::KeyColumn);
     m_keys.clear();
     // A table that was never thinned is one run of keys: three lookups describe it.
-    SQLite::Statement bounds(db, QStringLiteral("SELECT min(%1), max(%1), count(*) FROM %2").arg(key, table).toStdString());
+    SQLite::Statement bounds(db,
+                             QStringLiteral("SELECT min(%1), max(%1), count(*) FROM %2").arg(key, table).toStdString());
     bounds.executeStep();
     const qint64 count = bounds.getColumn(2).getInt64();
     if (count == 0)
@@ -120,7 +121,9 @@ RecordKey DataBinder::Bookmark() const {
     return m_keys.keyAt(m_position);
 }
 
-qint64 DataBinder::AbsolutePosition() const { return Bookmark() == NoRecord ? -1 : m_position; }
+qint64 DataBinder::AbsolutePosition() const {
+    return Bookmark() == NoRecord ? -1 : m_position;
+}
 
 void DataBinder::setBookmark(RecordKey key) {
     const qint64 position = m_keys.positionOf(key);
@@ -130,20 +133,30 @@ void DataBinder::setBookmark(RecordKey key) {
     setPosition(position);
 }
 
-bool DataBinder::BOF() const { return m_keys.size() == 0 || m_position < 0; }
+bool DataBinder::BOF() const {
+    return m_keys.size() == 0 || m_position < 0;
+}
 
-bool DataBinder::isEOF() const { return m_keys.size() == 0 || m_position >= m_keys.size(); }
+bool DataBinder::isEOF() const {
+    return m_keys.size() == 0 || m_position >= m_keys.size();
+}
 
-void DataBinder::MoveFirst() { setPosition(m_keys.size() == 0 ? -1 : 0); }
+void DataBinder::MoveFirst() {
+    setPosition(m_keys.size() == 0 ? -1 : 0);
+}
 
-void DataBinder::MoveLast() { setPosition(m_keys.size() - 1); }
+void DataBinder::MoveLast() {
+    setPosition(m_keys.size() - 1);
+}
 
 void DataBinder::MoveNext() {
     // After a delete the following record has slid into the current place.
     setPosition(m_onDeleted ? m_position : m_position + 1);
 }
 
-void DataBinder::MovePrevious() { setPosition(m_position - 1); }
+void DataBinder::MovePrevious() {
+    setPosition(m_position - 1);
+}
 
 const QHash<QString, QString>& DataBinder::currentValues() {
     const RecordKey key = Bookmark();
@@ -160,7 +173,9 @@ const QHash<QString, QString>& DataBinder::currentValues() {
     return m_cachedValues;
 }
 
-QString DataBinder::value(const QString& field) { return currentValues().value(field); }
+QString DataBinder::value(const QString& field) {
+    return currentValues().value(field);
+}
 
 QHash<RecordKey, QStringList> DataBinder::readRange(const QStringList& fields, RecordKey first, RecordKey last) {
     QHash<RecordKey, QStringList> rows;
@@ -241,10 +256,9 @@ void DataBinder::Update() {
             QStringList marks;
             for (int i = 0; i < fields.size(); ++i)
                 marks << QStringLiteral("?");
-            const QString sql = fields.isEmpty()
-                                    ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(table)
-                                    : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                                          .arg(table, fieldList(fields), marks.join(QStringLiteral(", ")));
+            const QString sql = fields.isEmpty() ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(table)
+                                                 : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                                                       .arg(table, fieldList(fields), marks.join(QStringLiteral(", ")));
             SQLite::Statement insert(c.db(), sql.toStdString());
             for (int i = 0; i < fields.size(); ++i)
                 bindText(insert, i + 1, texts.value(fields[i]));
@@ -260,10 +274,9 @@ void DataBinder::Update() {
             for (const QString& f : changed)
                 assignments << Schema::quoted(f) + QStringLiteral(" = ?");
             // With nothing changed the update still proves that the record exists.
-            const QString sql = changed.isEmpty()
-                                    ? QStringLiteral("UPDATE %1 SET %2 = %2 WHERE %2 = ?").arg(table, key)
-                                    : QStringLiteral("UPDATE %1 SET %2 WHERE %3 = ?")
-                                          .arg(table, assignments.join(QStringLiteral(", ")), key);
+            const QString sql = changed.isEmpty() ? QStringLiteral("UPDATE %1 SET %2 = %2 WHERE %2 = ?").arg(table, key)
+                                                  : QStringLiteral("UPDATE %1 SET %2 WHERE %3 = ?")
+                                                        .arg(table, assignments.join(QStringLiteral(", ")), key);
             SQLite::Statement update(c.db(), sql.toStdString());
             int index = 1;
             for (const QString& f : changed)
@@ -330,11 +343,10 @@ qint64 DataBinder::storedCount() {
         const qint64 version = c.dataVersion();
         if (m_storedCount && version == m_countVersion)
             return *m_storedCount;
-        m_storedCount = c.db()
-                            .execAndGet(QStringLiteral("SELECT count(*) FROM %1")
-                                            .arg(Schema::quoted(m_recordSource))
-                                            .toStdString())
-                            .getInt64();
+        m_storedCount =
+            c.db()
+                .execAndGet(QStringLiteral("SELECT count(*) FROM %1").arg(Schema::quoted(m_recordSource)).toStdString())
+                .getInt64();
         m_countVersion = version;
     } catch (const std::exception& e) {
         throw StoreError(c.failure(QStringLiteral("cannot be read"), e));

@@ -7,7 +7,9 @@ void KeySnapshot::clear() {
     m_size = 0;
 }
 
-void KeySnapshot::append(qint64 key) { appendRun(key, 1); }
+void KeySnapshot::append(qint64 key) {
+    appendRun(key, 1);
+}
 
 void KeySnapshot::appendRun(qint64 first, qint64 count) {
     if (count <= 0)
@@ -38,7 +40,8 @@ qint64 KeySnapshot::keyAt(qint64 position) const {
 }
 
 qint64 KeySnapshot::positionOf(qint64 key) const {
-    auto it = std::upper_bound(m_runs.begin(), m_runs.end(), key, [](qint64 k, const Run& run) { return k < run.first; });
+    auto it =
+        std::upper_bound(m_runs.begin(), m_runs.end(), key, [](qint64 k, const Run& run) { return k < run.first; });
     if (it == m_runs.begin())
         return -1;
     const Run& run = *(it - 1);

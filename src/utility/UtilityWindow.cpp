@@ -1,3 +1,5 @@
 #include "UtilityWindow.h"
 
-UtilityWindow::UtilityWindow(AppContext& context) : AppWindow(context, Name) { setWindowTitle(QStringLiteral(" Database Utility")); }
+UtilityWindow::UtilityWindow(AppContext& context) : AppWindow(context, Name) {
+    setWindowTitle(QStringLiteral(" Database Utility"));
+}

@@ -30,8 +30,8 @@ void FakeReportViewer::show(std::unique_ptr<QTextDocument> report, const QString
 }
 
 FakeContext::FakeContext(const QString& programDirectory)
-    : context{programDirectory, prompter, clipboard, browser, fileDialogs, reportViewer, windows,
-              [] { return QDate(2026, 12, 7); }} {}
+    : context{programDirectory, prompter,     clipboard, browser,
+              fileDialogs,      reportViewer, windows,   [] { return QDate(2026, 12, 7); }} {}
 
 FakeContext::~FakeContext() {
     // Windows must go before the fakes they point at.

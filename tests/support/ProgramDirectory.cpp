@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <SQLiteCpp/Database.h>
+#include <sys/stat.h>
 
 ProgramDirectory::ProgramDirectory() {
     const QDir delivered(QStringLiteral(DELIVERED_DIR));
@@ -32,4 +33,20 @@ qint64 ProgramDirectory::count(const QString& table) const {
 QByteArray ProgramDirectory::bytes(const QString& fileName) const {
     QFile f(file(fileName));
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+void ProgramDirectory::refuseWrites(const QString& fileName, const QString& table) const {
+    const QString t = Schema::quoted(table);
+    exec(fileName,
+         QStringLiteral("CREATE TRIGGER refuse_insert BEFORE INSERT ON %1 BEGIN SELECT RAISE(ABORT, 'disk I/O "
+                        "error'); END; CREATE TRIGGER refuse_update BEFORE UPDATE ON %1 BEGIN SELECT "
+                        "RAISE(ABORT, 'disk I/O error'); END;")
+             .arg(t));
+}
+
+bool isOwnerOnly(const QString& path) {
+    struct stat info {};
+    if (::stat(QFile::encodeName(path).constData(), &info) != 0)
+        return false;
+    return (info.st_mode & 0777) == 0600;
 }

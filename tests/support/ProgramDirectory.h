@@ -4,6 +4,9 @@
 #include <QTemporaryDir>
 
 // A fresh program directory for one test, holding copies of the delivered files.
+// True when only the file's owner may read or write it.
+bool isOwnerOnly(const QString& path);
+
 class ProgramDirectory {
 public:
     ProgramDirectory();
@@ -18,6 +21,9 @@ public:
     QString query(const QString& fileName, const QString& sql) const;
     qint64 count(const QString& table) const;
     QByteArray bytes(const QString& fileName) const;
+    // Makes the database refuse every insert and update of a table, as a full
+    // or damaged file would (permissions do not stop root).
+    void refuseWrites(const QString& fileName, const QString& table) const;
 
 private:
     QTemporaryDir m_dir;

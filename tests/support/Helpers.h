@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QAbstractButton>
+#include <QTest>
+#include <QWidget>
+
+// Clicks the named button of a window, as a user would.
+inline void click(QWidget* window, const QString& name) {
+    auto* button = window->findChild<QAbstractButton*>(name);
+    QVERIFY2(button, qPrintable("no button " + name));
+    QVERIFY2(button->isVisible(), qPrintable("button not visible: " + name));
+    QTest::mouseClick(button, Qt::LeftButton);
+}
+
+template <class T> T* child(QWidget* window, const QString& name) {
+    T* found = window->findChild<T*>(name);
+    if (!found)
+        qWarning("no control %s", qPrintable(name));
+    return found;
+}
