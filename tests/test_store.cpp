@@ -111,6 +111,10 @@ private slots:
         QCOMPARE(
             dir.query("password.mdb", QString("SELECT \"Bank Name\" FROM \"Credit Card\" WHERE _key = %1").arg(saved)),
             QStringLiteral("Line one\nLine two"));
+        // Stored as text, so the file's own queries and reports compare it as text.
+        QCOMPARE(dir.query("password.mdb",
+                           QString("SELECT typeof(\"Type Card\") FROM \"Credit Card\" WHERE _key = %1").arg(saved)),
+                 QStringLiteral("text"));
     }
 
     void otherBindersSeeWritesOnlyAfterRefresh() {

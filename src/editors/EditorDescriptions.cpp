@@ -56,18 +56,18 @@ EditorDescription creditCards() {
                         240,
                         1500};
     d.boxes = {
-        {"Combo1", "Type Card", "Card Type:", EditorBox::Choice, 1620, 300, 2880, 315, 1560, types},
-        {"Text18", "Card Number", "Account #", EditorBox::Line, 1620, 690, 2880, 315, 1560},
-        {"Text28", "Security Code", "Card Security Code:", EditorBox::Line, 1620, 1080, 1200, 315, 1560},
-        {"Combo3", "Month", "Month:", EditorBox::Choice, 1620, 1800, 900, 315, 1560, months},
-        {"Combo2", "Year", "Year:", EditorBox::Choice, 3240, 1800, 1260, 315, 3180, years},
-        {"Text21", "Bank Name", "Bank Name:", EditorBox::Line, 1620, 2250, 2880, 315, 1560},
-        {"Text22", "Address", "Address:", EditorBox::Line, 1620, 2640, 2880, 315, 1560},
-        {"Text23", "Bank City", "City:", EditorBox::Line, 1620, 3030, 2880, 315, 1560},
-        {"Text24", "Bank State", "State:", EditorBox::Line, 1620, 3420, 900, 315, 1560},
+        {"Combo1", "Type Card", "Card Type:", EditorBox::Choice, 2040, 300, 2460, 315, 1980, types},
+        {"Text18", "Card Number", "Account #", EditorBox::Line, 2040, 690, 2460, 315, 1980},
+        {"Text28", "Security Code", "Card Security Code:", EditorBox::Line, 2040, 1080, 1200, 315, 1980},
+        {"Combo3", "Month", "Month:", EditorBox::Choice, 2040, 1800, 780, 315, 1980, months},
+        {"Combo2", "Year", "Year:", EditorBox::Choice, 3480, 1800, 1020, 315, 3420, years},
+        {"Text21", "Bank Name", "Bank Name:", EditorBox::Line, 2040, 2250, 2460, 315, 1980},
+        {"Text22", "Address", "Address:", EditorBox::Line, 2040, 2640, 2460, 315, 1980},
+        {"Text23", "Bank City", "City:", EditorBox::Line, 2040, 3030, 2460, 315, 1980},
+        {"Text24", "Bank State", "State:", EditorBox::Line, 2040, 3420, 780, 315, 1980},
         {"Text25", "Zip Code", "Zip Code:", EditorBox::Line, 3480, 3420, 1020, 315, 3420},
-        {"Text26", "Phone", "Telephone:", EditorBox::Line, 1620, 3810, 2880, 315, 1560},
-        {"Text27", "Website", "Website:", EditorBox::Line, 1620, 4200, 2880, 315, 1560},
+        {"Text26", "Phone", "Telephone:", EditorBox::Line, 2040, 3810, 2460, 315, 1980},
+        {"Text27", "Website", "Website:", EditorBox::Line, 2040, 4200, 2460, 315, 1980},
     };
     return d;
 }

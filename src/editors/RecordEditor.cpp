@@ -55,7 +55,7 @@ QWidget* makeEditorBox(QWidget* frame, const EditorBox& spec, DataBinder& binder
         widget->setPalette(palette);
     }
     if (!spec.label.isEmpty()) {
-        const int width = 1500;
+        const int width = std::min(1500, spec.labelRight - 60);
         makeLabel(frame, spec.label, spec.labelRight - width, spec.top + 60, width, 195,
                   Qt::AlignRight | Qt::AlignVCenter);
     }

@@ -19,7 +19,7 @@ public:
     // Creates (running its load step) or raises the window of that name.
     // Returns null when a new window could not load.
     AppWindow* show(const QString& name, const Maker& make);
-    template <class T, class... Args> T* show(Args&... args) {
+    template <class T, class... Args> T* show(Args&&... args) {
         return static_cast<T*>(show(T::Name, [&] { return new T(args...); }));
     }
 

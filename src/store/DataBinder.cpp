@@ -15,8 +15,8 @@ QString text(const SQLite::Column& column) {
 }
 
 void bindText(SQLite::Statement& statement, int index, const QString& value) {
-    const QByteArray utf8 = value.toUtf8();
-    statement.bind(index, utf8.constData(), utf8.size());
+    // As text, never as a blob: the file's values must compare and sort as text.
+    statement.bind(index, value.toStdString());
 }
 
 QString fieldList(const QStringList& fields) {
