@@ -22,10 +22,16 @@ GeneratorWindow::GeneratorWindow(AppContext& context, QLineEdit* passwordBox)
 
     QGroupBox* top = makeFrame(this, QStringLiteral("jcFrames1"), QString(), 120, 60, 5535, 915);
     makePicture(top, QStringLiteral("Image1"), QStringLiteral("dice"), 120, 180, 405, 405);
-    makeLabel(top, QStringLiteral("1. Select Letter Case and characters to include."), 600, 120, 4800, 225);
-    makeLabel(top, QStringLiteral("2. Set the size of the Password and then click the Generate Button."), 600, 360,
-              4800, 225);
-    makeLabel(top, QStringLiteral("3. Click the Use Password Button - form will close."), 600, 600, 4800, 225);
+    const QString steps[] = {QStringLiteral("1. Select Letter Case and characters to include."),
+                             QStringLiteral("2. Set the size of the Password and then click the Generate Button."),
+                             QStringLiteral("3. Click the Use Password Button - form will close.")};
+    for (int i = 0; i < 3; ++i) {
+        QLabel* step = makeLabel(top, steps[i], 600, 120 + 240 * i, 4800, 225);
+        QFont small = step->font();
+        small.setPointSizeF(7.5); // the three steps share one narrow strip
+        step->setFont(small);
+        fitLabel(step);
+    }
 
     QGroupBox* letterCase =
         makeFrame(this, QStringLiteral("jcFrames2"), QStringLiteral("Letter Case"), 120, 1020, 2595, 1755);

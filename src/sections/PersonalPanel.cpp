@@ -58,7 +58,9 @@ const FieldRow BankRows[] = {
 
 template <size_t N> void addRows(QWidget* parent, const FieldRow (&rows)[N], DataBinder& binder, AppContext& context) {
     for (const FieldRow& row : rows) {
-        makeLabel(parent, QString::fromUtf8(row.label), row.labelLeft, row.labelTop < 0 ? row.top + 60 : row.labelTop);
+        // Labels end just before their box, so a wider font never runs into it.
+        makeLabel(parent, QString::fromUtf8(row.label), row.labelLeft, row.labelTop < 0 ? row.top + 60 : row.labelTop,
+                  row.left - 60 - row.labelLeft, 195, Qt::AlignRight | Qt::AlignVCenter);
         QLineEdit* box = makeBox(parent, QString::fromUtf8(row.box), row.left, row.top, row.width, 315, true);
         bindBox(binder, box, QString::fromUtf8(row.field));
         if (!row.copyButton)

@@ -23,6 +23,7 @@ RemindersPanel::RemindersPanel(QWidget* parent, DataBinder& DatReminders) : QWid
     MonthView1->setObjectName(QStringLiteral("MonthView1"));
     MonthView1->setVerticalHeaderFormat(QCalendarWidget::NoVerticalHeader);
     MonthView1->setGridVisible(false);
+    MonthView1->setHorizontalHeaderFormat(QCalendarWidget::SingleLetterDayNames);
     place(MonthView1, 60, 315, 2700, 2370);
     connect(MonthView1, &QCalendarWidget::clicked, this, &RemindersPanel::dayClicked);
 
