@@ -51,11 +51,11 @@ class EditorsTest : public QObject {
     }
 
     RecordEditor* openNew(FakeContext& fake, MainWindow* main, const Case& c) {
-        click(main, c.panelButton);
+        clickButton(main, c.panelButton);
         if (c.newButton.isEmpty())
             emitDayClick(main, QDate(2026, 12, 24));
         else
-            click(main, c.newButton);
+            clickButton(main, c.newButton);
         return static_cast<RecordEditor*>(fake.windows.find(editorDescription(c.section).windowName));
     }
 

@@ -25,7 +25,7 @@ class SectionsTest : public QObject {
     MainWindow* openMain(FakeContext& fake, const QString& section) {
         MainWindow* main = fake.windows.show<MainWindow>(fake.context);
         (void)QTest::qWaitForWindowExposed(main);
-        click(main, section);
+        clickButton(main, section);
         return main;
     }
     static QString text(QWidget* main, const QString& box) {

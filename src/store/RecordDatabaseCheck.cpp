@@ -1,0 +1,34 @@
+#include "RecordDatabaseCheck.h"
+
+#include "Schema.h"
+
+#include <QFileInfo>
+#include <SQLiteCpp/Database.h>
+#include <SQLiteCpp/Statement.h>
+
+QString checkRecordDatabase(const QString& path) {
+    if (!QFileInfo(path).isFile())
+        return QStringLiteral("%1 does not exist.").arg(path);
+    try {
+        SQLite::Database db(path.toStdString(), SQLite::OPEN_READONLY);
+        const std::string verdict = db.execAndGet("PRAGMA integrity_check").getString();
+        if (verdict != "ok")
+            return QStringLiteral("%1 is damaged: %2").arg(path, QString::fromStdString(verdict));
+        for (const Schema::Table* table : Schema::recordTables()) {
+            SQLite::Statement columns(db, "SELECT name FROM pragma_table_info(?)");
+            columns.bind(1, table->name.toStdString());
+            QStringList names;
+            while (columns.executeStep())
+                names << QString::fromStdString(columns.getColumn(0).getString());
+            if (names.isEmpty())
+                return QStringLiteral("%1 has no table \"%2\".").arg(path, table->name);
+            for (const QString& field : table->fields + QStringList{Schema::KeyColumn}) {
+                if (!names.contains(field))
+                    return QStringLiteral("%1 has no field \"%2\" in table \"%3\".").arg(path, field, table->name);
+            }
+        }
+    } catch (const std::exception& e) {
+        return QStringLiteral("%1 is not a record database: %2").arg(path, QString::fromUtf8(e.what()));
+    }
+    return {};
+}

@@ -1,0 +1,8 @@
+#pragma once
+
+#include <QString>
+
+// Checks, without changing it, that a file is a sound record database: it opens,
+// SQLite finds no damage, and the five tables have all their fields.
+// Returns an empty string when it is, otherwise what is wrong.
+QString checkRecordDatabase(const QString& path);

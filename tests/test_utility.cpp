@@ -1,0 +1,247 @@
+// The database utility: size display, backup, restore and repair of whole files.
+#include "Fakes.h"
+#include "Helpers.h"
+#include "ProgramDirectory.h"
+#include "utility/DatabaseFiles.h"
+#include "utility/UtilityWindow.h"
+
+#include <QDir>
+#include <QFile>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLocale>
+#include <QPushButton>
+#include <QTemporaryDir>
+
+namespace {
+
+void writeFile(const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(bytes);
+}
+
+QStringList files(const QString& folder) {
+    return QDir(folder).entryList(QDir::Files | QDir::Hidden);
+}
+
+} // namespace
+
+class UtilityTest : public QObject {
+    Q_OBJECT
+
+    UtilityWindow* open(FakeContext& fake) { return fake.windows.show<UtilityWindow>(fake.context); }
+
+private slots:
+    void sizeText_data() {
+        QTest::addColumn<qint64>("bytes");
+        QTest::addColumn<QString>("locale");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("whole") << qint64(200 * 1024) << "en_US"
+                               << "200 KB";
+        QTest::newRow("fraction") << qint64(123456) << "en_US"
+                                  << "120.5625 KB";
+        QTest::newRow("comma locale") << qint64(123456) << "de_DE"
+                                      << "120,5625 KB";
+        QTest::newRow("no thousands separator") << qint64(2048 * 1024 + 512) << "en_US"
+                                                << "2048.5 KB";
+        QTest::newRow("fifteen digits") << qint64(1000) << "en_US"
+                                        << "0.9765625 KB";
+        QTest::newRow("empty") << qint64(0) << "en_US"
+                               << "0 KB";
+    }
+    void sizeText() {
+        QFETCH(qint64, bytes);
+        QFETCH(QString, locale);
+        QFETCH(QString, text);
+        QCOMPARE(DatabaseFiles::sizeText(bytes, QLocale(locale)), text);
+    }
+
+    void opensOnTheBackupPanel() {
+        ProgramDirectory dir;
+        FakeContext fake(dir.path());
+        UtilityWindow* utility = open(fake);
+        QCOMPARE(utility->windowTitle(), QStringLiteral(" Database Utility"));
+        QVERIFY(utility->cmdDBackup->isChecked());
+        QVERIFY(utility->backupPanel->isVisible());
+        QVERIFY(!utility->restorePanel->isVisible() && !utility->repairPanel->isVisible());
+        QCOMPARE(utility->Label8->text(), DatabaseFiles::sizeText(QFileInfo(dir.recordDatabase()).size(), QLocale()));
+        QCOMPARE(utility->Label9->text(), QStringLiteral("?"));
+        click(utility, "cmdDRepair");
+        QVERIFY(utility->repairPanel->isVisible() && !utility->backupPanel->isVisible());
+        QVERIFY(utility->cmdDRepair->isChecked() && !utility->cmdDBackup->isChecked());
+        click(utility, "cmdDRestore");
+        QVERIFY(utility->restorePanel->isVisible() && !utility->repairPanel->isVisible());
+    }
+
+    void backupIgnoresTheTypedNameAndReplaces() {
+        ProgramDirectory dir;
+        QTemporaryDir target;
+        writeFile(target.filePath("password.mdb"), "an older backup");
+        FakeContext fake(dir.path());
+        UtilityWindow* utility = open(fake);
+        fake.fileDialogs.answer = target.filePath("mybackup");
+        click(utility, "cmdBackup");
+        QCOMPARE(fake.fileDialogs.requests.last().title, QStringLiteral("Save Database Backup"));
+        QCOMPARE(fake.fileDialogs.requests.last().proposedName, QStringLiteral("password"));
+        QCOMPARE(fake.prompter.last().kind, QStringLiteral("info"));
+        QCOMPARE(fake.prompter.last().text, QStringLiteral("Backup has been saved."));
+        QCOMPARE(files(target.path()), QStringList{"password.mdb"});
+        QCOMPARE(dir.bytes("password.mdb"), [&] {
+            QFile f(target.filePath("password.mdb"));
+            f.open(QIODevice::ReadOnly);
+            return f.readAll();
+        }());
+        QVERIFY(isOwnerOnly(target.filePath("password.mdb")));
+
+        fake.fileDialogs.answer.reset();
+        const int calls = fake.prompter.calls.size();
+        click(utility, "cmdBackup");
+        QCOMPARE(fake.prompter.calls.size(), calls); // a cancel says nothing
+    }
+
+    void failedBackupWarnsAndKeepsTheOldCopy() {
+        ProgramDirectory dir;
+        FakeContext fake(dir.path());
+        UtilityWindow* utility = open(fake);
+        fake.fileDialogs.answer = dir.file("no such folder/password");
+        click(utility, "cmdBackup");
+        QCOMPARE(fake.prompter.last().kind, QStringLiteral("warn"));
+        QVERIFY(fake.prompter.last().text.startsWith("The backup has not been saved.\n"));
+
+        QTemporaryDir target;
+        writeFile(target.filePath("password.mdb"), "an older backup");
+        DatabaseFiles failing(dir.path(), [](const QString&, const QString&) { return false; });
+        QVERIFY(!failing.backup(target.filePath("x")).ok);
+        QCOMPARE(files(target.path()), QStringList{"password.mdb"});
+        QFile old(target.filePath("password.mdb"));
+        QVERIFY(old.open(QIODevice::ReadOnly));
+        QCOMPARE(old.readAll(), QByteArray("an older backup"));
+    }
+
+    void restoreTakesPasswordMdbFromTheFolder() {
+        ProgramDirectory dir;
+        ProgramDirectory backup;
+        backup.exec("password.mdb", "INSERT INTO Notes (Title) VALUES ('only in the backup')");
+        writeFile(backup.file("notes.txt"), "any file will do");
+        FakeContext fake(dir.path());
+        UtilityWindow* utility = open(fake);
+        const QString sizeBefore = utility->Label8->text();
+        fake.fileDialogs.answer = backup.file("notes.txt");
+        click(utility, "cmdDRestore");
+        click(utility, "cmdRestore");
+        QCOMPARE(fake.fileDialogs.requests.last().title, QStringLiteral("Restore Backup Database"));
+        QCOMPARE(fake.prompter.last().text, QStringLiteral("Your backup copy of the database has been restored !"));
+        QCOMPARE(dir.count("Notes"), 4);
+        QVERIFY(isOwnerOnly(dir.recordDatabase()));
+        QCOMPARE(utility->Label8->text(), sizeBefore);
+        QCOMPARE(files(dir.path()), (QStringList{"pass2.mdb", "password.mdb"}));
+    }
+
+    void restoreRefusesWhatIsNotADatabase_data() {
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("cancel") << "cancel";
+        QTest::newRow("folder without password.mdb") << "none";
+        QTest::newRow("garbage") << "garbage";
+        QTest::newRow("database missing a table") << "table";
+    }
+    void restoreRefusesWhatIsNotADatabase() {
+        QFETCH(QString, kind);
+        ProgramDirectory dir;
+        ProgramDirectory backup;
+        if (kind == "none")
+            QFile::remove(backup.recordDatabase());
+        else if (kind == "garbage")
+            writeFile(backup.recordDatabase(), QByteArray(8192, '\x55'));
+        else if (kind == "table")
+            backup.exec("password.mdb", "DROP TABLE Reminder");
+        const QByteArray before = dir.bytes("password.mdb");
+        FakeContext fake(dir.path());
+        UtilityWindow* utility = open(fake);
+        if (kind != "cancel")
+            fake.fileDialogs.answer = backup.file("pass2.mdb");
+        click(utility, "cmdDRestore");
+        click(utility, "cmdRestore");
+        QCOMPARE(fake.prompter.last().kind, QStringLiteral("warn"));
+        QCOMPARE(fake.prompter.last().text, QStringLiteral("Database has not been restored."));
+        QCOMPARE(dir.bytes("password.mdb"), before);
+        QCOMPARE(files(dir.path()), (QStringList{"pass2.mdb", "password.mdb"}));
+    }
+
+    void missingDatabaseIsSaidAndRestoreBringsItBack() {
+        ProgramDirectory dir;
+        ProgramDirectory backup;
+        QFile::remove(dir.recordDatabase());
+        FakeContext fake(dir.path());
+        UtilityWindow* utility = open(fake);
+        QCOMPARE(utility->Label8->text(), QStringLiteral("not found"));
+        fake.fileDialogs.answer = backup.recordDatabase();
+        click(utility, "cmdDRestore");
+        click(utility, "cmdRestore");
+        QCOMPARE(fake.prompter.last().kind, QStringLiteral("info"));
+        QCOMPARE(dir.count("account"), 4);
+    }
+
+    void repairCompactsAndSwaps() {
+        ProgramDirectory dir;
+        for (int i = 0; i < 200; ++i)
+            dir.exec(
+                "password.mdb",
+                QString("INSERT INTO Notes (Title, Note) VALUES ('n%1', '%2')").arg(i).arg(QString(2000, QChar('x'))));
+        dir.exec("password.mdb", "DELETE FROM Notes WHERE Title LIKE 'n%'");
+        const qint64 before = QFileInfo(dir.recordDatabase()).size();
+        FakeContext fake(dir.path());
+        UtilityWindow* utility = open(fake);
+        click(utility, "cmdDRepair");
+        click(utility, "cmdRepair");
+        QCOMPARE(fake.prompter.last().text, QStringLiteral("DataBase has been repaired !"));
+        const qint64 after = QFileInfo(dir.recordDatabase()).size();
+        QVERIFY(after < before);
+        QCOMPARE(utility->Label9->text(), DatabaseFiles::sizeText(after, QLocale()));
+        QCOMPARE(files(dir.path()), (QStringList{"pass2.mdb", "password.mdb"}));
+        QCOMPARE(dir.count("Notes"), 3);
+        QCOMPARE(dir.count("account"), 4);
+        QVERIFY(isOwnerOnly(dir.recordDatabase()));
+    }
+
+    void repairFailuresChangeNothing_data() {
+        QTest::addColumn<bool>("stale");
+        QTest::newRow("stale password2.mdb") << true;
+        QTest::newRow("rename fails") << false;
+    }
+    void repairFailuresChangeNothing() {
+        QFETCH(bool, stale);
+        ProgramDirectory dir;
+        if (stale)
+            writeFile(dir.file("password2.mdb"), "left by a crash");
+        const QByteArray before = dir.bytes("password.mdb");
+        if (stale) {
+            FakeContext fake(dir.path());
+            UtilityWindow* utility = open(fake);
+            click(utility, "cmdDRepair");
+            click(utility, "cmdRepair");
+            QCOMPARE(fake.prompter.last().kind, QStringLiteral("warn"));
+            QCOMPARE(fake.prompter.last().title, QStringLiteral("Database not found"));
+            QCOMPARE(fake.prompter.last().text, QStringLiteral("Can't find database.\nPlease make sure that Quillmere "
+                                                               "Password Storage is not running."));
+            QCOMPARE(utility->Label9->text(), QStringLiteral("?"));
+            QCOMPARE(dir.bytes("password2.mdb"), QByteArray("left by a crash"));
+        } else {
+            DatabaseFiles failing(dir.path(), [](const QString&, const QString&) { return false; });
+            QVERIFY(!failing.repair().ok);
+            QVERIFY(!QFile::exists(dir.file("password2.mdb")));
+        }
+        QCOMPARE(dir.bytes("password.mdb"), before);
+    }
+
+    void exitClosesEverything() {
+        ProgramDirectory dir;
+        FakeContext fake(dir.path());
+        UtilityWindow* utility = open(fake);
+        click(utility, "cmdExit");
+        QVERIFY(fake.windows.openWindows().isEmpty());
+    }
+};
+
+QTEST_MAIN(UtilityTest)
+#include "test_utility.moc"
