@@ -21,8 +21,11 @@ void writeFile(const QString& path, const QByteArray& bytes) {
     f.write(bytes);
 }
 
+// The files of a folder, report layouts aside: databases and any temporary left over.
 QStringList files(const QString& folder) {
-    return QDir(folder).entryList(QDir::Files | QDir::Hidden);
+    QStringList names = QDir(folder).entryList(QDir::Files | QDir::Hidden);
+    names.removeIf([](const QString& name) { return name.endsWith(".rpt"); });
+    return names;
 }
 
 } // namespace

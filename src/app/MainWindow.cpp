@@ -71,7 +71,7 @@ MainWindow::MainWindow(AppContext& context) : AppWindow(context, Name, nullptr, 
 
     m_commands = new RecordCommands(context, *this, this);
     connect(Pictodo, &RemindersPanel::dayClicked, m_commands, &RecordCommands::addReminder);
-    connectPrintButtons(context, this);
+    new PrintCommands(context, this);
     centerOnScreen(this);
 }
 

@@ -2,6 +2,7 @@
 
 #include "platform/AppWindow.h"
 
+// Credits the program's pictures to their maker.
 class CreditWindow : public AppWindow {
     Q_OBJECT
 public:

@@ -78,6 +78,8 @@ void QtReportViewer::show(std::unique_ptr<QTextDocument> report, const QString& 
     document->setParent(preview);
     QObject::connect(preview, &QPrintPreviewDialog::paintRequested, preview,
                      [document](QPrinter* printer) { document->print(printer); });
+    const bool landscape = document->property("landscape").toBool();
+    preview->printer()->setPageOrientation(landscape ? QPageLayout::Landscape : QPageLayout::Portrait);
     preview->resize(900, 700);
     preview->show();
 }

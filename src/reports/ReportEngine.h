@@ -1,0 +1,28 @@
+#pragma once
+
+#include "ReportLayout.h"
+
+#include <QString>
+#include <memory>
+
+class QTextDocument;
+
+// Runs a report layout over the database it names, as saved at that moment:
+// one table of the layout's columns, its heading row repeated on every page,
+// records in natural order. Printing numbers the pages.
+class ReportEngine {
+public:
+    // The report file the next run uses.
+    void setReportFileName(const QString& path) { m_reportFileName = path; }
+    const QString& ReportFileName() const { return m_reportFileName; }
+
+    // Throws ReportError naming the file and the problem.
+    std::unique_ptr<QTextDocument> run() const;
+    static std::unique_ptr<QTextDocument> build(const ReportLayout& layout);
+
+    // Set on the document: whether it prints across the page.
+    static constexpr const char* LandscapeProperty = "landscape";
+
+private:
+    QString m_reportFileName;
+};

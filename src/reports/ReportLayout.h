@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <stdexcept>
+
+// A failure to read a layout or to run a report; the message names the file.
+class ReportError : public std::runtime_error {
+public:
+    explicit ReportError(const QString& message) : std::runtime_error(message.toStdString()), m_message(message) {}
+    const QString& message() const { return m_message; }
+
+private:
+    QString m_message;
+};
+
+// A report layout: a small JSON file a user can edit in any text editor.
+//   {"title": "...", "database": "password.mdb", "table": "...", "orientation": "portrait" | "landscape",
+//    "fontSize": 9, "columns": [{"field": "...", "heading": "...", "width": 2}, ...]}
+// The database is named relative to the layout's own folder.
+struct ReportLayout {
+    struct Column {
+        QString field;
+        QString heading;
+        double width = 1; // relative to the other columns
+    };
+    QString path;
+    QString title;
+    QString databasePath; // resolved against the layout's folder
+    QString table;
+    bool landscape = false;
+    double fontSize = 9; // points; a wide layout may ask for smaller print
+    QList<Column> columns;
+
+    // Throws ReportError for a missing, unreadable or malformed file.
+    static ReportLayout load(const QString& path);
+};
