@@ -64,8 +64,8 @@ EditorDescription creditCards() {
         {"Text21", "Bank Name", "Bank Name:", EditorBox::Line, 2040, 2250, 2460, 315, 1980},
         {"Text22", "Address", "Address:", EditorBox::Line, 2040, 2640, 2460, 315, 1980},
         {"Text23", "Bank City", "City:", EditorBox::Line, 2040, 3030, 2460, 315, 1980},
-        {"Text24", "Bank State", "State:", EditorBox::Line, 2040, 3420, 780, 315, 1980},
-        {"Text25", "Zip Code", "Zip Code:", EditorBox::Line, 3480, 3420, 1020, 315, 3420},
+        {"Text24", "Bank State", "State:", EditorBox::Line, 2040, 3420, 600, 315, 1980},
+        {"Text25", "Zip Code", "Zip Code:", EditorBox::Line, 3600, 3420, 900, 315, 3540},
         {"Text26", "Phone", "Telephone:", EditorBox::Line, 2040, 3810, 2460, 315, 1980},
         {"Text27", "Website", "Website:", EditorBox::Line, 2040, 4200, 2460, 315, 1980},
     };

@@ -22,7 +22,8 @@ namespace {
 const QString GuardMessage = QStringLiteral("There is a Problem with the Data that you have entered.\n"
                                             "It could be that the website address is too long.");
 
-QWidget* makeEditorBox(QWidget* frame, const EditorBox& spec, DataBinder& binder) {
+// leftBound: where the label may begin (after a box earlier on the same row).
+QWidget* makeEditorBox(QWidget* frame, const EditorBox& spec, DataBinder& binder, int leftBound) {
     QWidget* widget = nullptr;
     switch (spec.kind) {
     case EditorBox::Line: {
@@ -55,7 +56,7 @@ QWidget* makeEditorBox(QWidget* frame, const EditorBox& spec, DataBinder& binder
         widget->setPalette(palette);
     }
     if (!spec.label.isEmpty()) {
-        const int width = std::min(1500, spec.labelRight - 60);
+        const int width = std::min(1500, spec.labelRight - leftBound);
         makeLabel(frame, spec.label, spec.labelRight - width, spec.top + 60, width, 195,
                   Qt::AlignRight | Qt::AlignVCenter);
     }
@@ -95,8 +96,11 @@ RecordEditor::RecordEditor(AppContext& context, const EditorDescription& descrip
     frame = makeFrame(this, QStringLiteral("frame"), description.frameCaption, 120, 840, description.clientWidth - 240,
                       description.frameHeight);
     QWidget* previous = nullptr;
+    const EditorBox* before = nullptr;
     for (const EditorBox& spec : description.boxes) {
-        QWidget* widget = makeEditorBox(frame, spec, *Data1);
+        const int leftBound = before && before->top == spec.top ? before->left + before->width + 60 : 60;
+        before = &spec;
+        QWidget* widget = makeEditorBox(frame, spec, *Data1, leftBound);
         if (previous)
             setTabOrder(previous, widget);
         previous = widget;

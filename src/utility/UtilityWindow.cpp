@@ -91,11 +91,12 @@ UtilityWindow::UtilityWindow(AppContext& context)
         fitLabel(title);
     }
     makePicture(side, QStringLiteral("Image2"), QStringLiteral("lock"), 1080, 1020, 900, 900);
-    makeLabel(side, QStringLiteral("Database Current Size:"), 180, 2160);
-    makeLabel(side, QStringLiteral("Database After Repair:"), 195, 2460);
-    Label8 = makeLabel(side, QStringLiteral("KB"), 1935, 2160, 1080, 195);
+    // The captions end before the sizes, whatever the font's width.
+    makeLabel(side, QStringLiteral("Database Current Size:"), 60, 2160, 1890, 195, Qt::AlignRight | Qt::AlignVCenter);
+    makeLabel(side, QStringLiteral("Database After Repair:"), 60, 2460, 1890, 195, Qt::AlignRight | Qt::AlignVCenter);
+    Label8 = makeLabel(side, QStringLiteral("KB"), 2010, 2160, 1005, 195);
     Label8->setObjectName(QStringLiteral("Label8"));
-    Label9 = makeLabel(side, QStringLiteral("?"), 1935, 2460, 1080, 195);
+    Label9 = makeLabel(side, QStringLiteral("?"), 2010, 2460, 1005, 195);
     Label9->setObjectName(QStringLiteral("Label9"));
 
     cmdDBackup = makeButton(this, QStringLiteral("cmdDBackup"), QStringLiteral("Database Backup"),
