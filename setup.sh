@@ -5,7 +5,7 @@ set -euo pipefail
 cd "$(dirname "$0")"
 
 packages=(cmake g++ pkg-config qt6-base-dev qt6-svg-dev libqt6svg6 libsqlitecpp-dev libsqlite3-dev
-          libgl-dev libbenchmark-dev)
+          libgl-dev libbenchmark-dev mdbtools-dev)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

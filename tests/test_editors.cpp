@@ -88,7 +88,7 @@ private slots:
         for (size_t i = 1; i < d.boxes.size(); ++i) {
             w = w->nextInFocusChain();
             while (w->focusPolicy() == Qt::NoFocus || !w->isVisible() || w->parent() == nullptr ||
-                   qobject_cast<QLineEdit*>(w) && w->parent()->inherits("QComboBox"))
+                   (qobject_cast<QLineEdit*>(w) && w->parent()->inherits("QComboBox")))
                 w = w->nextInFocusChain();
             if (w->objectName() == "cmdGenerate")
                 w = w->nextInFocusChain();

@@ -1,5 +1,5 @@
-// Makes one delivered database file from its SQL text in data/.
-// Usage: make_database SOURCE.sql TARGET.mdb
+// Makes one delivered database file from SQL text in data/: its schema, then its sample entries.
+// Usage: make_database TARGET.mdb SOURCE.sql...
 // A target that already exists is left alone: it may hold the user's records.
 #include <sqlite3.h>
 #include <sys/stat.h>
@@ -19,18 +19,19 @@ static int fail(const std::string& what) {
 }
 
 int main(int argc, char** argv) {
-    if (argc != 3)
-        return fail("usage: make_database SOURCE.sql TARGET.mdb");
-    const fs::path source = argv[1];
-    const fs::path target = argv[2];
+    if (argc < 3)
+        return fail("usage: make_database TARGET.mdb SOURCE.sql...");
+    const fs::path target = argv[1];
     if (fs::exists(target))
         return 0;
 
-    std::ifstream in(source, std::ios::binary);
-    if (!in)
-        return fail("cannot read " + source.string());
     std::stringstream sql;
-    sql << in.rdbuf();
+    for (int i = 2; i < argc; ++i) {
+        std::ifstream in(argv[i], std::ios::binary);
+        if (!in)
+            return fail(std::string("cannot read ") + argv[i]);
+        sql << in.rdbuf() << "\n";
+    }
 
     const fs::path temporary = target.string() + ".making";
     fs::remove(temporary);
@@ -45,7 +46,7 @@ int main(int argc, char** argv) {
         sqlite3_free(error);
         sqlite3_close(db);
         fs::remove(temporary);
-        return fail(source.string() + ": " + message);
+        return fail(target.string() + ": " + message);
     }
     sqlite3_close(db);
     ::chmod(temporary.c_str(), S_IRUSR | S_IWUSR);

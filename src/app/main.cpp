@@ -1,4 +1,5 @@
 #include "LoginWindow.h"
+#include "Startup.h"
 #include "platform/AppContext.h"
 #include "platform/Look.h"
 #include "platform/QtSeams.h"
@@ -22,7 +23,7 @@ int main(int argc, char** argv) {
     AppContext context{
         QApplication::applicationDirPath(), prompter, clipboard, browser, fileDialogs, reportViewer, windows};
 
-    if (!windows.show<LoginWindow>(context))
+    if (!convertLegacyFiles(context) || !windows.show<LoginWindow>(context))
         return 1;
     return app.exec();
 }

@@ -1,6 +1,8 @@
 #include "RecordDatabaseCheck.h"
 
+#include "JetReader.h"
 #include "Schema.h"
+#include "StoreError.h"
 
 #include <QFileInfo>
 #include <SQLiteCpp/Database.h>
@@ -9,6 +11,18 @@
 QString checkRecordDatabase(const QString& path) {
     if (!QFileInfo(path).isFile())
         return QStringLiteral("%1 does not exist.").arg(path);
+    // A backup in the old Jet format counts when its five tables can be read; the
+    // next start converts it.
+    if (JetReader::isJetFile(path)) {
+        try {
+            JetReader jet(path);
+            for (const Schema::Table* table : Schema::recordTables())
+                jet.columns(table->name);
+        } catch (const StoreError& e) {
+            return e.message();
+        }
+        return {};
+    }
     try {
         SQLite::Database db(path.toStdString(), SQLite::OPEN_READONLY);
         const std::string verdict = db.execAndGet("PRAGMA integrity_check").getString();

@@ -1,0 +1,19 @@
+#include "Startup.h"
+
+#include "platform/AppContext.h"
+#include "store/LegacyConversion.h"
+#include "store/Schema.h"
+
+bool convertLegacyFiles(AppContext& context) {
+    const std::pair<QString, bool> files[] = {{Schema::PasswordStoreFile, false}, {Schema::RecordDatabaseFile, true}};
+    for (const auto& [name, recordDatabase] : files) {
+        const LegacyConversion::Outcome outcome = LegacyConversion::convertIfNeeded(context.file(name), recordDatabase);
+        if (!outcome.error.isEmpty()) {
+            context.prompter.critical(outcome.error);
+            return false;
+        }
+        if (outcome.converted)
+            context.prompter.info(outcome.report);
+    }
+    return true;
+}

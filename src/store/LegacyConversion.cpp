@@ -1,0 +1,186 @@
+#include "LegacyConversion.h"
+
+#include "JetReader.h"
+#include "StoreError.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QStringList>
+#include <SQLiteCpp/Database.h>
+#include <SQLiteCpp/Statement.h>
+#include <SQLiteCpp/Transaction.h>
+#include <cstdio>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace {
+
+struct Kind {
+    const Schema::Table* table;
+    const char* noun; // how the report counts its records
+};
+
+std::vector<Kind> kinds(bool recordDatabase) {
+    if (!recordDatabase)
+        return {{&Schema::pass(), "sign-in password"}};
+    return {{&Schema::account(), "passwords"},
+            {&Schema::creditCard(), "credit cards"},
+            {&Schema::personal(), "personal records"},
+            {&Schema::notes(), "notes"},
+            {&Schema::reminder(), "reminders"}};
+}
+
+QString schemaSql(bool recordDatabase) {
+    QFile file(recordDatabase ? QStringLiteral(":/schema/password.sql") : QStringLiteral(":/schema/pass2.sql"));
+    if (!file.open(QIODevice::ReadOnly))
+        throw StoreError(QStringLiteral("The program's own database layout is missing from the program."));
+    return QString::fromUtf8(file.readAll());
+}
+
+// A name beside the original that nothing has yet: NAME.jet.mdb, else NAME.jet-2.mdb, ...
+QString keptName(const QString& path) {
+    const QFileInfo info(path);
+    const QString base = info.dir().filePath(info.completeBaseName());
+    QString candidate = base + QStringLiteral(".jet.mdb");
+    for (int n = 2; QFileInfo::exists(candidate); ++n)
+        candidate = base + QStringLiteral(".jet-%1.mdb").arg(n);
+    return candidate;
+}
+
+bool syncPath(const QString& path, int flags) {
+    const int fd = ::open(QFile::encodeName(path).constData(), flags);
+    if (fd < 0)
+        return false;
+    const bool ok = ::fsync(fd) == 0;
+    ::close(fd);
+    return ok;
+}
+
+// Keeps the original under a second name without touching its bytes: a hard
+// link where the file system allows one, a copy elsewhere.
+bool keepOriginal(const QString& path, const QString& kept) {
+    if (::link(QFile::encodeName(path).constData(), QFile::encodeName(kept).constData()) == 0)
+        return true;
+    return QFile::copy(path, kept) && QFileInfo(kept).size() == QFileInfo(path).size() && syncPath(kept, O_RDONLY);
+}
+
+// Reads every table of the old file into a new database file; returns the report lines.
+QStringList fill(const JetReader& jet, const QString& target, bool recordDatabase) {
+    const QStringList present = jet.tables();
+    for (const Kind& kind : kinds(recordDatabase)) {
+        if (!present.contains(kind.table->name))
+            throw StoreError(QStringLiteral("it has no table \"%1\"").arg(kind.table->name));
+    }
+    SQLite::Database db(target.toStdString(), SQLite::OPEN_READWRITE | SQLite::OPEN_CREATE);
+    db.exec("PRAGMA journal_mode=DELETE");
+    db.exec(schemaSql(recordDatabase).toStdString());
+    SQLite::Transaction transaction(db);
+    QStringList counts;
+    QStringList leftOut;
+    for (const Kind& kind : kinds(recordDatabase)) {
+        const Schema::Table& table = *kind.table;
+        const QStringList oldColumns = jet.columns(table.name);
+        for (const QString& column : oldColumns) {
+            if (!table.fields.contains(column))
+                leftOut << QStringLiteral("\"%1\" of \"%2\"").arg(column, table.name);
+        }
+        QList<int> source;
+        QStringList names, marks;
+        for (const QString& field : table.fields) {
+            source << int(oldColumns.indexOf(field)); // -1: the old file lacks it, it stays empty
+            names << Schema::quoted(field);
+            marks << QStringLiteral("?");
+        }
+        SQLite::Statement insert(db, QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                                         .arg(Schema::quoted(table.name), names.join(", "), marks.join(", "))
+                                         .toStdString());
+        const qint64 read = jet.readRows(table.name, [&](const QStringList& values) {
+            for (int i = 0; i < source.size(); ++i)
+                insert.bind(i + 1, source[i] >= 0 ? values.value(source[i]).toStdString() : std::string());
+            insert.exec();
+            insert.reset();
+        });
+        const qint64 stored = jet.storedRowCount(table.name);
+        if (read != stored)
+            throw StoreError(QStringLiteral("only %1 of the %2 records of \"%3\" could be read")
+                                 .arg(read)
+                                 .arg(stored)
+                                 .arg(table.name));
+        const qint64 written =
+            db.execAndGet(QStringLiteral("SELECT count(*) FROM %1").arg(Schema::quoted(table.name)).toStdString())
+                .getInt64();
+        if (written != read)
+            throw StoreError(QStringLiteral("the new file holds %1 of the %2 records of \"%3\"")
+                                 .arg(written)
+                                 .arg(read)
+                                 .arg(table.name));
+        counts << QStringLiteral("%1 %2").arg(read).arg(QString::fromLatin1(kind.noun));
+    }
+    transaction.commit();
+    const std::string verdict = db.execAndGet("PRAGMA integrity_check").getString();
+    if (verdict != "ok")
+        throw StoreError(QStringLiteral("the new file failed its check: %1").arg(QString::fromStdString(verdict)));
+    QStringList report{QStringLiteral("Records brought over: %1.").arg(counts.join(", "))};
+    if (!leftOut.isEmpty())
+        report << QStringLiteral("Columns the program does not use were left out: %1.").arg(leftOut.join(", "));
+    return report;
+}
+
+} // namespace
+
+LegacyConversion::Outcome LegacyConversion::convertIfNeeded(const QString& path, bool recordDatabase) {
+    Outcome outcome;
+    if (!JetReader::isJetFile(path))
+        return outcome;
+    const QString temporary = path + QStringLiteral(".converting");
+    const auto fail = [&](const QString& why) {
+        QFile::remove(temporary);
+        outcome.error = QStringLiteral("The old database file %1 could not be converted: %2.\nThe file has not "
+                                       "been changed.")
+                            .arg(path, why);
+        return outcome;
+    };
+    // A leftover of an interrupted conversion is this program's own and is made anew.
+    QFile::remove(temporary);
+    QStringList report;
+    int version = 0;
+    bool password = false;
+    try {
+        JetReader jet(path);
+        version = jet.jetVersion();
+        password = jet.hasDatabasePassword();
+        report = fill(jet, temporary, recordDatabase);
+    } catch (const StoreError& e) {
+        return fail(e.message());
+    } catch (const std::exception& e) {
+        return fail(QString::fromUtf8(e.what()));
+    }
+    QFile::setPermissions(temporary, QFile::ReadOwner | QFile::WriteOwner);
+    if (!syncPath(temporary, O_RDONLY))
+        return fail(QStringLiteral("the new file cannot be written to disk"));
+    const QString kept = keptName(path);
+    if (!keepOriginal(path, kept)) {
+        QFile::remove(kept);
+        return fail(QStringLiteral("the original cannot be kept as %1").arg(kept));
+    }
+    if (std::rename(QFile::encodeName(temporary).constData(), QFile::encodeName(path).constData()) != 0) {
+        QFile::remove(kept);
+        return fail(QStringLiteral("the new file cannot take its place"));
+    }
+    syncPath(QFileInfo(path).absolutePath(), O_RDONLY | O_DIRECTORY);
+
+    outcome.converted = true;
+    outcome.keptAs = kept;
+    QStringList lines{QStringLiteral("The old database file %1 (Jet %2) has been converted to the program's own "
+                                     "format.")
+                          .arg(path)
+                          .arg(version)};
+    lines += report;
+    if (password)
+        lines << QStringLiteral("The file was protected with a database password; it was read without one, and "
+                                "the converted file has none.");
+    lines << QStringLiteral("The original file is kept unchanged as %1.").arg(kept);
+    outcome.report = lines.join('\n');
+    return outcome;
+}

@@ -1,0 +1,21 @@
+#pragma once
+
+#include "Schema.h"
+
+#include <QString>
+
+// Converts an old Jet-format database file into the program's own format, in
+// place: the new file is made beside it under a temporary name, checked, and
+// renamed over it; the original is kept beside it as NAME.jet.mdb.
+class LegacyConversion {
+public:
+    struct Outcome {
+        bool converted = false; // false: the file was not in the old format
+        QString error;          // set when the conversion failed; the original is untouched
+        QString report;         // what to tell the user after a conversion
+        QString keptAs;         // where the original now lies
+    };
+
+    // Converts the record database (password.mdb) or the password store (pass2.mdb).
+    static Outcome convertIfNeeded(const QString& path, bool recordDatabase);
+};

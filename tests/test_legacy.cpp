@@ -1,0 +1,195 @@
+// Old Jet-format files: conversion at start, what is kept, and what is refused.
+#include "Fakes.h"
+#include "Helpers.h"
+#include "ProgramDirectory.h"
+#include "app/LoginWindow.h"
+#include "app/MainWindow.h"
+#include "app/Startup.h"
+#include "store/JetReader.h"
+#include "store/LegacyConversion.h"
+#include "store/Schema.h"
+#include "store/StoreError.h"
+#include "utility/DatabaseFiles.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLineEdit>
+#include <QTemporaryDir>
+
+namespace {
+
+const QString Legacy = QStringLiteral(SHARED_DIR "/fixtures/legacy/");
+const QString Samples = QStringLiteral(SHARED_DIR "/fixtures/jet-samples/");
+
+QByteArray bytesOf(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+void replaceWith(const ProgramDirectory& dir, const QString& name, const QString& source) {
+    QFile::remove(dir.file(name));
+    QVERIFY(QFile::copy(source, dir.file(name)));
+    QFile::setPermissions(dir.file(name), QFile::ReadOwner | QFile::WriteOwner);
+}
+
+QStringList leftovers(const ProgramDirectory& dir) {
+    return QDir(dir.path()).entryList({"*.converting", ".*"}, QDir::Files | QDir::Hidden);
+}
+
+} // namespace
+
+class LegacyTest : public QObject {
+    Q_OBJECT
+private slots:
+    void convertsTheLegacyFilesExactly() {
+        QFile json(Legacy + "expected.json");
+        QVERIFY(json.open(QIODevice::ReadOnly));
+        const QJsonObject files = QJsonDocument::fromJson(json.readAll()).object().value("files").toObject();
+        ProgramDirectory dir;
+        for (const QString& name : {QStringLiteral("password.mdb"), QStringLiteral("pass2.mdb")}) {
+            replaceWith(dir, name, Legacy + name);
+            const LegacyConversion::Outcome outcome =
+                LegacyConversion::convertIfNeeded(dir.file(name), name == "password.mdb");
+            QVERIFY2(outcome.error.isEmpty(), qPrintable(outcome.error));
+            QVERIFY(outcome.converted);
+            QCOMPARE(outcome.keptAs, dir.file(QFileInfo(name).completeBaseName() + ".jet.mdb"));
+            QCOMPARE(bytesOf(outcome.keptAs), bytesOf(Legacy + name));
+            QVERIFY(isOwnerOnly(dir.file(name)));
+            const QJsonObject tables = files.value(name).toObject().value("tables").toObject();
+            for (auto t = tables.begin(); t != tables.end(); ++t) {
+                const QJsonArray columns = t.value().toObject().value("columns").toArray();
+                const QJsonArray rows = t.value().toObject().value("rows").toArray();
+                QCOMPARE(dir.query(name, QString("SELECT count(*) FROM \"%1\"").arg(t.key())).toInt(), rows.size());
+                for (int r = 0; r < rows.size(); ++r) {
+                    for (int c = 0; c < columns.size(); ++c) {
+                        const QString column = columns[c].toObject().value("name").toString();
+                        const QString expected = rows[r].toArray()[c].toString().replace("\r\n", "\n");
+                        const QString stored =
+                            dir.query(name, QString("SELECT ifnull(\"%1\", 'NULL') FROM \"%2\" ORDER BY _key "
+                                                    "LIMIT 1 OFFSET %3")
+                                                .arg(column, t.key())
+                                                .arg(r));
+                        QVERIFY2(stored == expected, qPrintable(QString("%1.%2 row %3: %4 != %5")
+                                                                    .arg(t.key(), column)
+                                                                    .arg(r)
+                                                                    .arg(stored.left(60), expected.left(60))));
+                    }
+                }
+            }
+        }
+        QVERIFY(leftovers(dir).isEmpty());
+    }
+
+    void startConvertsTellsOnceAndSignsIn() {
+        ProgramDirectory dir;
+        replaceWith(dir, "password.mdb", Legacy + "password.mdb");
+        replaceWith(dir, "pass2.mdb", Legacy + "pass2.mdb");
+        {
+            FakeContext fake(dir.path());
+            QVERIFY(convertLegacyFiles(fake.context));
+            QCOMPARE(fake.prompter.calls.size(), 2);
+            QCOMPARE(fake.prompter.calls[0].kind, QStringLiteral("info"));
+            QVERIFY(fake.prompter.calls[0].text.contains("1 sign-in password"));
+            QVERIFY(fake.prompter.calls[1].text.contains("6 passwords, 4 credit cards, 5 personal records, 6 notes, "
+                                                         "5 reminders"));
+            QVERIFY(fake.prompter.calls[1].text.contains(dir.file("password.jet.mdb")));
+            auto* login = fake.windows.show<LoginWindow>(fake.context);
+            login->Text2->setText("wren");
+            click(login, "cmdLogin");
+            auto* main = fake.windows.find<MainWindow>();
+            QVERIFY(main);
+            QCOMPARE(main->DatPassword->RecordCount(), 6);
+            QCOMPARE(main->DatPassword->value("Account"), QStringLiteral("Webmail"));
+        }
+        FakeContext again(dir.path());
+        QVERIFY(convertLegacyFiles(again.context));
+        QVERIFY(again.prompter.calls.isEmpty()); // told once only
+    }
+
+    void brokenOldFilesAreRefusedUntouched_data() {
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("truncated") << "truncated";
+        QTest::newRow("garbage after the signature") << "garbage";
+        QTest::newRow("missing a table") << "table";
+    }
+    void brokenOldFilesAreRefusedUntouched() {
+        QFETCH(QString, kind);
+        ProgramDirectory dir;
+        QByteArray bytes = bytesOf(Legacy + "password.mdb");
+        if (kind == "truncated")
+            bytes.truncate(bytes.size() / 3);
+        else if (kind == "garbage")
+            bytes = bytes.left(0x80) + QByteArray(20000, '\xA5');
+        else
+            bytes = bytesOf(Samples + "V1997__testV1997.mdb");
+        QFile::remove(dir.recordDatabase());
+        {
+            QFile f(dir.recordDatabase());
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(bytes);
+        }
+        FakeContext fake(dir.path());
+        QVERIFY(!convertLegacyFiles(fake.context));
+        QCOMPARE(fake.prompter.last().kind, QStringLiteral("critical"));
+        QVERIFY(fake.prompter.last().text.contains(dir.recordDatabase()));
+        if (kind == "table")
+            QVERIFY(fake.prompter.last().text.contains("no table \"account\""));
+        QCOMPARE(bytesOf(dir.recordDatabase()), bytes);
+        QVERIFY(leftovers(dir).isEmpty());
+        QVERIFY(!QFile::exists(dir.file("password.jet.mdb")));
+    }
+
+    void genericSamplesReadCompletely() {
+        const QStringList files = QDir(Samples).entryList({"*.mdb"}, QDir::Files);
+        QCOMPARE(files.size(), 14);
+        int memoValues = 0;
+        for (const QString& file : files) {
+            JetReader jet(Samples + file);
+            QCOMPARE(jet.jetVersion(), file.startsWith("V1997") ? 3 : 4);
+            for (const QString& table : jet.tables()) {
+                const qint64 read = jet.readRows(table, [&](const QStringList& values) {
+                    for (const QString& v : values)
+                        memoValues += v.size() > 255;
+                });
+                QCOMPARE(read, jet.storedRowCount(table));
+            }
+        }
+        QVERIFY(memoValues > 0);
+        // The legacy note that spans several pages comes over whole.
+        JetReader legacy(Legacy + "password.mdb");
+        int longest = 0;
+        legacy.readRows("Notes", [&](const QStringList& v) { longest = std::max<int>(longest, v.value(1).size()); });
+        QVERIFY(longest > 5000);
+    }
+
+    void restoreAcceptsAJetBackupAndTheNextStartConvertsIt() {
+        ProgramDirectory dir;
+        QTemporaryDir backup;
+        QVERIFY(QFile::copy(Legacy + "password.mdb", backup.filePath("password.mdb")));
+        QVERIFY(DatabaseFiles(dir.path()).restore(backup.filePath("password.mdb")).ok);
+        QVERIFY(JetReader::isJetFile(dir.recordDatabase()));
+        FakeContext fake(dir.path());
+        QVERIFY(convertLegacyFiles(fake.context));
+        QCOMPARE(dir.count("account"), 6);
+
+        QFile garbage(backup.filePath("password.mdb"));
+        QVERIFY(garbage.open(QIODevice::ReadWrite));
+        garbage.resize(3000);
+        garbage.close();
+        QVERIFY(!DatabaseFiles(dir.path()).restore(backup.filePath("password.mdb")).ok);
+    }
+
+    void ownFormatIsLeftAlone() {
+        ProgramDirectory dir;
+        const QByteArray before = dir.bytes("password.mdb");
+        const LegacyConversion::Outcome outcome = LegacyConversion::convertIfNeeded(dir.recordDatabase(), true);
+        QVERIFY(!outcome.converted && outcome.error.isEmpty());
+        QCOMPARE(dir.bytes("password.mdb"), before);
+    }
+};
+
+QTEST_MAIN(LegacyTest)
+#include "test_legacy.moc"
