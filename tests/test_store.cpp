@@ -209,6 +209,44 @@ private slots:
         QCOMPARE(notes->storedCount(), 3);
     }
 
+    void keysFollowOutsideWritersWithOrWithoutTheDeletedRecord_data() {
+        QTest::addColumn<bool>("recorded");
+        QTest::newRow("deleted keys recorded") << true;
+        QTest::newRow("an older file without them") << false;
+    }
+    void keysFollowOutsideWritersWithOrWithoutTheDeletedRecord() {
+        QFETCH(bool, recorded);
+        ProgramDirectory dir;
+        if (!recorded)
+            dir.exec("password.mdb", "DROP TRIGGER \"Notes deleted\"; DROP TRIGGER \"Notes inserted\"; "
+                                     "DROP TRIGGER \"account deleted\"; DROP TRIGGER \"account inserted\"; "
+                                     "DROP TRIGGER \"Credit Card deleted\"; DROP TRIGGER \"Credit Card inserted\"; "
+                                     "DROP TRIGGER \"Personal deleted\"; DROP TRIGGER \"Personal inserted\"; "
+                                     "DROP TRIGGER \"Reminder deleted\"; DROP TRIGGER \"Reminder inserted\"; "
+                                     "DROP TABLE \"_deleted\"");
+        auto notes = binder(dir, "Notes");
+        // Another program deletes the middle note and then puts a record back under its key.
+        dir.exec("password.mdb", "DELETE FROM Notes WHERE _key = 2");
+        notes->Refresh();
+        QCOMPARE(notes->RecordCount(), 2);
+        QCOMPARE(notes->storedCount(), 2);
+        QCOMPARE(notes->keyAt(1), 3);
+        dir.exec("password.mdb", "INSERT INTO Notes (_key, Title) VALUES (2, 'Put back')");
+        notes->Refresh();
+        QCOMPARE(notes->RecordCount(), 3);
+        QCOMPARE(notes->storedCount(), 3);
+        notes->MoveNext();
+        QCOMPARE(notes->value("Title"), QStringLiteral("Put back"));
+        dir.exec("password.mdb", "DELETE FROM Notes WHERE _key IN (1, 3)");
+        notes->Refresh();
+        QCOMPARE(notes->RecordCount(), 1);
+        QCOMPARE(notes->value("Title"), QStringLiteral("Put back"));
+        dir.exec("password.mdb", "DELETE FROM Notes");
+        notes->Refresh();
+        QCOMPARE(notes->RecordCount(), 0);
+        QCOMPARE(notes->storedCount(), 0);
+    }
+
     void brokenFilesAreReportedAndLeftAlone_data() {
         QTest::addColumn<QString>("setup");
         QTest::addColumn<QString>("fragment");

@@ -23,3 +23,29 @@ CREATE INDEX "Notes keys" ON "Notes" ("_key");
 
 CREATE TABLE "Reminder" ("_key" INTEGER PRIMARY KEY AUTOINCREMENT, "Date" TEXT, "Reminder" TEXT);
 CREATE INDEX "Reminder keys" ON "Reminder" ("_key");
+
+-- Keys that no longer hold a record, kept by triggers whoever deletes: with
+-- them a binder knows a table's keys from its first and last key alone, without
+-- reading the table.
+CREATE TABLE "_deleted" ("tableName" TEXT NOT NULL, "key" INTEGER NOT NULL, PRIMARY KEY ("tableName", "key"))
+    WITHOUT ROWID;
+CREATE TRIGGER "account deleted" AFTER DELETE ON "account" BEGIN
+    INSERT OR IGNORE INTO "_deleted" ("tableName", "key") VALUES ('account', old."_key"); END;
+CREATE TRIGGER "account inserted" AFTER INSERT ON "account" BEGIN
+    DELETE FROM "_deleted" WHERE "tableName" = 'account' AND "key" = new."_key"; END;
+CREATE TRIGGER "Credit Card deleted" AFTER DELETE ON "Credit Card" BEGIN
+    INSERT OR IGNORE INTO "_deleted" ("tableName", "key") VALUES ('Credit Card', old."_key"); END;
+CREATE TRIGGER "Credit Card inserted" AFTER INSERT ON "Credit Card" BEGIN
+    DELETE FROM "_deleted" WHERE "tableName" = 'Credit Card' AND "key" = new."_key"; END;
+CREATE TRIGGER "Personal deleted" AFTER DELETE ON "Personal" BEGIN
+    INSERT OR IGNORE INTO "_deleted" ("tableName", "key") VALUES ('Personal', old."_key"); END;
+CREATE TRIGGER "Personal inserted" AFTER INSERT ON "Personal" BEGIN
+    DELETE FROM "_deleted" WHERE "tableName" = 'Personal' AND "key" = new."_key"; END;
+CREATE TRIGGER "Notes deleted" AFTER DELETE ON "Notes" BEGIN
+    INSERT OR IGNORE INTO "_deleted" ("tableName", "key") VALUES ('Notes', old."_key"); END;
+CREATE TRIGGER "Notes inserted" AFTER INSERT ON "Notes" BEGIN
+    DELETE FROM "_deleted" WHERE "tableName" = 'Notes' AND "key" = new."_key"; END;
+CREATE TRIGGER "Reminder deleted" AFTER DELETE ON "Reminder" BEGIN
+    INSERT OR IGNORE INTO "_deleted" ("tableName", "key") VALUES ('Reminder', old."_key"); END;
+CREATE TRIGGER "Reminder inserted" AFTER INSERT ON "Reminder" BEGIN
+    DELETE FROM "_deleted" WHERE "tableName" = 'Reminder' AND "key" = new."_key"; END;

@@ -78,3 +78,12 @@ void Connection::requireTable(const QString& table, const QStringList& fields) {
 qint64 Connection::dataVersion() {
     return m_db->execAndGet("PRAGMA data_version").getInt64();
 }
+
+bool Connection::hasDeletedKeys() {
+    try {
+        return m_db->execAndGet("SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name = '_deleted'")
+                   .getInt() == 1;
+    } catch (const std::exception& e) {
+        throw StoreError(failure(QStringLiteral("cannot be read"), e));
+    }
+}

@@ -19,6 +19,8 @@ public:
     QStringList columns(const QString& table);
     // Throws a StoreError naming the first missing table or field.
     void requireTable(const QString& table, const QStringList& fields);
+    // True when the file records the keys of deleted records in "_deleted".
+    bool hasDeletedKeys();
     // Changes whenever another connection has committed to the file.
     qint64 dataVersion();
 

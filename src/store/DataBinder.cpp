@@ -45,6 +45,7 @@ void DataBinder::open() {
     auto connection = std::make_unique<Connection>(m_databaseName);
     connection->requireTable(m_recordSource, m_requiredFields);
     m_fields = connection->columns(m_recordSource);
+    m_hasDeletedKeys = connection->hasDeletedKeys();
     m_connection = std::move(connection);
     try {
         loadKeys();
@@ -91,19 +92,29 @@ void DataBinder::loadKeys() {
     const QString table = Schema::quoted(m_recordSource);
     const QString key = Schema::quoted(Schema::KeyColumn);
     m_keys.clear();
-    // A table that was never thinned is one run of keys: three lookups describe it.
-    SQLite::Statement bounds(db,
-                             QStringLiteral("SELECT min(%1), max(%1), count(*) FROM %2").arg(key, table).toStdString());
+    SQLite::Statement bounds(db, QStringLiteral("SELECT min(%1), max(%1) FROM %2").arg(key, table).toStdString());
     bounds.executeStep();
-    const qint64 count = bounds.getColumn(2).getInt64();
-    if (count == 0)
+    if (bounds.getColumn(0).isNull())
         return;
     const qint64 first = bounds.getColumn(0).getInt64();
     const qint64 last = bounds.getColumn(1).getInt64();
-    if (last - first + 1 == count) {
-        m_keys.appendRun(first, count);
+    if (m_hasDeletedKeys) {
+        // The keys are the range from first to last less the keys recorded as deleted.
+        SQLite::Statement holes(db, "SELECT \"key\" FROM \"_deleted\" WHERE \"tableName\" = ? AND \"key\" BETWEEN ? "
+                                    "AND ? ORDER BY \"key\"");
+        holes.bind(1, m_recordSource.toStdString());
+        holes.bind(2, static_cast<int64_t>(first));
+        holes.bind(3, static_cast<int64_t>(last));
+        qint64 next = first;
+        while (holes.executeStep()) {
+            const qint64 hole = holes.getColumn(0).getInt64();
+            m_keys.appendRun(next, hole - next);
+            next = hole + 1;
+        }
+        m_keys.appendRun(next, last - next + 1);
         return;
     }
+    // Without the record of deleted keys: one pass over the key index.
     SQLite::Statement keys(db, QStringLiteral("SELECT %1 FROM %2 ORDER BY %1").arg(key, table).toStdString());
     while (keys.executeStep())
         m_keys.append(keys.getColumn(0).getInt64());
@@ -343,10 +354,24 @@ qint64 DataBinder::storedCount() {
         const qint64 version = c.dataVersion();
         if (m_storedCount && version == m_countVersion)
             return *m_storedCount;
-        m_storedCount =
-            c.db()
-                .execAndGet(QStringLiteral("SELECT count(*) FROM %1").arg(Schema::quoted(m_recordSource)).toStdString())
-                .getInt64();
+        if (m_hasDeletedKeys) {
+            SQLite::Statement count(c.db(),
+                                    QStringLiteral("SELECT ifnull(max(k) - min(k) + 1, 0) - (SELECT count(*) "
+                                                   "FROM \"_deleted\" WHERE \"tableName\" = ?1 AND \"key\" "
+                                                   "BETWEEN min(k) AND max(k)) FROM (SELECT min(%1) AS k FROM %2 "
+                                                   "UNION ALL SELECT max(%1) FROM %2)")
+                                        .arg(Schema::quoted(Schema::KeyColumn), Schema::quoted(m_recordSource))
+                                        .toStdString());
+            count.bind(1, m_recordSource.toStdString());
+            count.executeStep();
+            m_storedCount = count.getColumn(0).getInt64();
+        } else {
+            m_storedCount =
+                c.db()
+                    .execAndGet(
+                        QStringLiteral("SELECT count(*) FROM %1").arg(Schema::quoted(m_recordSource)).toStdString())
+                    .getInt64();
+        }
         m_countVersion = version;
     } catch (const std::exception& e) {
         throw StoreError(c.failure(QStringLiteral("cannot be read"), e));

@@ -121,6 +121,7 @@ private:
     QStringList m_requiredFields;
     QStringList m_fields;
     std::unique_ptr<Connection> m_connection;
+    bool m_hasDeletedKeys = false; // the file records deleted keys (see loadKeys)
     KeySnapshot m_keys;
     qint64 m_position = -1;
     bool m_onDeleted = false; // the current record was just deleted
