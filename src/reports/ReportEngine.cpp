@@ -84,7 +84,26 @@ std::unique_ptr<QTextDocument> ReportEngine::build(const ReportLayout& layout) {
         widths << QTextLength(QTextLength::PercentageLength, 100 * column.width / total);
     tableFormat.setColumnWidthConstraints(widths);
     const int columnCount = int(layout.columns.size());
-    QTextTable* table = cursor.insertTable(1, columnCount, tableFormat);
+
+    // The rows are read first and the table made at its full size at once:
+    // growing a text table row by row costs time with every row already there.
+    QList<QStringList> rows;
+    try {
+        SQLite::Statement query(*db, QStringLiteral("SELECT %1 FROM %2 ORDER BY %3")
+                                         .arg(fields.join(QStringLiteral(", ")), Schema::quoted(layout.table),
+                                              Schema::quoted(Schema::KeyColumn))
+                                         .toStdString());
+        while (query.executeStep()) {
+            QStringList values;
+            for (int c = 0; c < columnCount; ++c)
+                values << text(query.getColumn(c));
+            rows.append(values);
+        }
+    } catch (const std::exception& e) {
+        throw ReportError(QStringLiteral("The database %1 named by the report layout %2 cannot be read: %3")
+                              .arg(layout.databasePath, layout.path, QString::fromUtf8(e.what())));
+    }
+    QTextTable* table = cursor.insertTable(int(std::max<qsizetype>(rows.size(), 1)) + 1, columnCount, tableFormat);
 
     QTextCharFormat headingFormat;
     headingFormat.setFontWeight(QFont::Bold);
@@ -95,31 +114,21 @@ std::unique_ptr<QTextDocument> ReportEngine::build(const ReportLayout& layout) {
         cell.setFormat(headingCell);
         cell.firstCursorPosition().insertText(layout.columns[c].heading, headingFormat);
     }
-
-    int rows = 0;
-    try {
-        SQLite::Statement query(*db, QStringLiteral("SELECT %1 FROM %2 ORDER BY %3")
-                                         .arg(fields.join(QStringLiteral(", ")), Schema::quoted(layout.table),
-                                              Schema::quoted(Schema::KeyColumn))
-                                         .toStdString());
-        while (query.executeStep()) {
-            table->appendRows(1);
-            ++rows;
-            for (int c = 0; c < columnCount; ++c) {
-                // A line break in a field starts a new line in its cell.
-                table->cellAt(rows, c).firstCursorPosition().insertText(text(query.getColumn(c)));
-            }
-        }
-    } catch (const std::exception& e) {
-        throw ReportError(QStringLiteral("The database %1 named by the report layout %2 cannot be read: %3")
-                              .arg(layout.databasePath, layout.path, QString::fromUtf8(e.what())));
-    }
-    if (rows == 0) {
-        table->appendRows(1);
+    if (rows.isEmpty()) {
         table->mergeCells(1, 0, 1, columnCount);
         QTextCharFormat italic;
         italic.setFontItalic(true);
         table->cellAt(1, 0).firstCursorPosition().insertText(QStringLiteral("There are no records."), italic);
+        return document;
+    }
+    // One cursor walks the cells in order; a line break in a field starts a new line in its cell.
+    QTextCursor cell = table->cellAt(1, 0).firstCursorPosition();
+    const QTextCharFormat plain;
+    for (const QStringList& values : rows) {
+        for (const QString& value : values) {
+            cell.insertText(value, plain);
+            cell.movePosition(QTextCursor::NextCell);
+        }
     }
     return document;
 }

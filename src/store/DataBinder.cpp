@@ -42,6 +42,7 @@ void DataBinder::open() {
     close();
     if (m_recordsetType != 0)
         throw StoreError(QStringLiteral("Only table mode is supported."));
+    m_rowQuery.reset();
     auto connection = std::make_unique<Connection>(m_databaseName);
     connection->requireTable(m_recordSource, m_requiredFields);
     m_fields = connection->columns(m_recordSource);
@@ -61,6 +62,7 @@ void DataBinder::open() {
 }
 
 void DataBinder::close() {
+    m_rowQuery.reset();
     m_connection.reset();
     m_keys.clear();
     m_position = -1;
@@ -177,10 +179,25 @@ const QHash<QString, QString>& DataBinder::currentValues() {
     m_cachedKey = key;
     if (key == NoRecord || !m_connection)
         return m_cachedValues;
-    const QHash<RecordKey, QStringList> rows = readRange(m_fields, key, key);
-    const QStringList values = rows.value(key);
-    for (int i = 0; i < values.size(); ++i)
-        m_cachedValues.insert(m_fields[i], values[i]);
+    try {
+        // Moving through records reads one row at a time: its statement is prepared once.
+        if (!m_rowQuery)
+            m_rowQuery = std::make_unique<SQLite::Statement>(
+                m_connection->db(),
+                QStringLiteral("SELECT %1 FROM %2 WHERE %3 = ?")
+                    .arg(fieldList(m_fields), Schema::quoted(m_recordSource), Schema::quoted(Schema::KeyColumn))
+                    .toStdString());
+        m_rowQuery->reset();
+        m_rowQuery->bind(1, static_cast<int64_t>(key));
+        if (m_rowQuery->executeStep()) {
+            for (int i = 0; i < m_fields.size(); ++i)
+                m_cachedValues.insert(m_fields[i], text(m_rowQuery->getColumn(i)));
+        }
+        m_rowQuery->reset();
+    } catch (const std::exception& e) {
+        m_cachedKey = NoRecord;
+        throw StoreError(m_connection->failure(QStringLiteral("cannot be read"), e));
+    }
     return m_cachedValues;
 }
 

@@ -13,6 +13,9 @@
 #include <vector>
 
 class Connection;
+namespace SQLite {
+class Statement;
+}
 
 // A record key: the identity of a record in its table, valid across binders.
 using RecordKey = qint64;
@@ -129,6 +132,7 @@ private:
     RecordKey m_lastModified = NoRecord;
     std::vector<Binding> m_bindings;
 
+    std::unique_ptr<SQLite::Statement> m_rowQuery; // the current record, by key
     RecordKey m_cachedKey = NoRecord;
     QHash<QString, QString> m_cachedValues;
 
