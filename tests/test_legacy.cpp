@@ -5,6 +5,7 @@
 #include "app/LoginWindow.h"
 #include "app/MainWindow.h"
 #include "app/Startup.h"
+#include "store/Isolated.h"
 #include "store/JetReader.h"
 #include "store/LegacyConversion.h"
 #include "store/Schema.h"
@@ -18,6 +19,8 @@
 #include <QJsonObject>
 #include <QLineEdit>
 #include <QTemporaryDir>
+#include <csignal>
+#include <unistd.h>
 
 namespace {
 
@@ -180,6 +183,33 @@ private slots:
         garbage.resize(3000);
         garbage.close();
         QVERIFY(!DatabaseFiles(dir.path()).restore(backup.filePath("password.mdb")).ok);
+    }
+
+    void isolatedWorkContainsCrashesAndHangs() {
+        const IsolatedResult fine = runIsolated(
+            [](int out) {
+                (void)::write(out, "said", 4);
+                return 0;
+            },
+            10);
+        QVERIFY(fine.succeeded());
+        QCOMPARE(fine.output, QByteArray("said"));
+        const IsolatedResult crashed = runIsolated(
+            [](int) {
+                ::raise(SIGSEGV);
+                return 0;
+            },
+            10);
+        QCOMPARE(crashed.ending, IsolatedResult::Crashed);
+        const IsolatedResult hung = runIsolated(
+            [](int) {
+                ::sleep(30);
+                return 0;
+            },
+            1);
+        QCOMPARE(hung.ending, IsolatedResult::TimedOut);
+        const IsolatedResult refused = runIsolated([](int) -> int { throw std::runtime_error("no"); }, 10);
+        QCOMPARE(refused.exitCode, 1);
     }
 
     void ownFormatIsLeftAlone() {

@@ -4,14 +4,17 @@
 #include "store/BoxBinding.h"
 #include "store/DataBinder.h"
 #include "store/KeySnapshot.h"
+#include "store/RecordView.h"
 #include "store/Schema.h"
 #include "store/StoreError.h"
 
 #include <QAbstractItemModelTester>
 #include <QComboBox>
 #include <QFile>
+#include <QHeaderView>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QScrollBar>
 #include <QTableView>
 #include <QTest>
 #include <memory>
@@ -304,14 +307,36 @@ private slots:
         QCOMPARE(model.index(model.rowCount() - 1, 1).data().toString(), QStringLiteral("user 299"));
         QVERIFY(!(model.flags(model.index(0, 0)) & Qt::ItemIsEditable));
 
-        QTableView view;
-        view.setModel(&model);
-        followBinder(&view, *accounts);
-        view.setCurrentIndex(model.index(200, 0));
-        QCOMPARE(accounts->AbsolutePosition(), 200);
-        QCOMPARE(accounts->value("Account"), model.index(200, 0).data().toString());
+        // A view of the records holds a window of them and follows the binder both ways.
+        QWidget frame;
+        auto* view = new QTableView(&frame);
+        view->setGeometry(0, 0, 300, 200);
+        view->verticalHeader()->setDefaultSectionSize(20);
+        BinderModel windowed(*accounts, {{"Account", "Account"}});
+        QAbstractItemModelTester windowTester(&windowed, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        RecordView records(view, &windowed, *accounts);
+        frame.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&frame));
+        QVERIFY(windowed.rowCount() < 20);
+        QCOMPARE(records.scrollBar()->maximum(), int(accounts->RecordCount()) - (windowed.rowCount() - 1));
+        records.scrollBar()->setValue(200);
+        QCOMPARE(windowed.index(0, 0).data().toString(), model.index(200, 0).data().toString());
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->visualRect(windowed.index(2, 0)).center());
+        QCOMPARE(accounts->AbsolutePosition(), 202);
+        QCOMPARE(accounts->value("Account"), model.index(202, 0).data().toString());
         accounts->MoveFirst();
-        QCOMPARE(view.currentIndex().row(), 0);
+        QCOMPARE(records.scrollBar()->value(), 0);
+        QCOMPARE(view->currentIndex().row(), 0);
+        accounts->MoveLast();
+        QCOMPARE(windowed.windowOffset() + view->currentIndex().row(), accounts->RecordCount() - 1);
+        QTest::keyClick(view, Qt::Key_Home);
+        QCOMPARE(accounts->AbsolutePosition(), 0);
+        for (int i = 0; i < 40; ++i)
+            QTest::keyClick(view, Qt::Key_Down);
+        QCOMPARE(accounts->AbsolutePosition(), 40);
+        QCOMPARE(windowed.index(view->currentIndex().row(), 0).data().toString(), accounts->value("Account"));
+        QTest::keyClick(view, Qt::Key_End);
+        QCOMPARE(accounts->AbsolutePosition(), accounts->RecordCount() - 1);
 
         // A record saved elsewhere shows after Refresh, as a new last row.
         dir.exec("password.mdb", "INSERT INTO account (Account) VALUES ('newest')");

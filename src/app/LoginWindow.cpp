@@ -37,7 +37,19 @@ LoginWindow::LoginWindow(AppContext& context)
     setClientSize(this, 6330, HelpHiddenHeight - FrameHeight);
 
     Picture1 = makePicture(this, QStringLiteral("Picture1"), QStringLiteral("banner"), 0, 0, 6330, 915);
-
+    // The banner's words are labels in the window's own font: drawn as text of the
+    // picture they would load fonts of their own and slow the start.
+    QLabel* title = makeLabel(Picture1, ProgramTitle, 1050, 150, 5000, 375);
+    QFont titleFont = title->font();
+    titleFont.setPointSizeF(14);
+    titleFont.setBold(true);
+    title->setFont(titleFont);
+    QLabel* subtitle = makeLabel(Picture1, QStringLiteral("Please sign in to open your records"), 1050, 570, 5000, 225);
+    for (QLabel* label : {title, subtitle}) {
+        QPalette palette = label->palette();
+        palette.setColor(QPalette::WindowText, label == title ? QColor(Qt::white) : QColor(207, 227, 255));
+        label->setPalette(palette);
+    }
     jcFrames2 = makeFrame(this, QStringLiteral("jcFrames2"), QStringLiteral("Enter Password"), 60, 1020, 6195, 1455);
     Text2 = makeBox(jcFrames2, QStringLiteral("Text2"), 1800, 240, 2655, 315);
     cmdChange = makeButton(jcFrames2, QStringLiteral("cmdChange"), QStringLiteral("  Change"),

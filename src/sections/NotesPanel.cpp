@@ -5,6 +5,7 @@
 #include "platform/Geometry.h"
 #include "store/BinderModel.h"
 #include "store/BoxBinding.h"
+#include "store/RecordView.h"
 
 #include <QGroupBox>
 #include <QLabel>
@@ -19,11 +20,10 @@ NotesPanel::NotesPanel(QWidget* parent, DataBinder& DatNotes) : QWidget(parent) 
     DBList1 = new QListView(jcFrames3);
     DBList1->setObjectName(QStringLiteral("DBList1"));
     place(DBList1, 45, 360, 2175, 1620);
-    DBList1->setModel(new BinderModel(DatNotes, {{"Title", "Subject"}}, DBList1));
+    new RecordView(DBList1, new BinderModel(DatNotes, {{"Title", "Subject"}}, DBList1), DatNotes);
     DBList1->setEditTriggers(QAbstractItemView::NoEditTriggers);
     DBList1->setUniformItemSizes(true);
     // Each line is one record: two notes with the same subject are told apart by place.
-    followBinder(DBList1, DatNotes);
 
     jcFrames4 = makeFrame(this, QStringLiteral("jcFrames4"), QStringLiteral("Note Details"), 2400, 60, 6315, 4695);
     QLabel* subject =

@@ -7,6 +7,7 @@
 #include "platform/Geometry.h"
 #include "store/BinderModel.h"
 #include "store/BoxBinding.h"
+#include "store/RecordView.h"
 
 #include <QGroupBox>
 #include <QHeaderView>
@@ -44,8 +45,10 @@ PasswordPanel::PasswordPanel(QWidget* parent, AppContext& context, DataBinder& D
     DBGrid1 = new QTableView(this);
     DBGrid1->setObjectName(QStringLiteral("DBGrid1"));
     place(DBGrid1, 60, 60, 8655, 2055);
-    DBGrid1->setModel(new BinderModel(
-        DatPassword, {{"Account", "Account"}, {"User", "User Name"}, {"Password", "Password"}}, DBGrid1));
+    new RecordView(DBGrid1,
+                   new BinderModel(DatPassword,
+                                   {{"Account", "Account"}, {"User", "User Name"}, {"Password", "Password"}}, DBGrid1),
+                   DatPassword);
     DBGrid1->setEditTriggers(QAbstractItemView::NoEditTriggers);
     DBGrid1->setSelectionBehavior(QAbstractItemView::SelectRows);
     DBGrid1->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -58,7 +61,6 @@ PasswordPanel::PasswordPanel(QWidget* parent, AppContext& context, DataBinder& D
     DBGrid1->horizontalHeader()->setFont(headerFont);
     DBGrid1->setColumnWidth(0, twips(3000));
     DBGrid1->setColumnWidth(1, twips(2600));
-    followBinder(DBGrid1, DatPassword);
 
     jcFrames2 = makeFrame(this, QStringLiteral("jcFrames2"), QStringLiteral("Password Details"), 60, 2160, 8655, 2625);
     rowLabel(jcFrames2, QStringLiteral("Account Name:"), 120);

@@ -5,6 +5,7 @@
 #include "platform/Geometry.h"
 #include "store/BinderModel.h"
 #include "store/BoxBinding.h"
+#include "store/RecordView.h"
 
 #include <QCalendarWidget>
 #include <QGroupBox>
@@ -31,7 +32,8 @@ RemindersPanel::RemindersPanel(QWidget* parent, DataBinder& DatReminders) : QWid
     DBGrid2->setObjectName(QStringLiteral("DBGrid2"));
     DBGrid2->setAccessibleName(QStringLiteral("To Do List"));
     place(DBGrid2, 2940, 60, 5775, 2760);
-    DBGrid2->setModel(new BinderModel(DatReminders, {{"Date", "Date"}, {"Reminder", "Reminder"}}, DBGrid2));
+    new RecordView(DBGrid2, new BinderModel(DatReminders, {{"Date", "Date"}, {"Reminder", "Reminder"}}, DBGrid2),
+                   DatReminders);
     DBGrid2->setEditTriggers(QAbstractItemView::NoEditTriggers);
     DBGrid2->setSelectionBehavior(QAbstractItemView::SelectRows);
     DBGrid2->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -39,7 +41,6 @@ RemindersPanel::RemindersPanel(QWidget* parent, DataBinder& DatReminders) : QWid
     DBGrid2->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     DBGrid2->horizontalHeader()->setStretchLastSection(true);
     DBGrid2->setColumnWidth(0, twips(1500));
-    followBinder(DBGrid2, DatReminders);
 
     jcFrames7 = makeFrame(this, QStringLiteral("jcFrames7"), QStringLiteral("Reminder"), 2940, 2880, 5775, 1875);
     makeLabel(jcFrames7, QStringLiteral("Date:"), 1140, 120, 960, 195, Qt::AlignRight | Qt::AlignVCenter);

@@ -14,19 +14,38 @@ BinderModel::BinderModel(DataBinder& binder, QList<Column> columns, QObject* par
             return;
         m_pages.remove(int(row / PageSize));
         m_pageOrder.removeOne(int(row / PageSize));
-        emit dataChanged(index(int(row), 0), index(int(row), columnCount() - 1));
+        if (row >= m_offset && row - m_offset < rowCount())
+            emit dataChanged(index(int(row - m_offset), 0), index(int(row - m_offset), columnCount() - 1));
     });
 }
 
 void BinderModel::reset() {
     beginResetModel();
+    m_offset = std::clamp<qint64>(m_offset, 0, std::max<qint64>(0, m_binder.RecordCount() - 1));
     m_pages.clear();
     m_pageOrder.clear();
     endResetModel();
 }
 
 int BinderModel::rowCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : int(std::min<qint64>(m_binder.RecordCount(), INT_MAX));
+    if (parent.isValid())
+        return 0;
+    return int(std::clamp<qint64>(m_binder.RecordCount() - m_offset, 0, m_windowRows));
+}
+
+void BinderModel::setWindow(qint64 offset, int rows) {
+    offset = std::clamp<qint64>(offset, 0, std::max<qint64>(0, m_binder.RecordCount() - 1));
+    if (offset == m_offset && rows == m_windowRows)
+        return;
+    const int before = rowCount();
+    m_offset = offset;
+    m_windowRows = rows;
+    if (rowCount() != before) {
+        beginResetModel();
+        endResetModel();
+    } else if (before > 0) {
+        emit dataChanged(index(0, 0), index(before - 1, columnCount() - 1));
+    }
 }
 
 int BinderModel::columnCount(const QModelIndex& parent) const {
@@ -60,8 +79,9 @@ const QList<QStringList>& BinderModel::page(int number) const {
 QVariant BinderModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= rowCount() || (role != Qt::DisplayRole && role != Qt::ToolTipRole))
         return {};
-    const QList<QStringList>& rows = page(index.row() / PageSize);
-    const QStringList& values = rows.value(index.row() % PageSize);
+    const qint64 position = m_offset + index.row();
+    const QList<QStringList>& rows = page(int(position / PageSize));
+    const QStringList& values = rows.value(int(position % PageSize));
     return values.value(index.column());
 }
 

@@ -3,7 +3,6 @@
 #include <QString>
 
 class DataBinder;
-class QAbstractItemView;
 class QComboBox;
 class QLineEdit;
 class QPlainTextEdit;
@@ -13,7 +12,3 @@ class QPlainTextEdit;
 void bindBox(DataBinder& binder, QLineEdit* box, const QString& field);
 void bindBox(DataBinder& binder, QPlainTextEdit* box, const QString& field);
 void bindBox(DataBinder& binder, QComboBox* box, const QString& field);
-
-// Keeps a grid's or list's current row and the binder's current record together:
-// picking a row sets the binder's bookmark, a move of the binder moves the row.
-void followBinder(QAbstractItemView* view, DataBinder& binder);

@@ -94,7 +94,10 @@ void DataBinder::loadKeys() {
     const QString table = Schema::quoted(m_recordSource);
     const QString key = Schema::quoted(Schema::KeyColumn);
     m_keys.clear();
-    SQLite::Statement bounds(db, QStringLiteral("SELECT min(%1), max(%1) FROM %2").arg(key, table).toStdString());
+    // Two subqueries: SQLite finds a lone min() or max() in the key's tree at once,
+    // but scans the whole table for both in one query.
+    SQLite::Statement bounds(
+        db, QStringLiteral("SELECT (SELECT min(%1) FROM %2), (SELECT max(%1) FROM %2)").arg(key, table).toStdString());
     bounds.executeStep();
     if (bounds.getColumn(0).isNull())
         return;

@@ -1,6 +1,8 @@
 #include "LegacyConversion.h"
 
+#include "Isolated.h"
 #include "JetReader.h"
+#include "RecordDatabaseCheck.h"
 #include "StoreError.h"
 
 #include <QDir>
@@ -15,6 +17,8 @@
 #include <unistd.h>
 
 namespace {
+
+constexpr int ReadTimeoutSeconds = 300;
 
 struct Kind {
     const Schema::Table* table;
@@ -143,19 +147,47 @@ LegacyConversion::Outcome LegacyConversion::convertIfNeeded(const QString& path,
     };
     // A leftover of an interrupted conversion is this program's own and is made anew.
     QFile::remove(temporary);
-    QStringList report;
-    int version = 0;
-    bool password = false;
-    try {
-        JetReader jet(path);
-        version = jet.jetVersion();
-        password = jet.hasDatabasePassword();
-        report = fill(jet, temporary, recordDatabase);
-    } catch (const StoreError& e) {
-        return fail(e.message());
-    } catch (const std::exception& e) {
-        return fail(QString::fromUtf8(e.what()));
-    }
+    // libmdb reads the old file in a child process: a damaged file that crashes
+    // or hangs it becomes an error message here, not the end of the program.
+    const IsolatedResult read = runIsolated(
+        [&](int out) {
+            QByteArray said;
+            int code = 0;
+            try {
+                JetReader jet(path);
+                QStringList lines = fill(jet, temporary, recordDatabase);
+                lines.prepend(QString::number(jet.jetVersion()) + (jet.hasDatabasePassword() ? " password" : ""));
+                said = lines.join('\n').toUtf8();
+            } catch (const StoreError& e) {
+                said = e.message().toUtf8();
+                code = 1;
+            } catch (const std::exception& e) {
+                said = e.what();
+                code = 1;
+            }
+            for (qsizetype written = 0; written < said.size();) {
+                const ssize_t n = ::write(out, said.constData() + written, size_t(said.size() - written));
+                if (n <= 0)
+                    break;
+                written += n;
+            }
+            return code;
+        },
+        ReadTimeoutSeconds);
+    if (read.ending == IsolatedResult::Crashed)
+        return fail(QStringLiteral("the file is damaged: reading it failed"));
+    if (read.ending == IsolatedResult::TimedOut)
+        return fail(QStringLiteral("the file is damaged: reading it did not finish"));
+    if (!read.succeeded())
+        return fail(read.output.isEmpty() ? QStringLiteral("it cannot be read") : QString::fromUtf8(read.output));
+    QStringList report = QString::fromUtf8(read.output).split('\n');
+    const QString header = report.takeFirst();
+    const int version = header.section(' ', 0, 0).toInt();
+    const bool password = header.contains(QStringLiteral("password"));
+    // What the child wrote is checked again here before it replaces anything.
+    const QString problem = recordDatabase ? checkRecordDatabase(temporary) : checkPasswordStore(temporary);
+    if (!problem.isEmpty())
+        return fail(problem);
     QFile::setPermissions(temporary, QFile::ReadOwner | QFile::WriteOwner);
     if (!syncPath(temporary, O_RDONLY))
         return fail(QStringLiteral("the new file cannot be written to disk"));

@@ -6,3 +6,6 @@
 // SQLite finds no damage, and the five tables have all their fields.
 // Returns an empty string when it is, otherwise what is wrong.
 QString checkRecordDatabase(const QString& path);
+
+// The same for the sign-in password store: table "Pass" with its field.
+QString checkPasswordStore(const QString& path);
