@@ -4,6 +4,9 @@
 #include "store/LegacyConversion.h"
 #include "store/Schema.h"
 
+#include <QDir>
+#include <QFile>
+
 bool convertLegacyFiles(AppContext& context) {
     const std::pair<QString, bool> files[] = {{Schema::PasswordStoreFile, false}, {Schema::RecordDatabaseFile, true}};
     for (const auto& [name, recordDatabase] : files) {
@@ -16,4 +19,12 @@ bool convertLegacyFiles(AppContext& context) {
             context.prompter.info(outcome.report);
     }
     return true;
+}
+
+void removeStrayFiles(const QString& programDirectory) {
+    const QDir dir(programDirectory);
+    const QStringList strays = dir.entryList({QStringLiteral(".password.mdb.*"), QStringLiteral("*.mdb.converting*")},
+                                             QDir::Files | QDir::Hidden | QDir::System);
+    for (const QString& name : strays)
+        QFile::remove(dir.filePath(name));
 }

@@ -1,8 +1,15 @@
 #pragma once
 
+#include <QString>
+
 struct AppContext;
 
 // Brings old Jet-format database files of the program directory into the
 // program's own format before anything opens them. Tells the user what was
 // converted; returns false, after a critical message, when a file could not be.
 bool convertLegacyFiles(AppContext& context);
+
+// Removes what an interrupted write of the program may have left in its
+// directory: temporary copies and half-made conversions. The database files
+// themselves are always whole; a stale password2.mdb is left to the utility.
+void removeStrayFiles(const QString& programDirectory);

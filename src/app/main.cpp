@@ -23,6 +23,7 @@ int main(int argc, char** argv) {
     AppContext context{
         QApplication::applicationDirPath(), prompter, clipboard, browser, fileDialogs, reportViewer, windows};
 
+    removeStrayFiles(context.programDirectory);
     if (!convertLegacyFiles(context) || !windows.show<LoginWindow>(context))
         return 1;
     return app.exec();

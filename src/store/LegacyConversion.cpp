@@ -2,6 +2,7 @@
 
 #include "Isolated.h"
 #include "JetReader.h"
+#include "OwnerOnly.h"
 #include "RecordDatabaseCheck.h"
 #include "StoreError.h"
 
@@ -147,6 +148,8 @@ LegacyConversion::Outcome LegacyConversion::convertIfNeeded(const QString& path,
     };
     // A leftover of an interrupted conversion is this program's own and is made anew.
     QFile::remove(temporary);
+    if (!createOwnerOnlyFile(temporary))
+        return fail(QStringLiteral("the new file %1 cannot be made").arg(temporary));
     // libmdb reads the old file in a child process: a damaged file that crashes
     // or hangs it becomes an error message here, not the end of the program.
     const IsolatedResult read = runIsolated(

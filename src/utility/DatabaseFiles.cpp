@@ -1,5 +1,6 @@
 #include "DatabaseFiles.h"
 
+#include "store/OwnerOnly.h"
 #include "store/RecordDatabaseCheck.h"
 #include "store/Schema.h"
 
@@ -122,6 +123,10 @@ DatabaseFiles::Outcome DatabaseFiles::repair() const {
             QFile::remove(repaired);
         return Outcome{false, why};
     };
+    // Made empty and owner-only first: the compaction accepts an empty file and
+    // keeps its permissions.
+    if (!existedBefore && !createOwnerOnlyFile(repaired))
+        return fail(QStringLiteral("%1 cannot be made.").arg(repaired));
     try {
         SQLite::Database db(database.toStdString(), SQLite::OPEN_READWRITE);
         SQLite::Statement vacuum(db, "VACUUM INTO ?");

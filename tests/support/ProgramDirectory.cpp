@@ -21,7 +21,7 @@ void ProgramDirectory::exec(const QString& fileName, const QString& sql) const {
 }
 
 QString ProgramDirectory::query(const QString& fileName, const QString& sql) const {
-    SQLite::Database db(file(fileName).toStdString(), SQLite::OPEN_READONLY);
+    SQLite::Database db(file(fileName).toStdString(), SQLite::OPEN_READWRITE);
     return QString::fromStdString(db.execAndGet(sql.toStdString()).getString());
 }
 
