@@ -20,5 +20,6 @@ figures=$(cd build-bench && ./bench/quillmere_bench --sizes "$sizes" --cache ben
     echo "data work done with bare SQLite statements in the same run, and the ratio of the two."
     echo
     echo "$figures"
+    cat bench/notes.md
 } > bench/RESULTS.md
 cat bench/RESULTS.md
