@@ -244,10 +244,33 @@ private slots:
         notes->Refresh();
         QCOMPARE(notes->RecordCount(), 1);
         QCOMPARE(notes->value("Title"), QStringLiteral("Put back"));
+        // A key far beyond the others leaves no phantom records between them.
+        dir.exec("password.mdb", "INSERT INTO Notes (_key, Title) VALUES (1000000, 'Far away')");
+        notes->Refresh();
+        QCOMPARE(notes->RecordCount(), 2);
+        notes->MoveLast();
+        QCOMPARE(notes->value("Title"), QStringLiteral("Far away"));
         dir.exec("password.mdb", "DELETE FROM Notes");
         notes->Refresh();
         QCOMPARE(notes->RecordCount(), 0);
         QCOMPARE(notes->storedCount(), 0);
+    }
+
+    void untrustworthyKeyRecordsFallBackToTheKeys() {
+        ProgramDirectory dir;
+        // Counts that disagree with the keys (a damaged file, or a writer that went round
+        // the triggers) make the binder read the keys themselves.
+        dir.exec("password.mdb", "DROP TRIGGER \"Notes inserted\"; INSERT INTO Notes (_key, Title) VALUES (50, 'x'); "
+                                 "UPDATE _counts SET rows = 7 WHERE tableName = 'Notes'");
+        auto notes = binder(dir, "Notes");
+        QCOMPARE(notes->RecordCount(), 4);
+        notes->MoveLast();
+        QCOMPARE(notes->value("Title"), QStringLiteral("x"));
+        dir.exec("password.mdb", "INSERT INTO Notes (_key, Title) VALUES (-9223372036854775807, 'lowest'); "
+                                 "INSERT INTO Notes (_key, Title) VALUES (9223372036854775807, 'highest')");
+        notes->Refresh();
+        QCOMPARE(notes->RecordCount(), 6);
+        QCOMPARE(notes->value("Title"), QStringLiteral("lowest"));
     }
 
     void brokenFilesAreReportedAndLeftAlone_data() {

@@ -29,23 +29,38 @@ CREATE INDEX "Reminder keys" ON "Reminder" ("_key");
 -- reading the table.
 CREATE TABLE "_deleted" ("tableName" TEXT NOT NULL, "key" INTEGER NOT NULL, PRIMARY KEY ("tableName", "key"))
     WITHOUT ROWID;
+-- Each table's number of records, kept by the same triggers: it proves that the
+-- keys a binder takes from the first key, the last key and the deleted keys are
+-- all there are, whatever program wrote the file.
+CREATE TABLE "_counts" ("tableName" TEXT PRIMARY KEY, "rows" INTEGER NOT NULL) WITHOUT ROWID;
+INSERT INTO "_counts" ("tableName", "rows") VALUES ('account', 0), ('Credit Card', 0), ('Personal', 0), ('Notes', 0), ('Reminder', 0);
 CREATE TRIGGER "account deleted" AFTER DELETE ON "account" BEGIN
-    INSERT OR IGNORE INTO "_deleted" ("tableName", "key") VALUES ('account', old."_key"); END;
+    INSERT OR IGNORE INTO "_deleted" ("tableName", "key") VALUES ('account', old."_key");
+    UPDATE "_counts" SET "rows" = "rows" - 1 WHERE "tableName" = 'account'; END;
 CREATE TRIGGER "account inserted" AFTER INSERT ON "account" BEGIN
-    DELETE FROM "_deleted" WHERE "tableName" = 'account' AND "key" = new."_key"; END;
+    DELETE FROM "_deleted" WHERE "tableName" = 'account' AND "key" = new."_key";
+    UPDATE "_counts" SET "rows" = "rows" + 1 WHERE "tableName" = 'account'; END;
 CREATE TRIGGER "Credit Card deleted" AFTER DELETE ON "Credit Card" BEGIN
-    INSERT OR IGNORE INTO "_deleted" ("tableName", "key") VALUES ('Credit Card', old."_key"); END;
+    INSERT OR IGNORE INTO "_deleted" ("tableName", "key") VALUES ('Credit Card', old."_key");
+    UPDATE "_counts" SET "rows" = "rows" - 1 WHERE "tableName" = 'Credit Card'; END;
 CREATE TRIGGER "Credit Card inserted" AFTER INSERT ON "Credit Card" BEGIN
-    DELETE FROM "_deleted" WHERE "tableName" = 'Credit Card' AND "key" = new."_key"; END;
+    DELETE FROM "_deleted" WHERE "tableName" = 'Credit Card' AND "key" = new."_key";
+    UPDATE "_counts" SET "rows" = "rows" + 1 WHERE "tableName" = 'Credit Card'; END;
 CREATE TRIGGER "Personal deleted" AFTER DELETE ON "Personal" BEGIN
-    INSERT OR IGNORE INTO "_deleted" ("tableName", "key") VALUES ('Personal', old."_key"); END;
+    INSERT OR IGNORE INTO "_deleted" ("tableName", "key") VALUES ('Personal', old."_key");
+    UPDATE "_counts" SET "rows" = "rows" - 1 WHERE "tableName" = 'Personal'; END;
 CREATE TRIGGER "Personal inserted" AFTER INSERT ON "Personal" BEGIN
-    DELETE FROM "_deleted" WHERE "tableName" = 'Personal' AND "key" = new."_key"; END;
+    DELETE FROM "_deleted" WHERE "tableName" = 'Personal' AND "key" = new."_key";
+    UPDATE "_counts" SET "rows" = "rows" + 1 WHERE "tableName" = 'Personal'; END;
 CREATE TRIGGER "Notes deleted" AFTER DELETE ON "Notes" BEGIN
-    INSERT OR IGNORE INTO "_deleted" ("tableName", "key") VALUES ('Notes', old."_key"); END;
+    INSERT OR IGNORE INTO "_deleted" ("tableName", "key") VALUES ('Notes', old."_key");
+    UPDATE "_counts" SET "rows" = "rows" - 1 WHERE "tableName" = 'Notes'; END;
 CREATE TRIGGER "Notes inserted" AFTER INSERT ON "Notes" BEGIN
-    DELETE FROM "_deleted" WHERE "tableName" = 'Notes' AND "key" = new."_key"; END;
+    DELETE FROM "_deleted" WHERE "tableName" = 'Notes' AND "key" = new."_key";
+    UPDATE "_counts" SET "rows" = "rows" + 1 WHERE "tableName" = 'Notes'; END;
 CREATE TRIGGER "Reminder deleted" AFTER DELETE ON "Reminder" BEGIN
-    INSERT OR IGNORE INTO "_deleted" ("tableName", "key") VALUES ('Reminder', old."_key"); END;
+    INSERT OR IGNORE INTO "_deleted" ("tableName", "key") VALUES ('Reminder', old."_key");
+    UPDATE "_counts" SET "rows" = "rows" - 1 WHERE "tableName" = 'Reminder'; END;
 CREATE TRIGGER "Reminder inserted" AFTER INSERT ON "Reminder" BEGIN
-    DELETE FROM "_deleted" WHERE "tableName" = 'Reminder' AND "key" = new."_key"; END;
+    DELETE FROM "_deleted" WHERE "tableName" = 'Reminder' AND "key" = new."_key";
+    UPDATE "_counts" SET "rows" = "rows" + 1 WHERE "tableName" = 'Reminder'; END;

@@ -81,8 +81,9 @@ qint64 Connection::dataVersion() {
 
 bool Connection::hasDeletedKeys() {
     try {
-        return m_db->execAndGet("SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name = '_deleted'")
-                   .getInt() == 1;
+        return m_db->execAndGet("SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name IN ('_deleted', "
+                                "'_counts')")
+                   .getInt() == 2;
     } catch (const std::exception& e) {
         throw StoreError(failure(QStringLiteral("cannot be read"), e));
     }

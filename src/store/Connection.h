@@ -19,7 +19,8 @@ public:
     QStringList columns(const QString& table);
     // Throws a StoreError naming the first missing table or field.
     void requireTable(const QString& table, const QStringList& fields);
-    // True when the file records the keys of deleted records in "_deleted".
+    // True when the file records the keys of deleted records in "_deleted" and
+    // each table's number of records in "_counts".
     bool hasDeletedKeys();
     // Changes whenever another connection has committed to the file.
     qint64 dataVersion();

@@ -5,6 +5,7 @@
 #include "StoreError.h"
 
 #include <SQLiteCpp/Statement.h>
+#include <limits>
 
 namespace {
 
@@ -103,26 +104,41 @@ void DataBinder::loadKeys() {
         return;
     const qint64 first = bounds.getColumn(0).getInt64();
     const qint64 last = bounds.getColumn(1).getInt64();
-    if (m_hasDeletedKeys) {
-        // The keys are the range from first to last less the keys recorded as deleted.
-        SQLite::Statement holes(db, "SELECT \"key\" FROM \"_deleted\" WHERE \"tableName\" = ? AND \"key\" BETWEEN ? "
-                                    "AND ? ORDER BY \"key\"");
-        holes.bind(1, m_recordSource.toStdString());
-        holes.bind(2, static_cast<int64_t>(first));
-        holes.bind(3, static_cast<int64_t>(last));
-        qint64 next = first;
-        while (holes.executeStep()) {
-            const qint64 hole = holes.getColumn(0).getInt64();
-            m_keys.appendRun(next, hole - next);
-            next = hole + 1;
-        }
-        m_keys.appendRun(next, last - next + 1);
+    if (m_hasDeletedKeys && loadKeysFromRecords(first, last))
         return;
-    }
-    // Without the record of deleted keys: one pass over the key index.
+    // Without a trustworthy record of deleted keys: one pass over the key index.
+    m_keys.clear();
     SQLite::Statement keys(db, QStringLiteral("SELECT %1 FROM %2 ORDER BY %1").arg(key, table).toStdString());
     while (keys.executeStep())
         m_keys.append(keys.getColumn(0).getInt64());
+}
+
+bool DataBinder::loadKeysFromRecords(qint64 first, qint64 last) {
+    SQLite::Database& db = m_connection->db();
+    // The keys are the range from first to last less the keys recorded as deleted.
+    SQLite::Statement holes(db, "SELECT \"key\" FROM \"_deleted\" WHERE \"tableName\" = ? AND \"key\" BETWEEN ? AND ? "
+                                "ORDER BY \"key\"");
+    holes.bind(1, m_recordSource.toStdString());
+    holes.bind(2, static_cast<int64_t>(first));
+    holes.bind(3, static_cast<int64_t>(last));
+    std::vector<qint64> deleted;
+    while (holes.executeStep())
+        deleted.push_back(holes.getColumn(0).getInt64());
+    qint64 span = 0;
+    if (__builtin_sub_overflow(last, first, &span) || span == std::numeric_limits<qint64>::max())
+        return false;
+    // The records' own count must agree, or some writer went round the triggers.
+    SQLite::Statement counted(db, "SELECT \"rows\" FROM \"_counts\" WHERE \"tableName\" = ?");
+    counted.bind(1, m_recordSource.toStdString());
+    if (!counted.executeStep() || counted.getColumn(0).getInt64() != span + 1 - qint64(deleted.size()))
+        return false;
+    qint64 next = first;
+    for (qint64 hole : deleted) {
+        m_keys.appendRun(next, hole - next);
+        next = hole + 1;
+    }
+    m_keys.appendRun(next, last - next + 1);
+    return true;
 }
 
 void DataBinder::setPosition(qint64 position) {
@@ -374,24 +390,19 @@ qint64 DataBinder::storedCount() {
         const qint64 version = c.dataVersion();
         if (m_storedCount && version == m_countVersion)
             return *m_storedCount;
+        m_storedCount.reset();
         if (m_hasDeletedKeys) {
-            SQLite::Statement count(c.db(),
-                                    QStringLiteral("SELECT ifnull(max(k) - min(k) + 1, 0) - (SELECT count(*) "
-                                                   "FROM \"_deleted\" WHERE \"tableName\" = ?1 AND \"key\" "
-                                                   "BETWEEN min(k) AND max(k)) FROM (SELECT min(%1) AS k FROM %2 "
-                                                   "UNION ALL SELECT max(%1) FROM %2)")
-                                        .arg(Schema::quoted(Schema::KeyColumn), Schema::quoted(m_recordSource))
-                                        .toStdString());
+            SQLite::Statement count(c.db(), "SELECT \"rows\" FROM \"_counts\" WHERE \"tableName\" = ?");
             count.bind(1, m_recordSource.toStdString());
-            count.executeStep();
-            m_storedCount = count.getColumn(0).getInt64();
-        } else {
+            if (count.executeStep())
+                m_storedCount = count.getColumn(0).getInt64();
+        }
+        if (!m_storedCount)
             m_storedCount =
                 c.db()
                     .execAndGet(
                         QStringLiteral("SELECT count(*) FROM %1").arg(Schema::quoted(m_recordSource)).toStdString())
                     .getInt64();
-        }
         m_countVersion = version;
     } catch (const std::exception& e) {
         throw StoreError(c.failure(QStringLiteral("cannot be read"), e));

@@ -112,6 +112,8 @@ private:
 
     Connection& connection();
     void loadKeys();
+    // The keys from the file's record of deleted keys; false when that record cannot be trusted.
+    bool loadKeysFromRecords(qint64 first, qint64 last);
     void setPosition(qint64 position);
     void showCurrent();
     const QHash<QString, QString>& currentValues();
