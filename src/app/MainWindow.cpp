@@ -143,10 +143,11 @@ void MainWindow::buildSectionButtons() {
     group->setExclusive(true);
     const std::pair<QPushButton*, QWidget*> sections[] = {
         {cmdPasswords, PicPassword}, {cmdNotes, PicNotes}, {cmdTodo, Pictodo}, {cmdPersonal, PicPersonal}};
-    for (const auto& [button, panel] : sections) {
-        button->setCheckable(true);
-        group->addButton(button);
-        connect(button, &QPushButton::clicked, this, [this, panel] { showSection(panel); });
+    for (const auto& section : sections) {
+        QWidget* panel = section.second;
+        section.first->setCheckable(true);
+        group->addButton(section.first);
+        connect(section.first, &QPushButton::clicked, this, [this, panel] { showSection(panel); });
     }
 }
 

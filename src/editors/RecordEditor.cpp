@@ -16,6 +16,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <limits>
 
 namespace {
 
@@ -44,6 +45,7 @@ QWidget* makeEditorBox(QWidget* frame, const EditorBox& spec, DataBinder& binder
         combo->setEditable(true);
         combo->setInsertPolicy(QComboBox::NoInsert);
         combo->addItems(spec.items);
+        combo->lineEdit()->setMaxLength(std::numeric_limits<int>::max());
         place(combo, spec.left, spec.top, spec.width, spec.height);
         bindBox(binder, combo, spec.field);
         widget = combo;

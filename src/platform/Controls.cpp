@@ -12,6 +12,7 @@
 #include <QPushButton>
 #include <QSvgRenderer>
 #include <QToolButton>
+#include <limits>
 
 QString picturePath(const QString& picture) {
     return QStringLiteral(":/images/%1.svg").arg(picture);
@@ -97,6 +98,8 @@ QLineEdit* makeBox(QWidget* parent, const QString& name, int left, int top, int 
     auto* box = new QLineEdit(parent);
     box->setObjectName(name);
     box->setReadOnly(locked);
+    // No box limits what can be typed; Qt's default would cut a text at 32,767 characters.
+    box->setMaxLength(std::numeric_limits<int>::max());
     place(box, left, top, width, height);
     return box;
 }

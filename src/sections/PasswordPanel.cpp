@@ -103,8 +103,10 @@ PasswordPanel::PasswordPanel(QWidget* parent, AppContext& context, DataBinder& D
         {cmdPasswrd, [this] { return Text4->text(); }},
         {cmdRemarks, [this] { return Text5->toPlainText(); }},
     };
-    for (const auto& [button, read] : copies)
-        connect(button, &QToolButton::clicked, this, [this, read] { copyField(m_context, read(), window()); });
+    for (const auto& copy : copies) {
+        const std::function<QString()> read = copy.second;
+        connect(copy.first, &QToolButton::clicked, this, [this, read] { copyField(m_context, read(), window()); });
+    }
     connect(cmdWebsite, &QToolButton::clicked, this, &PasswordPanel::openWebsite);
 }
 

@@ -294,6 +294,13 @@ void DataBinder::Update() {
         throw StoreError(QStringLiteral("There is no record being added or changed."));
     Connection& c = connection();
     const QHash<QString, QString> texts = boxTexts();
+    // A lone surrogate has no UTF-8 form: storing it would change the text silently.
+    for (auto it = texts.begin(); it != texts.end(); ++it) {
+        if (!it.value().isValidUtf16())
+            throw StoreError(QStringLiteral("The field \"%1\" holds a character that cannot be stored; the record "
+                                            "was not saved.")
+                                 .arg(it.key()));
+    }
     const QString table = Schema::quoted(m_recordSource);
     const QString key = Schema::quoted(Schema::KeyColumn);
     RecordKey saved = m_pending->key;

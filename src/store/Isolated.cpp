@@ -20,6 +20,9 @@ IsolatedResult runIsolated(const std::function<int(int outputFd)>& work, int tim
     }
     if (child == 0) {
         ::close(channel[0]);
+        // A fault in the child ends the child, whatever handlers the parent set up.
+        for (int fault : {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT})
+            ::signal(fault, SIG_DFL);
         int code = 1;
         try {
             code = work(channel[1]);

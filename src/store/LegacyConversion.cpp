@@ -19,8 +19,6 @@
 
 namespace {
 
-constexpr int ReadTimeoutSeconds = 300;
-
 struct Kind {
     const Schema::Table* table;
     const char* noun; // how the report counts its records
@@ -134,7 +132,8 @@ QStringList fill(const JetReader& jet, const QString& target, bool recordDatabas
 
 } // namespace
 
-LegacyConversion::Outcome LegacyConversion::convertIfNeeded(const QString& path, bool recordDatabase) {
+LegacyConversion::Outcome LegacyConversion::convertIfNeeded(const QString& path, bool recordDatabase,
+                                                            int readTimeoutSeconds) {
     Outcome outcome;
     if (!JetReader::isJetFile(path))
         return outcome;
@@ -176,7 +175,7 @@ LegacyConversion::Outcome LegacyConversion::convertIfNeeded(const QString& path,
             }
             return code;
         },
-        ReadTimeoutSeconds);
+        readTimeoutSeconds);
     if (read.ending == IsolatedResult::Crashed)
         return fail(QStringLiteral("the file is damaged: reading it failed"));
     if (read.ending == IsolatedResult::TimedOut)

@@ -17,5 +17,6 @@ public:
     };
 
     // Converts the record database (password.mdb) or the password store (pass2.mdb).
-    static Outcome convertIfNeeded(const QString& path, bool recordDatabase);
+    // Reading the old file is given up after the timeout.
+    static Outcome convertIfNeeded(const QString& path, bool recordDatabase, int readTimeoutSeconds = 300);
 };

@@ -26,8 +26,9 @@ RecordView::RecordView(QAbstractItemView* view, BinderModel* model, DataBinder& 
     view->setGeometry(place.adjusted(0, 0, -width, 0));
     m_bar->setGeometry(place.right() - width + 1, place.top(), width, place.height());
 
+    m_viewport = view->viewport();
     view->installEventFilter(this);
-    view->viewport()->installEventFilter(this);
+    m_viewport->installEventFilter(this);
     connect(m_bar, &QScrollBar::valueChanged, this, [this](int value) {
         m_model->setWindow(value, visibleRows() + 1);
         selectCurrent();
@@ -114,11 +115,12 @@ void RecordView::moveBy(qint64 step) {
 }
 
 bool RecordView::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == m_view->viewport() && event->type() == QEvent::Wheel) {
+    // Compared by address only: while the view is destroyed it is no scroll area any more.
+    if (watched == m_viewport && event->type() == QEvent::Wheel) {
         QApplication::sendEvent(m_bar, event);
         return true;
     }
-    if (watched == m_view->viewport() && event->type() == QEvent::Resize) {
+    if (watched == m_viewport && event->type() == QEvent::Resize) {
         updateWindow();
         return false;
     }

@@ -33,5 +33,6 @@ private:
     BinderModel* m_model;
     DataBinder& m_binder;
     QScrollBar* m_bar;
+    QObject* m_viewport = nullptr;
     bool m_selecting = false;
 };

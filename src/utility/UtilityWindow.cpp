@@ -130,7 +130,9 @@ UtilityWindow::UtilityWindow(AppContext& context)
     auto* topics = new QButtonGroup(this);
     const std::pair<QPushButton*, QGroupBox*> topicPanels[] = {
         {cmdDBackup, backupPanel}, {cmdDRestore, restorePanel}, {cmdDRepair, repairPanel}};
-    for (const auto& [button, panel] : topicPanels) {
+    for (const auto& topic : topicPanels) {
+        QPushButton* button = topic.first;
+        QGroupBox* panel = topic.second;
         button->setCheckable(true);
         topics->addButton(button);
         connect(button, &QPushButton::clicked, this, [this, button, panel] { selectTopic(button, panel); });

@@ -1,0 +1,13 @@
+#!/usr/bin/env bash
+# Builds a second time with AddressSanitizer and UndefinedBehaviorSanitizer and
+# runs the whole test suite under them, leak checking on.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+./setup.sh >/dev/null
+cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DQUILLMERE_SANITIZE=ON -DQUILLMERE_WERROR=ON >/dev/null
+cmake --build build-asan -j"$(nproc)"
+cd build-asan
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=0:strict_string_checks=1
+export LSAN_OPTIONS=suppressions=$PWD/../tests/sanitizers.supp:print_suppressions=0
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j"$(nproc)"

@@ -1,0 +1,200 @@
+// I/O faults: every write path on a full disk and on a read-only file system.
+// The user is told, the program goes on, and each file holds its old state whole.
+#include "Fakes.h"
+#include "Helpers.h"
+#include "ProgramDirectory.h"
+#include "app/LoginWindow.h"
+#include "app/MainWindow.h"
+#include "editors/RecordEditor.h"
+#include "store/LegacyConversion.h"
+#include "utility/DatabaseFiles.h"
+#include "utility/UtilityWindow.h"
+
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QTemporaryDir>
+#include <SQLiteCpp/Database.h>
+#include <sys/mount.h>
+
+namespace {
+
+// A small file system of its own (tmpfs), which can be filled up or made read-only.
+class SmallDisk {
+public:
+    SmallDisk() {
+        m_mounted = ::mount("tmpfs", QFile::encodeName(m_dir.path()).constData(), "tmpfs", 0, "size=2m") == 0;
+    }
+    ~SmallDisk() {
+        if (m_mounted)
+            ::umount2(QFile::encodeName(m_dir.path()).constData(), MNT_DETACH);
+    }
+    bool mounted() const { return m_mounted; }
+    QString path() const { return m_dir.path(); }
+    QString file(const QString& name) const { return m_dir.filePath(name); }
+    // Copies the delivered files in, as a program directory.
+    void install() {
+        const QDir delivered(QStringLiteral(DELIVERED_DIR));
+        for (const QString& name : delivered.entryList({"*.mdb", "*.rpt"}, QDir::Files))
+            QFile::copy(delivered.filePath(name), file(name));
+    }
+    // Takes every free byte.
+    void fill() {
+        QFile filler(file("filler"));
+        filler.open(QIODevice::Append);
+        const QByteArray block(4096, 'f');
+        while (filler.write(block) == block.size() && filler.flush()) {
+        }
+        const QByteArray byte(1, 'f');
+        while (filler.write(byte) == 1 && filler.flush()) {
+        }
+    }
+    void makeReadOnly() {
+        ::mount("tmpfs", QFile::encodeName(m_dir.path()).constData(), "tmpfs", MS_REMOUNT | MS_RDONLY, "size=2m");
+    }
+
+private:
+    QTemporaryDir m_dir;
+    bool m_mounted = false;
+};
+
+QByteArray bytesOf(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+QString integrity(const QString& path) {
+    SQLite::Database db(path.toStdString(), SQLite::OPEN_READWRITE);
+    return QString::fromStdString(db.execAndGet("PRAGMA integrity_check").getString());
+}
+
+} // namespace
+
+class FaultsTest : public QObject {
+    Q_OBJECT
+
+    // A program directory on a small disk that is then filled or made read-only.
+    std::unique_ptr<SmallDisk> disk(bool readOnly) {
+        auto d = std::make_unique<SmallDisk>();
+        if (!d->mounted())
+            return nullptr;
+        d->install();
+        if (readOnly)
+            d->makeReadOnly();
+        else
+            d->fill();
+        return d;
+    }
+
+private slots:
+    void writesFailCleanly_data() {
+        QTest::addColumn<bool>("readOnly");
+        QTest::newRow("full disk") << false;
+        QTest::newRow("read-only file system") << true;
+    }
+    void writesFailCleanly() {
+        QFETCH(bool, readOnly);
+        auto d = disk(readOnly);
+        if (!d)
+            QSKIP("no tmpfs can be mounted here");
+        const QByteArray records = bytesOf(d->file("password.mdb"));
+        const QByteArray password = bytesOf(d->file("pass2.mdb"));
+        FakeContext fake(d->path());
+
+        // The sign-in password change.
+        auto* login = fake.windows.show<LoginWindow>(fake.context);
+        login->Text2->setText("wren");
+        click(login, "cmdChange");
+        login->Text1->setText("a new password");
+        click(login, "cmdSave");
+        QCOMPARE(fake.prompter.last().kind, QStringLiteral("critical"));
+        QVERIFY(fake.prompter.last().text.startsWith("Your new Password has not been saved."));
+
+        // An editor's save of a large record, in the guarded and in an unguarded editor.
+        auto* main = fake.windows.show<MainWindow>(fake.context);
+        QVERIFY(main);
+        click(main, "cmdPasswords");
+        click(main, "cmdNew");
+        auto* editor = static_cast<RecordEditor*>(fake.windows.find("frmAddpassword"));
+        qobject_cast<QLineEdit*>(editor->box("Text1"))->setText("Too big for the disk");
+        qobject_cast<QPlainTextEdit*>(editor->box("Text5"))->setPlainText((QString(79, 'r') + '\n').repeated(13000));
+        click(editor, "cmdSave");
+        QCOMPARE(fake.prompter.last().kind, QStringLiteral("critical"));
+        QVERIFY(fake.windows.find("frmAddpassword"));
+        click(editor, "cmdCancel");
+        click(main, "cmdNotes");
+        click(main, "cmdNewnote");
+        editor = static_cast<RecordEditor*>(fake.windows.find("frmAddnote"));
+        qobject_cast<QPlainTextEdit*>(editor->box("Text6"))->setPlainText((QString(79, 'n') + '\n').repeated(13000));
+        qobject_cast<QLineEdit*>(editor->box("Text7"))->setText("Too big as well");
+        click(editor, "cmdSave");
+        QVERIFY(fake.prompter.last().text.startsWith("The record has not been saved.\n"));
+        click(editor, "cmdCancel");
+
+        // A delete.
+        fake.prompter.answers = {true};
+        click(main, "cmdDeletenote");
+        QCOMPARE(fake.prompter.last().kind, QStringLiteral("critical"));
+        QCOMPARE(main->DatNotes->RecordCount(), 3);
+        QVERIFY(main->isVisible());
+
+        // The utility: repair and restore refuse, the database stays.
+        fake.prompter.answers = {true};
+        main->close();
+        auto* utility = fake.windows.find<UtilityWindow>();
+        QVERIFY(utility);
+        click(utility, "cmdDRepair");
+        click(utility, "cmdRepair");
+        QCOMPARE(fake.prompter.last().title, QStringLiteral("Database not found"));
+        ProgramDirectory backup;
+        backup.exec("password.mdb", "INSERT INTO Notes (Title) VALUES ('from the backup')");
+        fake.fileDialogs.answer = backup.recordDatabase();
+        click(utility, "cmdDRestore");
+        click(utility, "cmdRestore");
+        QCOMPARE(fake.prompter.last().text, QStringLiteral("Database has not been restored."));
+
+        QCOMPARE(bytesOf(d->file("password.mdb")), records);
+        QCOMPARE(bytesOf(d->file("pass2.mdb")), password);
+        const QStringList left = QDir(d->path()).entryList(QDir::Files | QDir::Hidden);
+        for (const QString& name : left)
+            QVERIFY2(!name.startsWith(".password.mdb.") && name != "password2.mdb", qPrintable(name));
+        QCOMPARE(integrity(d->file("password.mdb")), QStringLiteral("ok"));
+    }
+
+    void backupToAFullDiskKeepsTheOldBackup() {
+        auto d = disk(false);
+        if (!d)
+            QSKIP("no tmpfs can be mounted here");
+        QFile::remove(d->file("filler"));
+        QFile old(d->file("password.mdb"));
+        const QByteArray before = bytesOf(d->file("password.mdb"));
+        d->fill();
+        ProgramDirectory program;
+        program.exec("password.mdb", "INSERT INTO Notes (Title) VALUES ('newer')");
+        const DatabaseFiles::Outcome outcome = DatabaseFiles(program.path()).backup(d->file("password"));
+        QVERIFY(!outcome.ok);
+        QVERIFY(!outcome.error.isEmpty());
+        QCOMPARE(bytesOf(d->file("password.mdb")), before);
+    }
+
+    void conversionOnAFullDiskKeepsTheOriginal() {
+        auto d = disk(false);
+        if (!d)
+            QSKIP("no tmpfs can be mounted here");
+        QFile::remove(d->file("filler"));
+        QFile::remove(d->file("password.mdb"));
+        QVERIFY(QFile::copy(QStringLiteral(SHARED_DIR "/fixtures/legacy/password.mdb"), d->file("password.mdb")));
+        const QByteArray original = bytesOf(d->file("password.mdb"));
+        d->fill();
+        const LegacyConversion::Outcome outcome = LegacyConversion::convertIfNeeded(d->file("password.mdb"), true);
+        QVERIFY(!outcome.converted);
+        QVERIFY(outcome.error.contains(d->file("password.mdb")));
+        QCOMPARE(bytesOf(d->file("password.mdb")), original);
+        QVERIFY(!QFile::exists(d->file("password.mdb.converting")));
+        QVERIFY(!QFile::exists(d->file("password.jet.mdb")));
+    }
+};
+
+QTEST_MAIN(FaultsTest)
+#include "test_faults.moc"

@@ -1,0 +1,192 @@
+// What is stored stays the user's: files owner-only whatever the umask, no value
+// ever printed, and any text round-trips exactly or is refused with a message.
+#include "Fakes.h"
+#include "Helpers.h"
+#include "ProgramDirectory.h"
+#include "app/LoginWindow.h"
+#include "app/MainWindow.h"
+#include "app/Startup.h"
+#include "editors/RecordEditor.h"
+#include "sections/PasswordPanel.h"
+#include "store/OwnerOnly.h"
+#include "utility/DatabaseFiles.h"
+
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QTemporaryDir>
+#include <QTemporaryFile>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+const QString Legacy = QStringLiteral(SHARED_DIR "/fixtures/legacy/");
+
+// Sends this process's standard output and error to a file while alive.
+class CapturedOutput {
+public:
+    CapturedOutput() {
+        m_file.open();
+        std::fflush(stdout);
+        std::fflush(stderr);
+        m_out = ::dup(1);
+        m_err = ::dup(2);
+        ::dup2(m_file.handle(), 1);
+        ::dup2(m_file.handle(), 2);
+    }
+    QByteArray finish() {
+        std::fflush(stdout);
+        std::fflush(stderr);
+        ::dup2(m_out, 1);
+        ::dup2(m_err, 2);
+        ::close(m_out);
+        ::close(m_err);
+        QFile read(m_file.fileName());
+        read.open(QIODevice::ReadOnly);
+        return read.readAll();
+    }
+
+private:
+    QTemporaryFile m_file;
+    int m_out = -1;
+    int m_err = -1;
+};
+
+} // namespace
+
+class SecurityTest : public QObject {
+    Q_OBJECT
+    mode_t m_umask = 0;
+
+private slots:
+    void initTestCase() { m_umask = ::umask(0); } // the loosest umask there is
+    void cleanupTestCase() { ::umask(m_umask); }
+
+    void everyFileWrittenIsOwnerOnly() {
+        ProgramDirectory dir;
+        QFile::setPermissions(dir.recordDatabase(), QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther);
+        QFile::setPermissions(dir.passwordStore(), QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther);
+        FakeContext fake(dir.path());
+        auto* login = fake.windows.show<LoginWindow>(fake.context);
+        login->Text2->setText("wren");
+        click(login, "cmdChange");
+        click(login, "cmdSave");
+        QVERIFY(isOwnerOnly(dir.passwordStore()));
+
+        QVERIFY(DatabaseFiles(dir.path()).repair().ok);
+        QVERIFY(isOwnerOnly(dir.recordDatabase()));
+        QTemporaryDir backup;
+        QVERIFY(DatabaseFiles(dir.path()).backup(backup.filePath("x")).ok);
+        QVERIFY(isOwnerOnly(backup.filePath("password.mdb")));
+        QFile::setPermissions(backup.filePath("password.mdb"), QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther);
+        QVERIFY(DatabaseFiles(dir.path()).restore(backup.filePath("password.mdb")).ok);
+        QVERIFY(isOwnerOnly(dir.recordDatabase()));
+
+        QTemporaryDir old;
+        QFile::copy(Legacy + "password.mdb", old.filePath("password.mdb"));
+        QFile::copy(Legacy + "pass2.mdb", old.filePath("pass2.mdb"));
+        FakeContext converting(old.path());
+        QVERIFY(convertLegacyFiles(converting.context));
+        QVERIFY(isOwnerOnly(old.filePath("password.mdb")));
+        QVERIFY(isOwnerOnly(old.filePath("pass2.mdb")));
+
+        const QString made = dir.file("made");
+        QVERIFY(createOwnerOnlyFile(made));
+        QVERIFY(isOwnerOnly(made));
+        QVERIFY(!createOwnerOnlyFile(made)); // never over an existing file
+        // The delivered files of the build folder too.
+        QVERIFY(isOwnerOnly(QStringLiteral(DELIVERED_DIR "/password.mdb")));
+        QVERIFY(isOwnerOnly(QStringLiteral(DELIVERED_DIR "/pass2.mdb")));
+    }
+
+    void noValueIsEverPrinted() {
+        const QString secrets[] = {"Secret-Account-7731", "Secret-Password-9147", "Secret-Sign-In-5523"};
+        ProgramDirectory dir;
+        dir.exec(
+            "password.mdb",
+            QString("UPDATE account SET Account = '%1', Password = '%2' WHERE _key = 1").arg(secrets[0], secrets[1]));
+        CapturedOutput output;
+        {
+            FakeContext fake(dir.path());
+            auto* login = fake.windows.show<LoginWindow>(fake.context);
+            login->Text2->setText("wrong guess " + secrets[2]);
+            click(login, "cmdLogin");
+            login->Text2->setText("wren");
+            click(login, "cmdChange");
+            login->Text1->setText(secrets[2]);
+            click(login, "cmdSave");
+            login->Text2->setText(secrets[2]);
+            click(login, "cmdLogin");
+            auto* main = fake.windows.find<MainWindow>();
+            click(main, "cmdPasswords");
+            click(main, "cmdPasswrd");
+            click(main, "cmdEdit");
+            auto* editor = static_cast<RecordEditor*>(fake.windows.find("frmAddpassword"));
+            dir.refuseWrites("password.mdb", "account"); // a failure path too
+            click(editor, "cmdSave");
+            click(editor, "cmdCancel");
+            click(main, "cmdPrint");
+            fake.prompter.answers = {true};
+            main->close();
+        }
+        const QByteArray printed = output.finish();
+        for (const QString& secret : secrets)
+            QVERIFY2(!printed.contains(secret.toUtf8()), qPrintable("printed: " + secret));
+    }
+
+    void unusualTextRoundTripsExactly_data() {
+        QTest::addColumn<QString>("text");
+        QTest::newRow("a megabyte") << (QString(1023, 'm') + '\n').repeated(1024);
+        QTest::newRow("NUL characters") << QString::fromUtf16(u"before\u0000after\u0000");
+        QTest::newRow("right to left") << QString::fromUtf8("كلمة السر ‏שלום‎ mixed");
+        QTest::newRow("emoji") << QString::fromUtf8("🔑 key 👨‍👩‍👧 family 🇳🇴");
+        QTest::newRow("control characters") << QString::fromUtf16(u"tab\tbell\u0007esc\u001bdel\u007f\r\n");
+    }
+    void unusualTextRoundTripsExactly() {
+        QFETCH(QString, text);
+        ProgramDirectory dir;
+        FakeContext fake(dir.path());
+        MainWindow* main = fake.windows.show<MainWindow>(fake.context);
+        click(main, "cmdPasswords");
+        click(main, "cmdNew");
+        auto* editor = static_cast<RecordEditor*>(fake.windows.find("frmAddpassword"));
+        qobject_cast<QLineEdit*>(editor->box("Text1"))->setText("Unusual");
+        qobject_cast<QLineEdit*>(editor->box("Text4"))->setText(text);
+        qobject_cast<QPlainTextEdit*>(editor->box("Text5"))->setPlainText(text);
+        const QString remarks = qobject_cast<QPlainTextEdit*>(editor->box("Text5"))->toPlainText();
+        click(editor, "cmdSave");
+        QCOMPARE(main->DatPassword->value("Password"), text);
+        QCOMPARE(main->DatPassword->value("Notes"), remarks);
+        QCOMPARE(main->PicPassword->Text4->text(), text);
+        click(main, "cmdPasswrd");
+        QCOMPARE(fake.clipboard.text, text);
+        // A second binder reads back exactly what the file holds.
+        DataBinder again;
+        again.setDatabaseName(dir.recordDatabase());
+        again.setRecordSource("account");
+        again.open();
+        again.MoveLast();
+        QCOMPARE(again.value("Password"), text);
+    }
+
+    void loneSurrogatesAreRefusedNotChanged() {
+        ProgramDirectory dir;
+        FakeContext fake(dir.path());
+        MainWindow* main = fake.windows.show<MainWindow>(fake.context);
+        click(main, "cmdNotes");
+        click(main, "cmdNewnote");
+        auto* editor = static_cast<RecordEditor*>(fake.windows.find("frmAddnote"));
+        const QString broken = QStringLiteral("half a pair: ") + QChar(0xD83D);
+        qobject_cast<QLineEdit*>(editor->box("Text7"))->setText(broken);
+        click(editor, "cmdSave");
+        QCOMPARE(fake.prompter.last().kind, QStringLiteral("critical"));
+        QVERIFY(fake.prompter.last().text.contains("cannot be stored"));
+        QCOMPARE(dir.count("Notes"), 3);
+        QCOMPARE(editor->boxText("Text7"), broken);
+    }
+};
+
+QTEST_MAIN(SecurityTest)
+#include "test_security.moc"
