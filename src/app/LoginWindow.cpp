@@ -99,10 +99,8 @@ bool LoginWindow::load() {
     Data1->setRecordsetType(0);
     Data1->setRequiredFields(Schema::pass().fields);
     bindBox(*Data1, Text1, QStringLiteral("Password"));
-    try {
-        Data1->open();
-    } catch (const StoreError& e) {
-        m_context.prompter.critical(e.message());
+    if (const std::optional<QString> failure = Data1->tryOpen()) {
+        m_context.prompter.critical(*failure);
         return false;
     }
     return true;

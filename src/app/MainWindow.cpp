@@ -174,12 +174,11 @@ bool MainWindow::load() {
         binder->setRecordsetType(0);
         binder->setRequiredFields(table->fields);
     }
-    try {
-        for (const auto& [binder, table] : binders)
-            binder->open();
-    } catch (const StoreError& e) {
-        m_context.prompter.critical(e.message());
-        return false;
+    for (const auto& [binder, table] : binders) {
+        if (const std::optional<QString> failure = binder->tryOpen()) {
+            m_context.prompter.critical(*failure);
+            return false;
+        }
     }
     return true;
 }

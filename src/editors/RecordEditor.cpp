@@ -146,10 +146,8 @@ bool RecordEditor::load() {
     for (const EditorBox& spec : m_description.boxes)
         fields << spec.field;
     Data1->setRequiredFields(fields);
-    try {
-        Data1->open();
-    } catch (const StoreError& e) {
-        m_context.prompter.critical(e.message());
+    if (const std::optional<QString> failure = Data1->tryOpen()) {
+        m_context.prompter.critical(*failure);
         return false;
     }
     return true;

@@ -62,6 +62,15 @@ void DataBinder::open() {
     setPosition(0);
 }
 
+std::optional<QString> DataBinder::tryOpen() {
+    try {
+        open();
+    } catch (const StoreError& e) {
+        return e.message();
+    }
+    return std::nullopt;
+}
+
 void DataBinder::close() {
     m_rowQuery.reset();
     m_connection.reset();

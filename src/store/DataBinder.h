@@ -46,6 +46,8 @@ public:
 
     // Opens the table on its first record. Throws StoreError.
     void open();
+    // The same for a window's load step: the failure's message, or nothing when it opened.
+    std::optional<QString> tryOpen();
     void close();
     bool isOpen() const { return m_connection != nullptr; }
     // Reopens the table from the file; the first record becomes current. Throws StoreError.
