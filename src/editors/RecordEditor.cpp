@@ -24,42 +24,42 @@ const QString GuardMessage = QStringLiteral("There is a Problem with the Data th
                                             "It could be that the website address is too long.");
 
 // leftBound: where the label may begin (after a box earlier on the same row).
-QWidget* makeEditorBox(QWidget* frame, const EditorBox& spec, DataBinder& binder, int leftBound) {
+QWidget* makeEditorBox(QWidget* frame, const EditorBox& layout, DataBinder& binder, int leftBound) {
     QWidget* widget = nullptr;
-    switch (spec.kind) {
+    switch (layout.kind) {
     case EditorBox::Line: {
-        QLineEdit* line = makeBox(frame, spec.name, spec.left, spec.top, spec.width, spec.height);
-        bindBox(binder, line, spec.field);
+        QLineEdit* line = makeBox(frame, layout.name, layout.left, layout.top, layout.width, layout.height);
+        bindBox(binder, line, layout.field);
         widget = line;
         break;
     }
     case EditorBox::Lines: {
-        QPlainTextEdit* lines = makeTextArea(frame, spec.name, spec.left, spec.top, spec.width, spec.height);
-        bindBox(binder, lines, spec.field);
+        QPlainTextEdit* lines = makeTextArea(frame, layout.name, layout.left, layout.top, layout.width, layout.height);
+        bindBox(binder, lines, layout.field);
         widget = lines;
         break;
     }
     case EditorBox::Choice: {
         auto* combo = new QComboBox(frame);
-        combo->setObjectName(spec.name);
+        combo->setObjectName(layout.name);
         combo->setEditable(true);
         combo->setInsertPolicy(QComboBox::NoInsert);
-        combo->addItems(spec.items);
+        combo->addItems(layout.items);
         combo->lineEdit()->setMaxLength(std::numeric_limits<int>::max());
-        place(combo, spec.left, spec.top, spec.width, spec.height);
-        bindBox(binder, combo, spec.field);
+        place(combo, layout.left, layout.top, layout.width, layout.height);
+        bindBox(binder, combo, layout.field);
         widget = combo;
         break;
     }
     }
-    if (spec.blue) {
+    if (layout.blue) {
         QPalette palette = widget->palette();
         palette.setColor(QPalette::Text, Qt::blue);
         widget->setPalette(palette);
     }
-    if (!spec.label.isEmpty()) {
-        const int width = std::min(1500, spec.labelRight - leftBound);
-        makeLabel(frame, spec.label, spec.labelRight - width, spec.top + 60, width, 195,
+    if (!layout.label.isEmpty()) {
+        const int width = std::min(1500, layout.labelRight - leftBound);
+        makeLabel(frame, layout.label, layout.labelRight - width, layout.top + 60, width, 195,
                   Qt::AlignRight | Qt::AlignVCenter);
     }
     return widget;
@@ -99,17 +99,17 @@ RecordEditor::RecordEditor(AppContext& context, const EditorDescription& descrip
                       description.frameHeight);
     QWidget* previous = nullptr;
     const EditorBox* before = nullptr;
-    for (const EditorBox& spec : description.boxes) {
-        const int leftBound = before && before->top == spec.top ? before->left + before->width + 60 : 60;
-        before = &spec;
-        QWidget* widget = makeEditorBox(frame, spec, *Data1, leftBound);
+    for (const EditorBox& layout : description.boxes) {
+        const int leftBound = before && before->top == layout.top ? before->left + before->width + 60 : 60;
+        before = &layout;
+        QWidget* widget = makeEditorBox(frame, layout, *Data1, leftBound);
         if (previous)
             setTabOrder(previous, widget);
         previous = widget;
-        if (description.canGenerate && spec.field == QStringLiteral("Password")) {
+        if (description.canGenerate && layout.field == QStringLiteral("Password")) {
             cmdGenerate = makeButton(frame, QStringLiteral("cmdGenerate"), QStringLiteral("Generate"),
-                                     QStringLiteral(" Create a Password  "), spec.left + spec.width + 120,
-                                     spec.top - 30, 1380, 375);
+                                     QStringLiteral(" Create a Password  "), layout.left + layout.width + 120,
+                                     layout.top - 30, 1380, 375);
             setTabOrder(previous, cmdGenerate);
             previous = cmdGenerate;
             connect(cmdGenerate, &QPushButton::clicked, this, &RecordEditor::openGenerator);
@@ -143,8 +143,8 @@ bool RecordEditor::load() {
     Data1->setRecordSource(m_description.table);
     Data1->setRecordsetType(0);
     QStringList fields;
-    for (const EditorBox& spec : m_description.boxes)
-        fields << spec.field;
+    for (const EditorBox& layout : m_description.boxes)
+        fields << layout.field;
     Data1->setRequiredFields(fields);
     if (const std::optional<QString> failure = Data1->tryOpen()) {
         m_context.prompter.critical(*failure);
