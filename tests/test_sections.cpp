@@ -4,6 +4,7 @@
 #include "ProgramDirectory.h"
 #include "app/MainWindow.h"
 #include "editors/RecordEditor.h"
+#include "platform/QtSeams.h"
 #include "sections/NotesPanel.h"
 #include "sections/PasswordPanel.h"
 #include "sections/PersonalPanel.h"
@@ -11,10 +12,13 @@
 #include "sections/RemindersPanel.h"
 
 #include <QCalendarWidget>
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
 #include <QLocale>
+#include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTableView>
@@ -75,6 +79,15 @@ private slots:
         click(main, "cmdAccount");
         QCOMPARE(fake.clipboard.text, QStringLiteral("Online Bookshop"));
         QCOMPARE(fake.prompter.calls.size(), 1);
+    }
+
+    void desktopClipboardMarksCopiesAsSecret() {
+        QtClipboard clipboard;
+        clipboard.setText(QStringLiteral(" Mixed Case\npw "));
+        const QMimeData* data = QGuiApplication::clipboard()->mimeData();
+        QVERIFY(data);
+        QCOMPARE(data->text(), QStringLiteral(" Mixed Case\npw "));
+        QCOMPARE(data->data("x-kde-passwordManagerHint"), QByteArray("secret"));
     }
 
     void websiteIsHandedOverUnchanged() {
