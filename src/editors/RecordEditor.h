@@ -20,7 +20,6 @@ public:
     RecordEditor(AppContext& context, const EditorDescription& description, DataBinder* mainBinder);
     bool load() override;
 
-    const EditorDescription& description() const { return m_description; }
     DataBinder* Data1;
     QLabel* header;
     QGroupBox* frame;

@@ -7,8 +7,6 @@
 
 PasswordGenerator::PasswordGenerator() : m_source(*QRandomGenerator::system()) {}
 
-PasswordGenerator::PasswordGenerator(QRandomGenerator& source) : m_source(source) {}
-
 std::optional<int> PasswordGenerator::parseLength(const QString& text, const QLocale& locale) {
     bool ok = false;
     double value = locale.toDouble(text.trimmed(), &ok);

@@ -19,7 +19,6 @@ public:
     static constexpr int MaxLength = 4096;
 
     PasswordGenerator();
-    explicit PasswordGenerator(QRandomGenerator& source);
 
     // The length typed, as a whole number: halves round to even, and the text is
     // read in the locale's form. Nothing for a text that is not a number or lies

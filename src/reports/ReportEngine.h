@@ -14,7 +14,6 @@ class ReportEngine {
 public:
     // The report file the next run uses.
     void setReportFileName(const QString& path) { m_reportFileName = path; }
-    const QString& ReportFileName() const { return m_reportFileName; }
 
     // Throws ReportError naming the file and the problem.
     std::unique_ptr<QTextDocument> run() const;

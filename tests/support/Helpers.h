@@ -21,10 +21,3 @@ inline void clickButton(QWidget* window, const QString& name) {
         if (QTest::currentTestFailed())                                                                                \
             return;                                                                                                    \
     } while (false)
-
-template <class T> T* child(QWidget* window, const QString& name) {
-    T* found = window->findChild<T*>(name);
-    if (!found)
-        qWarning("no control %s", qPrintable(name));
-    return found;
-}
