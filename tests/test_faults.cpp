@@ -6,7 +6,9 @@
 #include "app/LoginWindow.h"
 #include "app/MainWindow.h"
 #include "editors/RecordEditor.h"
+#include "store/DataBinder.h"
 #include "store/LegacyConversion.h"
+#include "store/StoreError.h"
 #include "utility/DatabaseFiles.h"
 #include "utility/UtilityWindow.h"
 
@@ -14,6 +16,7 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <SQLiteCpp/Database.h>
 #include <sys/mount.h>
@@ -178,6 +181,37 @@ private slots:
         QCOMPARE(bytesOf(d->file("password.mdb")), before);
     }
 
+    void fsyncFailuresAreReportedAndChangeNothing_data() {
+        QTest::addColumn<QString>("mode");
+        for (const char* mode : {"save", "password", "repair", "backup", "restore"})
+            QTest::newRow(mode) << mode;
+    }
+    void fsyncFailuresAreReportedAndChangeNothing() {
+        QFETCH(QString, mode);
+        ProgramDirectory dir;
+        QDir(dir.path()).mkpath("backup");
+        QFile::copy(dir.recordDatabase(), dir.file("backup/password.mdb"));
+        dir.exec("backup/password.mdb", "INSERT INTO Notes (Title) VALUES ('only in the backup')");
+        const QByteArray records = bytesOf(dir.recordDatabase());
+        const QByteArray password = bytesOf(dir.passwordStore());
+        const QByteArray backup = bytesOf(dir.file("backup/password.mdb"));
+        QProcess child;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("LD_PRELOAD", FAIL_FSYNC_LIBRARY);
+        environment.insert("ASAN_OPTIONS", "verify_asan_link_order=0:detect_leaks=0");
+        child.setProcessEnvironment(environment);
+        child.start(QCoreApplication::applicationFilePath(), {"--fsync-worker", mode, dir.path()});
+        QVERIFY(child.waitForFinished(60000));
+        QCOMPARE(child.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(child.exitCode(), 3); // refused, and said why
+        QCOMPARE(bytesOf(dir.recordDatabase()), records);
+        QCOMPARE(bytesOf(dir.passwordStore()), password);
+        QCOMPARE(bytesOf(dir.file("backup/password.mdb")), backup);
+        QCOMPARE(QDir(dir.path()).entryList({".password.mdb.*", "password2.mdb"}, QDir::Files | QDir::Hidden),
+                 QStringList());
+        QCOMPARE(QDir(dir.file("backup")).entryList(QDir::Files | QDir::Hidden), QStringList{"password.mdb"});
+    }
+
     void conversionOnAFullDiskKeepsTheOriginal() {
         auto d = disk(false);
         if (!d)
@@ -196,5 +230,43 @@ private slots:
     }
 };
 
-QTEST_MAIN(FaultsTest)
+// In a child process whose fsync always fails: one write path, reporting how it ended.
+int fsyncWorker(const QString& mode, const QString& dir) {
+    if (mode == "save" || mode == "password") {
+        const bool records = mode == "save";
+        DataBinder binder;
+        binder.setDatabaseName(QDir(dir).filePath(records ? "password.mdb" : "pass2.mdb"));
+        binder.setRecordSource(records ? "Notes" : "Pass");
+        QString text = QStringLiteral("never made durable");
+        binder.bind(
+            records ? "Title" : "Password", &binder, [&] { return text; }, [](const QString&) {});
+        try {
+            binder.open();
+            records ? binder.AddNew() : binder.Edit();
+            binder.Update();
+        } catch (const StoreError& e) {
+            return e.message().contains(QStringLiteral("I/O")) ? 3 : 4;
+        }
+        return 0;
+    }
+    const DatabaseFiles files(dir);
+    DatabaseFiles::Outcome outcome;
+    if (mode == "repair")
+        outcome = files.repair();
+    else if (mode == "backup")
+        outcome = files.backup(QDir(dir).filePath("backup/password"));
+    else if (mode == "restore")
+        outcome = files.restore(QDir(dir).filePath("backup/password.mdb"));
+    return outcome.ok ? 0 : 3;
+}
+
+int main(int argc, char** argv) {
+    if (argc == 4 && QByteArray(argv[1]) == "--fsync-worker") {
+        QCoreApplication app(argc, argv);
+        return fsyncWorker(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]));
+    }
+    QApplication app(argc, argv);
+    FaultsTest test;
+    return QTest::qExec(&test, argc, argv);
+}
 #include "test_faults.moc"
