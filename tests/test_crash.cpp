@@ -340,6 +340,9 @@ int main(int argc, char** argv) {
         }
     }
     QCoreApplication app(argc, argv);
+    // A long run goes on far past Qt Test's five minutes per test function.
+    if (rounds() > 100 && !qEnvironmentVariableIsSet("QTEST_FUNCTION_TIMEOUT"))
+        qputenv("QTEST_FUNCTION_TIMEOUT", "86400000");
     CrashTest test;
     return QTest::qExec(&test, argc, argv);
 }
