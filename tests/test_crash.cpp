@@ -177,20 +177,28 @@ class CrashTest : public QObject {
 
 private slots:
     void savesSurviveKills() {
-        ProgramDirectory dir;
+        std::unique_ptr<ProgramDirectory> dir;
         QMap<qint64, QString> acknowledged;
+        qint64 total = 0;
         qint64 records = 0;
         for (int round = 0; round < rounds(); ++round) {
-            for (const QString& line : runAndKill("save", dir.path(), 60))
+            // A fresh directory every hundred rounds keeps each check small in a long run.
+            if (round % 100 == 0) {
+                dir = std::make_unique<ProgramDirectory>();
+                acknowledged.clear();
+            }
+            const QStringList lines = runAndKill("save", dir->path(), 60);
+            total += lines.size();
+            for (const QString& line : lines)
                 acknowledged.insert(line.section(' ', 0, 0).toLongLong(), line.section(' ', 1, 1));
-            removeStrayFiles(dir.path());
-            QCOMPARE(integrity(dir.recordDatabase()), QStringLiteral("ok"));
+            removeStrayFiles(dir->path());
+            QCOMPARE(integrity(dir->recordDatabase()), QStringLiteral("ok"));
             records = 0;
-            checkRecordsWhole(dir.recordDatabase(), records);
+            checkRecordsWhole(dir->recordDatabase(), records);
             // Every acknowledged save, read back in one pass.
             QMap<qint64, QString> stored;
             {
-                SQLite::Database db(dir.recordDatabase().toStdString(), SQLite::OPEN_READONLY);
+                SQLite::Database db(dir->recordDatabase().toStdString(), SQLite::OPEN_READONLY);
                 SQLite::Statement all(db, "SELECT _key, Account FROM account");
                 while (all.executeStep())
                     stored.insert(all.getColumn(0).getInt64(),
@@ -199,9 +207,8 @@ private slots:
             for (auto it = acknowledged.begin(); it != acknowledged.end(); ++it)
                 QCOMPARE(stored.value(it.key()), it.value());
         }
-        qInfo("save: %d kills, %lld saves acknowledged, all present; %lld records whole", rounds(),
-              qint64(acknowledged.size()), records);
-        QVERIFY(!acknowledged.isEmpty());
+        qInfo("save: %d kills, %lld saves acknowledged, all present and whole", rounds(), total);
+        QVERIFY(total > 0);
     }
 
     void editsSurviveKills() {
@@ -225,11 +232,18 @@ private slots:
     }
 
     void deletesSurviveKills() {
-        ProgramDirectory dir;
-        dir.exec("password.mdb", "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 200000) "
-                                 "INSERT INTO account (Account) SELECT 'filler ' || i FROM n");
+        std::unique_ptr<ProgramDirectory> holder;
         QList<qint64> deleted;
+        qint64 total = 0;
         for (int round = 0; round < rounds(); ++round) {
+            if (round % 100 == 0) {
+                holder = std::make_unique<ProgramDirectory>();
+                holder->exec("password.mdb", "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE "
+                                             "i < 20000) INSERT INTO account (Account) SELECT 'filler ' || i FROM n");
+                total += deleted.size();
+                deleted.clear();
+            }
+            ProgramDirectory& dir = *holder;
             for (const QString& line : runAndKill("delete", dir.path(), 60))
                 deleted << line.toLongLong();
             QCOMPARE(integrity(dir.recordDatabase()), QStringLiteral("ok"));
@@ -247,7 +261,8 @@ private slots:
                                                "d.tableName = 'account'"),
                      QStringLiteral("0"));
         }
-        qInfo("delete: %d kills, %lld deletes acknowledged, none came back", rounds(), qint64(deleted.size()));
+        total += deleted.size();
+        qInfo("delete: %d kills, %lld deletes acknowledged, none came back", rounds(), total);
     }
 
     void passwordChangesSurviveKills() {
