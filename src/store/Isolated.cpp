@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <csignal>
 #include <poll.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -12,6 +13,7 @@ IsolatedResult runIsolated(const std::function<int(int outputFd)>& work, int tim
     int channel[2];
     if (::pipe(channel) != 0)
         return result;
+    const pid_t parent = ::getpid();
     const pid_t child = ::fork();
     if (child < 0) {
         ::close(channel[0]);
@@ -19,6 +21,11 @@ IsolatedResult runIsolated(const std::function<int(int outputFd)>& work, int tim
         return result;
     }
     if (child == 0) {
+        // The child must not outlive the program: killed with it, it leaves no
+        // half-written file behind after the next start has tidied up.
+        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+        if (::getppid() != parent)
+            ::_exit(1);
         ::close(channel[0]);
         // A fault in the child ends the child, whatever handlers the parent set up.
         for (int fault : {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT})
