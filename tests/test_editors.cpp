@@ -61,12 +61,15 @@ class EditorsTest : public QObject {
 
     static void emitDayClick(MainWindow* main, const QDate& day);
 
-private slots:
-    void eachEditorLooksAsDescribed_data() {
+    // One row per editor, named after its window.
+    static void addEditorRows() {
         QTest::addColumn<int>("index");
         for (int i = 0; i < 5; ++i)
             QTest::newRow(qPrintable(editorDescription(Cases[i].section).windowName)) << i;
     }
+
+private slots:
+    void eachEditorLooksAsDescribed_data() { addEditorRows(); }
     void eachEditorLooksAsDescribed() {
         QFETCH(int, index);
         const Case& c = Cases[index];
@@ -109,11 +112,7 @@ private slots:
         }
     }
 
-    void requiredFieldsRefuseThenSaveOnce_data() {
-        QTest::addColumn<int>("index");
-        for (int i = 0; i < 5; ++i)
-            QTest::newRow(qPrintable(editorDescription(Cases[i].section).windowName)) << i;
-    }
+    void requiredFieldsRefuseThenSaveOnce_data() { addEditorRows(); }
     void requiredFieldsRefuseThenSaveOnce() {
         QFETCH(int, index);
         const Case& c = Cases[index];
