@@ -120,21 +120,6 @@ int worker(const QString& mode, const QString& dir) {
     return 2;
 }
 
-QString integrity(const QString& path) {
-    try {
-        // Read-write, as the program opens it: a journal left by a killed write is rolled back first.
-        SQLite::Database db(path.toStdString(), SQLite::OPEN_READWRITE);
-        return QString::fromStdString(db.execAndGet("PRAGMA integrity_check").getString());
-    } catch (const std::exception& e) {
-        return QString::fromUtf8(e.what());
-    }
-}
-
-QByteArray bytesOf(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
 int rounds() {
     return qEnvironmentVariableIntValue("QUILLMERE_CRASH_ROUNDS") > 0
                ? qEnvironmentVariableIntValue("QUILLMERE_CRASH_ROUNDS")
@@ -192,7 +177,7 @@ private slots:
             for (const QString& line : lines)
                 acknowledged.insert(line.section(' ', 0, 0).toLongLong(), line.section(' ', 1, 1));
             removeStrayFiles(dir->path());
-            QCOMPARE(integrity(dir->recordDatabase()), QStringLiteral("ok"));
+            QCOMPARE(integrityOf(dir->recordDatabase()), QStringLiteral("ok"));
             records = 0;
             checkRecordsWhole(dir->recordDatabase(), records);
             // Every acknowledged save, read back in one pass.
@@ -220,7 +205,7 @@ private slots:
             acknowledgements += lines.size();
             if (!lines.isEmpty())
                 lastAcknowledged = lines.last().toLongLong();
-            QCOMPARE(integrity(dir.recordDatabase()), QStringLiteral("ok"));
+            QCOMPARE(integrityOf(dir.recordDatabase()), QStringLiteral("ok"));
             qint64 whole = 0;
             checkRecordsWhole(dir.recordDatabase(), whole);
             // The first record holds the last acknowledged change or one made after it.
@@ -246,7 +231,7 @@ private slots:
             ProgramDirectory& dir = *holder;
             for (const QString& line : runAndKill("delete", dir.path(), 60))
                 deleted << line.toLongLong();
-            QCOMPARE(integrity(dir.recordDatabase()), QStringLiteral("ok"));
+            QCOMPARE(integrityOf(dir.recordDatabase()), QStringLiteral("ok"));
             QSet<qint64> present;
             {
                 SQLite::Database db(dir.recordDatabase().toStdString(), SQLite::OPEN_READONLY);
@@ -274,7 +259,7 @@ private slots:
             acknowledgements += lines.size();
             if (!lines.isEmpty())
                 last = lines.last().toLongLong();
-            QCOMPARE(integrity(dir.passwordStore()), QStringLiteral("ok"));
+            QCOMPARE(integrityOf(dir.passwordStore()), QStringLiteral("ok"));
             QCOMPARE(dir.query("pass2.mdb", "SELECT count(*) FROM Pass"), QStringLiteral("1"));
             if (last > 0)
                 QVERIFY(dir.query("pass2.mdb", "SELECT Password FROM Pass").toLongLong() >= last);
@@ -289,7 +274,7 @@ private slots:
         for (int round = 0; round < rounds(); ++round) {
             repaired += int(runAndKill("repair", dir.path(), 80).size());
             removeStrayFiles(dir.path());
-            QCOMPARE(integrity(dir.recordDatabase()), QStringLiteral("ok"));
+            QCOMPARE(integrityOf(dir.recordDatabase()), QStringLiteral("ok"));
             QCOMPARE(dir.query("password.mdb", "SELECT group_concat(Title, '|') FROM Notes"), notes);
             QVERIFY(isOwnerOnly(dir.recordDatabase()));
             // A compaction cut short leaves password2.mdb; the utility refuses to repair
@@ -309,13 +294,13 @@ private slots:
         QFile::copy(source.recordDatabase(), root.filePath("backupA/password.mdb"));
         source.exec("password.mdb", "INSERT INTO Notes (Title) VALUES ('only in B')");
         QFile::copy(source.recordDatabase(), root.filePath("backupB/password.mdb"));
-        const QByteArray a = bytesOf(root.filePath("backupA/password.mdb"));
-        const QByteArray b = bytesOf(root.filePath("backupB/password.mdb"));
+        const QByteArray a = fileBytes(root.filePath("backupA/password.mdb"));
+        const QByteArray b = fileBytes(root.filePath("backupB/password.mdb"));
         int restored = 0;
         for (int round = 0; round < rounds(); ++round) {
             restored += int(runAndKill("restore", root.path(), 60).size());
             removeStrayFiles(root.filePath("program"));
-            const QByteArray now = bytesOf(root.filePath("program/password.mdb"));
+            const QByteArray now = fileBytes(root.filePath("program/password.mdb"));
             QVERIFY2(now == a || now == b, "the database is neither the old one nor a backup");
             QCOMPARE(QDir(root.filePath("program")).entryList(QDir::Files | QDir::Hidden), QStringList{"password.mdb"});
         }
@@ -323,17 +308,17 @@ private slots:
     }
 
     void conversionsSurviveKills() {
-        const QByteArray original = bytesOf(Legacy + "password.mdb");
+        const QByteArray original = fileBytes(Legacy + "password.mdb");
         int converted = 0;
         for (int round = 0; round < rounds(); ++round) {
             QTemporaryDir dir;
             QFile::copy(Legacy + "password.mdb", dir.filePath("password.mdb"));
             converted += int(runAndKill("convert", dir.path(), 150).contains("converted"));
             removeStrayFiles(dir.path());
-            const QByteArray now = bytesOf(dir.filePath("password.mdb"));
+            const QByteArray now = fileBytes(dir.filePath("password.mdb"));
             if (now != original) {
-                QCOMPARE(integrity(dir.filePath("password.mdb")), QStringLiteral("ok"));
-                QCOMPARE(bytesOf(dir.filePath("password.jet.mdb")), original);
+                QCOMPARE(integrityOf(dir.filePath("password.mdb")), QStringLiteral("ok"));
+                QCOMPARE(fileBytes(dir.filePath("password.jet.mdb")), original);
                 SQLite::Database db(dir.filePath("password.mdb").toStdString(), SQLite::OPEN_READONLY);
                 QCOMPARE(db.execAndGet("SELECT count(*) FROM account").getInt(), 6);
             }

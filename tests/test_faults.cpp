@@ -62,16 +62,6 @@ private:
     bool m_mounted = false;
 };
 
-QByteArray bytesOf(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-QString integrity(const QString& path) {
-    SQLite::Database db(path.toStdString(), SQLite::OPEN_READWRITE);
-    return QString::fromStdString(db.execAndGet("PRAGMA integrity_check").getString());
-}
-
 } // namespace
 
 class FaultsTest : public QObject {
@@ -101,8 +91,8 @@ private slots:
         auto d = disk(readOnly);
         if (!d)
             QSKIP("no tmpfs can be mounted here");
-        const QByteArray records = bytesOf(d->file("password.mdb"));
-        const QByteArray password = bytesOf(d->file("pass2.mdb"));
+        const QByteArray records = fileBytes(d->file("password.mdb"));
+        const QByteArray password = fileBytes(d->file("pass2.mdb"));
         FakeContext fake(d->path());
 
         // The sign-in password change.
@@ -157,12 +147,12 @@ private slots:
         click(utility, "cmdRestore");
         QCOMPARE(fake.prompter.last().text, QStringLiteral("Database has not been restored."));
 
-        QCOMPARE(bytesOf(d->file("password.mdb")), records);
-        QCOMPARE(bytesOf(d->file("pass2.mdb")), password);
+        QCOMPARE(fileBytes(d->file("password.mdb")), records);
+        QCOMPARE(fileBytes(d->file("pass2.mdb")), password);
         const QStringList left = QDir(d->path()).entryList(QDir::Files | QDir::Hidden);
         for (const QString& name : left)
             QVERIFY2(!name.startsWith(".password.mdb.") && name != "password2.mdb", qPrintable(name));
-        QCOMPARE(integrity(d->file("password.mdb")), QStringLiteral("ok"));
+        QCOMPARE(integrityOf(d->file("password.mdb")), QStringLiteral("ok"));
     }
 
     void backupToAFullDiskKeepsTheOldBackup() {
@@ -171,14 +161,14 @@ private slots:
             QSKIP("no tmpfs can be mounted here");
         QFile::remove(d->file("filler"));
         QFile old(d->file("password.mdb"));
-        const QByteArray before = bytesOf(d->file("password.mdb"));
+        const QByteArray before = fileBytes(d->file("password.mdb"));
         d->fill();
         ProgramDirectory program;
         program.exec("password.mdb", "INSERT INTO Notes (Title) VALUES ('newer')");
         const DatabaseFiles::Outcome outcome = DatabaseFiles(program.path()).backup(d->file("password"));
         QVERIFY(!outcome.ok);
         QVERIFY(!outcome.error.isEmpty());
-        QCOMPARE(bytesOf(d->file("password.mdb")), before);
+        QCOMPARE(fileBytes(d->file("password.mdb")), before);
     }
 
     void fsyncFailuresAreReportedAndChangeNothing_data() {
@@ -192,9 +182,9 @@ private slots:
         QDir(dir.path()).mkpath("backup");
         QFile::copy(dir.recordDatabase(), dir.file("backup/password.mdb"));
         dir.exec("backup/password.mdb", "INSERT INTO Notes (Title) VALUES ('only in the backup')");
-        const QByteArray records = bytesOf(dir.recordDatabase());
-        const QByteArray password = bytesOf(dir.passwordStore());
-        const QByteArray backup = bytesOf(dir.file("backup/password.mdb"));
+        const QByteArray records = fileBytes(dir.recordDatabase());
+        const QByteArray password = fileBytes(dir.passwordStore());
+        const QByteArray backup = fileBytes(dir.file("backup/password.mdb"));
         QProcess child;
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert("LD_PRELOAD", FAIL_FSYNC_LIBRARY);
@@ -204,9 +194,9 @@ private slots:
         QVERIFY(child.waitForFinished(60000));
         QCOMPARE(child.exitStatus(), QProcess::NormalExit);
         QCOMPARE(child.exitCode(), 3); // refused, and said why
-        QCOMPARE(bytesOf(dir.recordDatabase()), records);
-        QCOMPARE(bytesOf(dir.passwordStore()), password);
-        QCOMPARE(bytesOf(dir.file("backup/password.mdb")), backup);
+        QCOMPARE(fileBytes(dir.recordDatabase()), records);
+        QCOMPARE(fileBytes(dir.passwordStore()), password);
+        QCOMPARE(fileBytes(dir.file("backup/password.mdb")), backup);
         QCOMPARE(QDir(dir.path()).entryList({".password.mdb.*", "password2.mdb"}, QDir::Files | QDir::Hidden),
                  QStringList());
         QCOMPARE(QDir(dir.file("backup")).entryList(QDir::Files | QDir::Hidden), QStringList{"password.mdb"});
@@ -219,12 +209,12 @@ private slots:
         QFile::remove(d->file("filler"));
         QFile::remove(d->file("password.mdb"));
         QVERIFY(QFile::copy(QStringLiteral(SHARED_DIR "/fixtures/legacy/password.mdb"), d->file("password.mdb")));
-        const QByteArray original = bytesOf(d->file("password.mdb"));
+        const QByteArray original = fileBytes(d->file("password.mdb"));
         d->fill();
         const LegacyConversion::Outcome outcome = LegacyConversion::convertIfNeeded(d->file("password.mdb"), true);
         QVERIFY(!outcome.converted);
         QVERIFY(outcome.error.contains(d->file("password.mdb")));
-        QCOMPARE(bytesOf(d->file("password.mdb")), original);
+        QCOMPARE(fileBytes(d->file("password.mdb")), original);
         QVERIFY(!QFile::exists(d->file("password.mdb.converting")));
         QVERIFY(!QFile::exists(d->file("password.jet.mdb")));
     }

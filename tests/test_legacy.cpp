@@ -27,11 +27,6 @@ namespace {
 const QString Legacy = QStringLiteral(SHARED_DIR "/fixtures/legacy/");
 const QString Samples = QStringLiteral(SHARED_DIR "/fixtures/jet-samples/");
 
-QByteArray bytesOf(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
 void replaceWith(const ProgramDirectory& dir, const QString& name, const QString& source) {
     QFile::remove(dir.file(name));
     QVERIFY(QFile::copy(source, dir.file(name)));
@@ -59,7 +54,7 @@ private slots:
             QVERIFY2(outcome.error.isEmpty(), qPrintable(outcome.error));
             QVERIFY(outcome.converted);
             QCOMPARE(outcome.keptAs, dir.file(QFileInfo(name).completeBaseName() + ".jet.mdb"));
-            QCOMPARE(bytesOf(outcome.keptAs), bytesOf(Legacy + name));
+            QCOMPARE(fileBytes(outcome.keptAs), fileBytes(Legacy + name));
             QVERIFY(isOwnerOnly(dir.file(name)));
             const QJsonObject tables = files.value(name).toObject().value("tables").toObject();
             for (auto t = tables.begin(); t != tables.end(); ++t) {
@@ -121,13 +116,13 @@ private slots:
     void brokenOldFilesAreRefusedUntouched() {
         QFETCH(QString, kind);
         ProgramDirectory dir;
-        QByteArray bytes = bytesOf(Legacy + "password.mdb");
+        QByteArray bytes = fileBytes(Legacy + "password.mdb");
         if (kind == "truncated")
             bytes.truncate(bytes.size() / 3);
         else if (kind == "garbage")
             bytes = bytes.left(0x80) + QByteArray(20000, '\xA5');
         else
-            bytes = bytesOf(Samples + "V1997__testV1997.mdb");
+            bytes = fileBytes(Samples + "V1997__testV1997.mdb");
         QFile::remove(dir.recordDatabase());
         {
             QFile f(dir.recordDatabase());
@@ -140,7 +135,7 @@ private slots:
         QVERIFY(fake.prompter.last().text.contains(dir.recordDatabase()));
         if (kind == "table")
             QVERIFY(fake.prompter.last().text.contains("no table \"account\""));
-        QCOMPARE(bytesOf(dir.recordDatabase()), bytes);
+        QCOMPARE(fileBytes(dir.recordDatabase()), bytes);
         QVERIFY(leftovers(dir).isEmpty());
         QVERIFY(!QFile::exists(dir.file("password.jet.mdb")));
     }

@@ -1,5 +1,6 @@
 #include "ReportEngine.h"
 
+#include "store/ColumnText.h"
 #include "store/Schema.h"
 
 #include <QFileInfo>
@@ -9,15 +10,7 @@
 #include <SQLiteCpp/Database.h>
 #include <SQLiteCpp/Statement.h>
 
-namespace {
-
-QString text(const SQLite::Column& column) {
-    if (column.isNull())
-        return {};
-    return QString::fromUtf8(static_cast<const char*>(column.getBlob()), column.getBytes());
-}
-
-} // namespace
+namespace {} // namespace
 
 std::unique_ptr<QTextDocument> ReportEngine::run() const {
     return build(ReportLayout::load(m_reportFileName));
@@ -96,7 +89,7 @@ std::unique_ptr<QTextDocument> ReportEngine::build(const ReportLayout& layout) {
         while (query.executeStep()) {
             QStringList values;
             for (int c = 0; c < columnCount; ++c)
-                values << text(query.getColumn(c));
+                values << columnText(query.getColumn(c));
             rows.append(values);
         }
     } catch (const std::exception& e) {

@@ -1,5 +1,6 @@
 #include "DataBinder.h"
 
+#include "ColumnText.h"
 #include "Connection.h"
 #include "Schema.h"
 #include "StoreError.h"
@@ -8,12 +9,6 @@
 #include <limits>
 
 namespace {
-
-QString text(const SQLite::Column& column) {
-    if (column.isNull())
-        return {};
-    return QString::fromUtf8(static_cast<const char*>(column.getBlob()), column.getBytes());
-}
 
 void bindText(SQLite::Statement& statement, int index, const QString& value) {
     // As text, never as a blob: the file's values must compare and sort as text.
@@ -219,7 +214,7 @@ const QHash<QString, QString>& DataBinder::currentValues() {
         m_rowQuery->bind(1, static_cast<int64_t>(key));
         if (m_rowQuery->executeStep()) {
             for (int i = 0; i < m_fields.size(); ++i)
-                m_cachedValues.insert(m_fields[i], text(m_rowQuery->getColumn(i)));
+                m_cachedValues.insert(m_fields[i], columnText(m_rowQuery->getColumn(i)));
         }
         m_rowQuery->reset();
     } catch (const std::exception& e) {
@@ -247,7 +242,7 @@ QHash<RecordKey, QStringList> DataBinder::readRange(const QStringList& fields, R
             QStringList values;
             values.reserve(fields.size());
             for (int i = 0; i < fields.size(); ++i)
-                values << text(query.getColumn(i + 1));
+                values << columnText(query.getColumn(i + 1));
             rows.insert(query.getColumn(0).getInt64(), values);
         }
     } catch (const std::exception& e) {

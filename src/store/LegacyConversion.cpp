@@ -51,21 +51,12 @@ QString keptName(const QString& path) {
     return candidate;
 }
 
-bool syncPath(const QString& path, int flags) {
-    const int fd = ::open(QFile::encodeName(path).constData(), flags);
-    if (fd < 0)
-        return false;
-    const bool ok = ::fsync(fd) == 0;
-    ::close(fd);
-    return ok;
-}
-
 // Keeps the original under a second name without touching its bytes: a hard
 // link where the file system allows one, a copy elsewhere.
 bool keepOriginal(const QString& path, const QString& kept) {
     if (::link(QFile::encodeName(path).constData(), QFile::encodeName(kept).constData()) == 0)
         return true;
-    return QFile::copy(path, kept) && QFileInfo(kept).size() == QFileInfo(path).size() && syncPath(kept, O_RDONLY);
+    return QFile::copy(path, kept) && QFileInfo(kept).size() == QFileInfo(path).size() && syncFile(kept);
 }
 
 // Reads every table of the old file into a new database file; returns the report lines.
@@ -191,7 +182,7 @@ LegacyConversion::Outcome LegacyConversion::convertIfNeeded(const QString& path,
     if (!problem.isEmpty())
         return fail(problem);
     QFile::setPermissions(temporary, QFile::ReadOwner | QFile::WriteOwner);
-    if (!syncPath(temporary, O_RDONLY))
+    if (!syncFile(temporary))
         return fail(QStringLiteral("the new file cannot be written to disk"));
     const QString kept = keptName(path);
     if (!keepOriginal(path, kept)) {
@@ -202,7 +193,7 @@ LegacyConversion::Outcome LegacyConversion::convertIfNeeded(const QString& path,
         QFile::remove(kept);
         return fail(QStringLiteral("the new file cannot take its place"));
     }
-    syncPath(QFileInfo(path).absolutePath(), O_RDONLY | O_DIRECTORY);
+    syncDirectory(QFileInfo(path).absolutePath());
 
     outcome.converted = true;
     outcome.keptAs = kept;

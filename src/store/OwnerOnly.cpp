@@ -14,3 +14,24 @@ bool createOwnerOnlyFile(const QString& path) {
     ::close(fd);
     return true;
 }
+
+namespace {
+
+bool syncPath(const QString& path, int flags) {
+    const int fd = ::open(QFile::encodeName(path).constData(), flags | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    const bool ok = ::fsync(fd) == 0;
+    ::close(fd);
+    return ok;
+}
+
+} // namespace
+
+bool syncFile(const QString& path) {
+    return syncPath(path, O_RDONLY);
+}
+
+void syncDirectory(const QString& directory) {
+    syncPath(directory, O_RDONLY | O_DIRECTORY);
+}

@@ -12,31 +12,11 @@
 #include <SQLiteCpp/Database.h>
 #include <SQLiteCpp/Statement.h>
 #include <cstdio>
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
 
 constexpr auto OwnerOnly = QFile::ReadOwner | QFile::WriteOwner;
-
-// Makes a rename durable: the directory entry reaches the disk too.
-void syncDirectory(const QString& directory) {
-    const int fd = ::open(QFile::encodeName(directory).constData(), O_RDONLY | O_DIRECTORY);
-    if (fd >= 0) {
-        ::fsync(fd);
-        ::close(fd);
-    }
-}
-
-bool syncFile(const QString& path) {
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY);
-    if (fd < 0)
-        return false;
-    const bool ok = ::fsync(fd) == 0;
-    ::close(fd);
-    return ok;
-}
 
 } // namespace
 

@@ -31,8 +31,21 @@ qint64 ProgramDirectory::count(const QString& table) const {
 }
 
 QByteArray ProgramDirectory::bytes(const QString& fileName) const {
-    QFile f(file(fileName));
+    return fileBytes(file(fileName));
+}
+
+QByteArray fileBytes(const QString& path) {
+    QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+QString integrityOf(const QString& path) {
+    try {
+        SQLite::Database db(path.toStdString(), SQLite::OPEN_READWRITE);
+        return QString::fromStdString(db.execAndGet("PRAGMA integrity_check").getString());
+    } catch (const std::exception& e) {
+        return QString::fromUtf8(e.what());
+    }
 }
 
 void ProgramDirectory::refuseWrites(const QString& fileName, const QString& table) const {

@@ -6,6 +6,11 @@
 // A fresh program directory for one test, holding copies of the delivered files.
 // True when only the file's owner may read or write it.
 bool isOwnerOnly(const QString& path);
+// A file's bytes, empty when it cannot be read.
+QByteArray fileBytes(const QString& path);
+// SQLite's integrity check of a database file, opened read-write as the program
+// opens it (a journal left by a killed write is rolled back first); "ok" when sound.
+QString integrityOf(const QString& path);
 
 class ProgramDirectory {
 public:
