@@ -1,10 +1,10 @@
 // The record store: binders over the delivered database, keys, bound boxes and the grid model.
 #include "ProgramDirectory.h"
 #include "store/BinderModel.h"
-#include "store/BoxBinding.h"
+#include "views/BoxBinding.h"
 #include "store/DataBinder.h"
 #include "store/KeySnapshot.h"
-#include "store/RecordView.h"
+#include "views/RecordView.h"
 #include "store/Schema.h"
 #include "store/StoreError.h"
 

@@ -5,7 +5,7 @@
 #include "platform/Controls.h"
 #include "platform/Geometry.h"
 #include "platform/Windows.h"
-#include "store/BoxBinding.h"
+#include "views/BoxBinding.h"
 #include "store/Schema.h"
 #include "store/StoreError.h"
 

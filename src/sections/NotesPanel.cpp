@@ -4,8 +4,8 @@
 #include "platform/Controls.h"
 #include "platform/Geometry.h"
 #include "store/BinderModel.h"
-#include "store/BoxBinding.h"
-#include "store/RecordView.h"
+#include "views/BoxBinding.h"
+#include "views/RecordView.h"
 
 #include <QGroupBox>
 #include <QLabel>

@@ -5,7 +5,7 @@
 #include "platform/AppContext.h"
 #include "platform/Controls.h"
 #include "platform/Geometry.h"
-#include "store/BoxBinding.h"
+#include "views/BoxBinding.h"
 #include "store/DataBinder.h"
 #include "store/StoreError.h"
 

@@ -1,8 +1,8 @@
 #include "RecordView.h"
 
-#include "BinderModel.h"
-#include "DataBinder.h"
-#include "StoreError.h"
+#include "store/BinderModel.h"
+#include "store/DataBinder.h"
+#include "store/StoreError.h"
 
 #include <QAbstractItemView>
 #include <QApplication>

@@ -1,6 +1,6 @@
 #include "BoxBinding.h"
 
-#include "DataBinder.h"
+#include "store/DataBinder.h"
 
 #include <QComboBox>
 #include <QLineEdit>
