@@ -3,6 +3,7 @@
 #include "Helpers.h"
 #include "ProgramDirectory.h"
 #include "app/MainWindow.h"
+#include "core/DataLocation.h"
 #include "editors/RecordEditor.h"
 #include "reports/ReportEngine.h"
 #include "reports/ReportLayout.h"
@@ -196,6 +197,36 @@ private slots:
         QVERIFY(fake.prompter.last().text.contains("notes.rpt"));
         QCOMPARE(fake.reportViewer.shown, 1);
         QVERIFY(main->isVisible());
+    }
+
+    // An installed program reads the delivered layouts from its templates folder
+    // unless the user keeps one of their own; the records are always the user's.
+    void installedLayoutsReportTheUsersRecords_data() {
+        QTest::addColumn<bool>("ownLayout");
+        QTest::newRow("delivered layout from the templates") << false;
+        QTest::newRow("the user's own layout") << true;
+    }
+    void installedLayoutsReportTheUsersRecords() {
+        QFETCH(bool, ownLayout);
+        ProgramDirectory data;
+        ProgramDirectory templates;
+        for (const QString& layout : DataLocation::layoutFiles())
+            QFile::remove(data.file(layout));
+        if (ownLayout)
+            write(data.file("notes.rpt"),
+                  R"({"title":"Mine","database":"password.mdb","table":"Notes","columns":[{"field":"Title"}]})");
+        data.exec("password.mdb", "INSERT INTO Notes (Title) VALUES ('Kept by the user')");
+        FakeContext fake(data.path());
+        fake.context.templateDirectory = templates.path();
+        MainWindow* main = fake.windows.show<MainWindow>(fake.context);
+        click(main, "cmdNotes");
+        click(main, "cmdPrintnote");
+        QCOMPARE(fake.prompter.calls.size(), 0);
+        QTextTable* t = tableOf(fake.reportViewer.lastReport.get());
+        QVERIFY(t);
+        QCOMPARE(t->columns(), ownLayout ? 1 : 2);
+        QCOMPARE(t->rows(), int(data.count("Notes")) + 1);
+        QCOMPARE(cell(t, t->rows() - 1, 0), QStringLiteral("Kept by the user"));
     }
 };
 

@@ -1,11 +1,23 @@
 #include "Startup.h"
 
+#include "core/DataLocation.h"
 #include "platform/AppContext.h"
 #include "store/LegacyConversion.h"
 #include "store/Schema.h"
 
 #include <QDir>
 #include <QFile>
+#include <cstdio>
+
+bool dataFolderUsable(const DataLocation& data, Prompter& prompter) {
+    if (data.error.isEmpty())
+        return true;
+    // A program started from the menu has no terminal: the session's log keeps this line.
+    std::fprintf(stderr, "quillmere: %s\n", qUtf8Printable(data.error));
+    std::fflush(stderr);
+    prompter.critical(data.error);
+    return false;
+}
 
 bool convertLegacyFiles(AppContext& context) {
     const std::pair<QString, bool> files[] = {{Schema::PasswordStoreFile, false}, {Schema::RecordDatabaseFile, true}};
@@ -21,8 +33,8 @@ bool convertLegacyFiles(AppContext& context) {
     return true;
 }
 
-void removeStrayFiles(const QString& programDirectory) {
-    const QDir dir(programDirectory);
+void removeStrayFiles(const QString& dataDirectory) {
+    const QDir dir(dataDirectory);
     const QStringList strays = dir.entryList({QStringLiteral(".password.mdb.*"), QStringLiteral("*.mdb.converting*")},
                                              QDir::Files | QDir::Hidden | QDir::System);
     for (const QString& name : strays)

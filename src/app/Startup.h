@@ -3,13 +3,19 @@
 #include <QString>
 
 struct AppContext;
+struct DataLocation;
+class Prompter;
 
-// Brings old Jet-format database files of the program directory into the
+// Tells the user, and the desktop session's log, why the data folder cannot be
+// used; true when it can.
+bool dataFolderUsable(const DataLocation& data, Prompter& prompter);
+
+// Brings old Jet-format database files of the data folder into the
 // program's own format before anything opens them. Tells the user what was
 // converted; returns false, after a critical message, when a file could not be.
 bool convertLegacyFiles(AppContext& context);
 
-// Removes what an interrupted write of the program may have left in its
-// directory: temporary copies and half-made conversions. The database files
+// Removes what an interrupted write of the program may have left in the data
+// folder: temporary copies and half-made conversions. The database files
 // themselves are always whole; a stale password2.mdb is left to the utility.
-void removeStrayFiles(const QString& programDirectory);
+void removeStrayFiles(const QString& dataDirectory);

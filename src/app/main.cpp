@@ -1,6 +1,5 @@
 #include "LoginWindow.h"
 #include "Startup.h"
-#include "core/CoreDumps.h"
 #include "platform/AppContext.h"
 #include "platform/Look.h"
 #include "platform/QtSeams.h"
@@ -10,8 +9,6 @@
 #include <QIcon>
 
 int main(int argc, char** argv) {
-    // Before anything is read: a crash must never write the records to disk.
-    disableCoreDumps();
     QApplication app(argc, argv);
     QApplication::setApplicationName(ProgramTitle);
     applyProgramLook(app);
@@ -23,10 +20,20 @@ int main(int argc, char** argv) {
     QtFileDialogs fileDialogs;
     QtReportViewer reportViewer;
     Windows windows;
-    AppContext context{
-        QApplication::applicationDirPath(), prompter, clipboard, browser, fileDialogs, reportViewer, windows};
+    const DataLocation data =
+        DataLocation::decide(DataLocation::currentEnvironment(QApplication::applicationDirPath()));
+    if (!dataFolderUsable(data, prompter))
+        return 1;
+    AppContext context{.dataDirectory = data.dataDirectory,
+                       .prompter = prompter,
+                       .clipboard = clipboard,
+                       .browser = browser,
+                       .fileDialogs = fileDialogs,
+                       .reportViewer = reportViewer,
+                       .windows = windows,
+                       .templateDirectory = data.templateDirectory};
 
-    removeStrayFiles(context.programDirectory);
+    removeStrayFiles(context.dataDirectory);
     if (!convertLegacyFiles(context) || !windows.show<LoginWindow>(context))
         return 1;
     return app.exec();

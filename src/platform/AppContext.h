@@ -1,9 +1,9 @@
 #pragma once
 
 #include "Seams.h"
+#include "core/DataLocation.h"
 
 #include <QDate>
-#include <QDir>
 #include <QString>
 #include <functional>
 
@@ -12,7 +12,9 @@ class Windows;
 // Everything a window needs from outside itself. main() wires the desktop's
 // implementations, tests wire fakes.
 struct AppContext {
-    QString programDirectory;
+    // The folder of the records, decided once at start by DataLocation: the
+    // program directory of a portable copy, else the user's data folder.
+    QString dataDirectory;
     Prompter& prompter;
     Clipboard& clipboard;
     Browser& browser;
@@ -20,7 +22,13 @@ struct AppContext {
     ReportViewer& reportViewer;
     Windows& windows;
     std::function<QDate()> today = [] { return QDate::currentDate(); };
+    // The delivered read-only files of an installed program; empty for a portable copy.
+    QString templateDirectory;
 
-    // A file of the program directory, joined with the platform's separator.
-    QString file(const QString& name) const { return QDir::toNativeSeparators(programDirectory + '/' + name); }
+    // A file of the data folder, joined with the platform's separator.
+    QString file(const QString& name) const { return DataLocation::joined(dataDirectory, name); }
+    // A report layout: the user's own in the data folder, else the delivered one.
+    QString layoutFile(const QString& name) const {
+        return DataLocation::layoutFile(dataDirectory, templateDirectory, name);
+    }
 };

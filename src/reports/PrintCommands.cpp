@@ -29,7 +29,8 @@ PrintCommands::PrintCommands(AppContext& context, QWidget* mainWindow) : QObject
 }
 
 void PrintCommands::print(const QString& layoutFile) {
-    CrystalReport1.setReportFileName(m_context.file(layoutFile));
+    CrystalReport1.setReportFileName(m_context.layoutFile(layoutFile));
+    CrystalReport1.setDataDirectory(m_context.dataDirectory);
     std::unique_ptr<QTextDocument> report;
     try {
         report = CrystalReport1.run();

@@ -13,7 +13,7 @@ class PrintCommands : public QObject {
     Q_OBJECT
 public:
     PrintCommands(AppContext& context, QWidget* mainWindow);
-    // Prints through the layout file of that name in the program directory.
+    // Prints through the layout file of that name: the data folder's, else the delivered one.
     void print(const QString& layoutFile);
 
     ReportEngine CrystalReport1;

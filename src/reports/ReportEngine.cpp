@@ -13,7 +13,7 @@
 namespace {} // namespace
 
 std::unique_ptr<QTextDocument> ReportEngine::run() const {
-    return build(ReportLayout::load(m_reportFileName));
+    return build(ReportLayout::load(m_reportFileName, m_dataDirectory));
 }
 
 std::unique_ptr<QTextDocument> ReportEngine::build(const ReportLayout& layout) {

@@ -14,6 +14,9 @@ class ReportEngine {
 public:
     // The report file the next run uses.
     void setReportFileName(const QString& path) { m_reportFileName = path; }
+    // The folder in which a layout's database name is looked up; the layout's
+    // own folder when none is set.
+    void setDataDirectory(const QString& directory) { m_dataDirectory = directory; }
 
     // Throws ReportError naming the file and the problem.
     std::unique_ptr<QTextDocument> run() const;
@@ -24,4 +27,5 @@ public:
 
 private:
     QString m_reportFileName;
+    QString m_dataDirectory;
 };

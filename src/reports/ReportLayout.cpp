@@ -18,7 +18,7 @@ QString requiredText(const QJsonObject& object, const QString& key, const QStrin
 
 } // namespace
 
-ReportLayout ReportLayout::load(const QString& path) {
+ReportLayout ReportLayout::load(const QString& path, const QString& dataDirectory) {
     QFile file(path);
     if (!file.exists())
         throw ReportError(QStringLiteral("The report layout %1 is missing.").arg(path));
@@ -39,7 +39,8 @@ ReportLayout ReportLayout::load(const QString& path) {
     layout.title = requiredText(root, QStringLiteral("title"), path);
     layout.table = requiredText(root, QStringLiteral("table"), path);
     const QString database = requiredText(root, QStringLiteral("database"), path);
-    layout.databasePath = QDir(QFileInfo(path).absolutePath()).filePath(database);
+    const QString databaseFolder = dataDirectory.isEmpty() ? QFileInfo(path).absolutePath() : dataDirectory;
+    layout.databasePath = QDir(databaseFolder).filePath(database);
     const QString orientation = root.value(QStringLiteral("orientation")).toString(QStringLiteral("portrait"));
     if (orientation != QStringLiteral("portrait") && orientation != QStringLiteral("landscape"))
         throw ReportError(

@@ -17,7 +17,9 @@ private:
 // A report layout: a small JSON file a user can edit in any text editor.
 //   {"title": "...", "database": "password.mdb", "table": "...", "orientation": "portrait" | "landscape",
 //    "fontSize": 9, "columns": [{"field": "...", "heading": "...", "width": 2}, ...]}
-// The database is named relative to the layout's own folder.
+// A relative database name is looked up in the data folder the program gives,
+// or in the layout's own folder when it gives none: a delivered layout read
+// from the templates of an installed program still reports the user's records.
 struct ReportLayout {
     struct Column {
         QString field;
@@ -26,12 +28,12 @@ struct ReportLayout {
     };
     QString path;
     QString title;
-    QString databasePath; // resolved against the layout's folder
+    QString databasePath; // resolved against the data folder
     QString table;
     bool landscape = false;
     double fontSize = 9; // points; a wide layout may ask for smaller print
     QList<Column> columns;
 
     // Throws ReportError for a missing, unreadable or malformed file.
-    static ReportLayout load(const QString& path);
+    static ReportLayout load(const QString& path, const QString& dataDirectory = {});
 };

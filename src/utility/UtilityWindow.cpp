@@ -72,7 +72,7 @@ QLabel* wrapped(QWidget* parent, const char* text, int top, int bottom) {
 UtilityWindow::UtilityWindow(AppContext& context)
     : AppWindow(context, Name, nullptr,
                 Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
-      m_files(context.programDirectory) {
+      m_files(context.dataDirectory) {
     setWindowTitle(QStringLiteral(" Database Utility"));
     setLightBlueBackground(this);
     setClientSize(this, 9270, 5490);
