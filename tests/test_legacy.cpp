@@ -5,6 +5,7 @@
 #include "app/LoginWindow.h"
 #include "app/MainWindow.h"
 #include "app/Startup.h"
+#include "store/DataBinder.h"
 #include "store/Isolated.h"
 #include "store/JetReader.h"
 #include "store/LegacyConversion.h"
@@ -19,7 +20,10 @@
 #include <QJsonObject>
 #include <QLineEdit>
 #include <QTemporaryDir>
+#include <QThread>
+#include <atomic>
 #include <csignal>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -205,6 +209,72 @@ private slots:
         QCOMPARE(hung.ending, IsolatedResult::TimedOut);
         const IsolatedResult refused = runIsolated([](int) -> int { throw std::runtime_error("no"); }, 10);
         QCOMPARE(refused.exitCode, 1);
+    }
+
+    // A named pipe in place of either file: the start-up goes on (the file is then
+    // refused as unreadable) instead of waiting for a writer forever.
+    void namedPipesDoNotHangTheStart_data() {
+        QTest::addColumn<QString>("name");
+        QTest::newRow("password.mdb") << "password.mdb";
+        QTest::newRow("pass2.mdb") << "pass2.mdb";
+    }
+    void namedPipesDoNotHangTheStart() {
+        QFETCH(QString, name);
+        ProgramDirectory dir;
+        QFile::remove(dir.file(name));
+        QCOMPARE(::mkfifo(QFile::encodeName(dir.file(name)).constData(), 0600), 0);
+        const IsolatedResult started = runIsolated(
+            [&](int) {
+                FakeContext fake(dir.path());
+                return convertLegacyFiles(fake.context) && fake.prompter.calls.isEmpty() ? 0 : 3;
+            },
+            10);
+        QCOMPARE(started.ending, IsolatedResult::Exited);
+        QCOMPARE(started.exitCode, 0);
+        DataBinder binder;
+        binder.setDatabaseName(dir.file(name));
+        binder.setRecordSource(name == "pass2.mdb" ? "Pass" : "Notes");
+        QVERIFY(binder.tryOpen().value_or(QString()).contains("cannot be read"));
+    }
+
+    // The reader dies while its new file is half written: the message comes and
+    // nothing of the attempt is left beside the original.
+    void readerCrashLeavesNothingBehind() {
+        ProgramDirectory dir;
+        replaceWith(dir, "password.mdb", Legacy + "password.mdb");
+        const QString journal = dir.recordDatabase() + ".converting-journal";
+        std::atomic<bool> killed = false;
+        std::atomic<bool> done = false;
+        // Strikes the reading child down the moment its new file has a journal.
+        QThread* striker = QThread::create([&] {
+            while (!done && !killed) {
+                if (QFile::exists(journal)) {
+                    for (const QString& task : QDir("/proc/self/task").entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+                        const QByteArray children =
+                            fileBytes(QString("/proc/self/task/%1/children").arg(task)).trimmed();
+                        for (const QByteArray& child : children.split(' ')) {
+                            if (!child.isEmpty() && ::kill(child.toInt(), SIGSEGV) == 0)
+                                killed = true;
+                        }
+                    }
+                }
+                QThread::usleep(50);
+            }
+        });
+        striker->start();
+        FakeContext fake(dir.path());
+        const bool converted = convertLegacyFiles(fake.context);
+        done = true;
+        striker->wait();
+        delete striker;
+        if (!killed)
+            QSKIP("the reader finished before it could be struck");
+        QVERIFY(!converted);
+        QCOMPARE(fake.prompter.last().kind, QStringLiteral("critical"));
+        QVERIFY(fake.prompter.last().text.contains("damaged"));
+        QCOMPARE(fileBytes(dir.recordDatabase()), fileBytes(Legacy + "password.mdb"));
+        QCOMPARE(QDir(dir.path()).entryList({"*.mdb*"}, QDir::Files | QDir::Hidden),
+                 (QStringList{"pass2.mdb", "password.mdb"}));
     }
 
     void ownFormatIsLeftAlone() {

@@ -6,8 +6,10 @@
 #include "app/LoginWindow.h"
 #include "app/MainWindow.h"
 #include "app/Startup.h"
+#include "core/CoreDumps.h"
 #include "editors/RecordEditor.h"
 #include "sections/PasswordPanel.h"
+#include "store/Isolated.h"
 #include "store/OwnerOnly.h"
 #include "utility/DatabaseFiles.h"
 
@@ -15,8 +17,11 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTemporaryFile>
+#include <sys/prctl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -169,6 +174,75 @@ private slots:
         again.open();
         again.MoveLast();
         QCOMPARE(again.value("Password"), text);
+    }
+
+    // A multi-line box stores what it shows: no-break spaces and line separators
+    // stay, and a stored text saved again untouched keeps every character.
+    void multiLineBoxesKeepTheirText_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("typedStoredAs"); // a typed paragraph break is a line break
+        QTest::newRow("no-break space") << QString::fromUtf16(u"card\u00A0number\u00A0") << QString();
+        QTest::newRow("line separator") << QString::fromUtf16(u"first\u2028second") << QString();
+        QTest::newRow("paragraph separator")
+            << QString::fromUtf16(u"first\u2029second") << QString::fromUtf16(u"first\nsecond");
+        QTest::newRow("carriage return") << QString::fromUtf16(u"first\rsecond\r\nthird")
+                                         << QString::fromUtf16(u"first\nsecond\nthird");
+        QTest::newRow("all at once") << QString::fromUtf16(u"\u00A0a\u2028b\u2029c\n\u00A0")
+                                     << QString::fromUtf16(u"\u00A0a\u2028b\nc\n\u00A0");
+    }
+    void multiLineBoxesKeepTheirText() {
+        QFETCH(QString, text);
+        QFETCH(QString, typedStoredAs);
+        ProgramDirectory dir;
+        dir.exec("password.mdb", "INSERT INTO Notes (Title, Note) VALUES ('stored', '" + text + "')");
+        FakeContext fake(dir.path());
+        MainWindow* main = fake.windows.show<MainWindow>(fake.context);
+        click(main, "cmdNotes");
+        main->DatNotes->MoveLast();
+        click(main, "cmdEditnote");
+        auto* editor = static_cast<RecordEditor*>(fake.windows.find("frmAddnote"));
+        QVERIFY(editor);
+        click(editor, "cmdSave");
+        QCOMPARE(dir.query("password.mdb", "SELECT Note FROM Notes WHERE Title = 'stored'"), text);
+
+        click(main, "cmdNewnote");
+        editor = static_cast<RecordEditor*>(fake.windows.find("frmAddnote"));
+        qobject_cast<QLineEdit*>(editor->box("Text7"))->setText("typed");
+        qobject_cast<QPlainTextEdit*>(editor->box("Text6"))->setPlainText(text);
+        click(editor, "cmdSave");
+        QCOMPARE(dir.query("password.mdb", "SELECT Note FROM Notes WHERE Title = 'typed'"),
+                 typedStoredAs.isNull() ? text : typedStoredAs);
+    }
+
+    void coreDumpsAreOff() {
+        const IsolatedResult turnedOff = runIsolated(
+            [](int) {
+                rlimit limit{};
+                const bool off = disableCoreDumps() && ::prctl(PR_GET_DUMPABLE, 0, 0, 0, 0) == 0 &&
+                                 ::getrlimit(RLIMIT_CORE, &limit) == 0 && limit.rlim_cur == 0 && limit.rlim_max == 0;
+                return off ? 0 : 3;
+            },
+            10);
+        QVERIFY(turnedOff.succeeded());
+
+        // The program does it itself, whatever limit it was started with.
+        QProcess program;
+        program.setChildProcessModifier([] {
+            const rlimit unlimited{RLIM_INFINITY, RLIM_INFINITY};
+            ::setrlimit(RLIMIT_CORE, &unlimited);
+        });
+        program.start(QStringLiteral(QUILLMERE_PROGRAM), {});
+        QVERIFY(program.waitForStarted());
+        QByteArray coreLine;
+        for (int i = 0; i < 200 && !coreLine.contains(" 0 "); ++i) {
+            QTest::qWait(25);
+            for (const QByteArray& line : fileBytes(QString("/proc/%1/limits").arg(program.processId())).split('\n'))
+                if (line.startsWith("Max core file size"))
+                    coreLine = line.simplified() + ' ';
+        }
+        program.kill();
+        program.waitForFinished();
+        QCOMPARE(coreLine, QByteArray("Max core file size 0 0 bytes "));
     }
 
     void loneSurrogatesAreRefusedNotChanged() {

@@ -1,12 +1,12 @@
 // The record store: binders over the delivered database, keys, bound boxes and the grid model.
 #include "ProgramDirectory.h"
 #include "store/BinderModel.h"
-#include "views/BoxBinding.h"
 #include "store/DataBinder.h"
 #include "store/KeySnapshot.h"
-#include "views/RecordView.h"
 #include "store/Schema.h"
 #include "store/StoreError.h"
+#include "views/BoxBinding.h"
+#include "views/RecordView.h"
 
 #include <QAbstractItemModelTester>
 #include <QComboBox>
@@ -17,6 +17,7 @@
 #include <QScrollBar>
 #include <QTableView>
 #include <QTest>
+#include <SQLiteCpp/Database.h>
 #include <memory>
 
 class StoreTest : public QObject {
@@ -284,6 +285,9 @@ private slots:
                                        << "no table \"Notes\"";
         QTest::newRow("missing field") << "ALTER TABLE Notes DROP COLUMN Note"
                                        << "no field \"Note\"";
+        // Refused without a byte written: its journal mode stays as it was.
+        QTest::newRow("foreign file in WAL mode") << "wal"
+                                                  << "no table \"Notes\"";
     }
     void brokenFilesAreReportedAndLeftAlone() {
         QFETCH(QString, setup);
@@ -295,6 +299,10 @@ private slots:
             QFile f(dir.recordDatabase());
             QVERIFY(f.open(QIODevice::WriteOnly));
             f.write(QByteArray(4096, 'x'));
+        } else if (setup == "wal") {
+            QFile::remove(dir.recordDatabase());
+            SQLite::Database foreign(dir.recordDatabase().toStdString(), SQLite::OPEN_READWRITE | SQLite::OPEN_CREATE);
+            foreign.exec("PRAGMA journal_mode=WAL; CREATE TABLE other (x); INSERT INTO other VALUES (1)");
         } else
             dir.exec("password.mdb", setup);
         const QByteArray before = dir.bytes("password.mdb");

@@ -1,5 +1,6 @@
 #include "LoginWindow.h"
 #include "Startup.h"
+#include "core/CoreDumps.h"
 #include "platform/AppContext.h"
 #include "platform/Look.h"
 #include "platform/QtSeams.h"
@@ -9,6 +10,8 @@
 #include <QIcon>
 
 int main(int argc, char** argv) {
+    // Before anything is read: a crash must never write the records to disk.
+    disableCoreDumps();
     QApplication app(argc, argv);
     QApplication::setApplicationName(ProgramTitle);
     applyProgramLook(app);

@@ -18,8 +18,6 @@ Connection::Connection(const QString& path) : m_path(path) {
         throw StoreError(QStringLiteral("The database file %1 cannot be read.").arg(path));
     try {
         m_db = std::make_unique<SQLite::Database>(path.toStdString(), SQLite::OPEN_READWRITE, BusyTimeoutMs);
-        // A rollback journal keeps the file whole on its own, so a plain copy is a complete backup.
-        m_db->exec("PRAGMA journal_mode=DELETE");
         m_db->exec("PRAGMA synchronous=FULL");
         // Reading the schema proves the file is a database at all.
         m_db->execAndGet("SELECT count(*) FROM sqlite_master");
@@ -72,6 +70,17 @@ void Connection::requireTable(const QString& table, const QStringList& fields) {
         if (!stored.contains(field))
             throw StoreError(QStringLiteral("The table \"%1\" in the database file %2 has no field \"%3\".")
                                  .arg(table, m_path, field));
+    }
+}
+
+void Connection::useRollbackJournal() {
+    try {
+        // Only a no-op for the program's own files; another journal mode is switched,
+        // which writes the file's header.
+        if (m_db->execAndGet("PRAGMA journal_mode").getString() != "delete")
+            m_db->exec("PRAGMA journal_mode=DELETE");
+    } catch (const std::exception& e) {
+        throw StoreError(failure(QStringLiteral("cannot be opened"), e));
     }
 }
 

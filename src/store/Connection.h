@@ -22,6 +22,10 @@ public:
     // True when the file records the keys of deleted records in "_deleted" and
     // each table's number of records in "_counts".
     bool hasDeletedKeys();
+    // A rollback journal keeps the file whole on its own, so a plain copy is a
+    // complete backup. Switching writes the file: call it only once the file has
+    // been found to be the program's own.
+    void useRollbackJournal();
     // Changes whenever another connection has committed to the file.
     qint64 dataVersion();
 

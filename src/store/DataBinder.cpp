@@ -41,6 +41,7 @@ void DataBinder::open() {
     m_rowQuery.reset();
     auto connection = std::make_unique<Connection>(m_databaseName);
     connection->requireTable(m_recordSource, m_requiredFields);
+    connection->useRollbackJournal();
     m_fields = connection->columns(m_recordSource);
     m_hasDeletedKeys = connection->hasDeletedKeys();
     m_connection = std::move(connection);

@@ -3,6 +3,7 @@
 #include "StoreError.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <memory>
 #include <vector>
 
@@ -36,6 +37,10 @@ MdbHandle* handle(void* p) {
 } // namespace
 
 bool JetReader::isJetFile(const QString& path) {
+    // Only a regular file is opened: opening a named pipe or a device would wait
+    // for a writer that never comes.
+    if (!QFileInfo(path).isFile())
+        return false;
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return false;

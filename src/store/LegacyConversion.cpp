@@ -130,7 +130,9 @@ LegacyConversion::Outcome LegacyConversion::convertIfNeeded(const QString& path,
         return outcome;
     const QString temporary = path + QStringLiteral(".converting");
     const auto fail = [&](const QString& why) {
+        // A reader that died inside its transaction leaves its journal too.
         QFile::remove(temporary);
+        QFile::remove(temporary + QStringLiteral("-journal"));
         outcome.error = QStringLiteral("The old database file %1 could not be converted: %2.\nThe file has not "
                                        "been changed.")
                             .arg(path, why);
