@@ -5,7 +5,15 @@ set -euo pipefail
 cd "$(dirname "$0")"
 
 packages=(cmake g++ pkg-config qt6-base-dev qt6-svg-dev libqt6svg6 libsqlitecpp-dev libsqlite3-dev
-          libgl-dev libbenchmark-dev mdbtools-dev)
+          libgl-dev libbenchmark-dev mdbtools-dev dpkg-dev)
+# dpkg-dev (above) lets cpack compute the Debian package's dependencies. The
+# tools that check the package (tests/package_check.sh) are for CI:
+# QUILLMERE_PACKAGING=1 ./setup.sh installs them too. lintian checks the
+# package, desktop-file-utils and appstream validate its desktop entry and
+# AppStream data.
+if [ "${QUILLMERE_PACKAGING:-0}" = 1 ]; then
+    packages+=(lintian desktop-file-utils appstream)
+fi
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -14,6 +14,8 @@ int main(int argc, char** argv) {
     disableCoreDumps();
     QApplication app(argc, argv);
     QApplication::setApplicationName(ProgramTitle);
+    // Ties the windows to the installed desktop entry, for the task bar's name and icon.
+    QApplication::setDesktopFileName(QStringLiteral("org.quillmere.Quillmere"));
     applyProgramLook(app);
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/images/app.svg")));
 
