@@ -8,16 +8,50 @@
 #include <QApplication>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QListView>
 #include <QScrollBar>
 #include <QStyle>
+#include <QStyledItemDelegate>
 #include <QTableView>
+#include <QTimer>
 #include <QWheelEvent>
+
+namespace {
+
+// Every line of a list as high as a line of the list's own font: a text in a
+// script the font lacks would otherwise make its line higher, and the number of
+// lines that fill the list would change as the list scrolls.
+class LineDelegate : public QStyledItemDelegate {
+public:
+    explicit LineDelegate(QAbstractItemView* view) : QStyledItemDelegate(view) {
+        QStyleOptionViewItem option;
+        option.initFrom(view);
+        option.features = QStyleOptionViewItem::HasDisplay;
+        option.text = QStringLiteral("Xg");
+        m_height = view->style()->sizeFromContents(QStyle::CT_ItemViewItem, &option, QSize(), view).height();
+    }
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+        return {QStyledItemDelegate::sizeHint(option, index).width(), m_height};
+    }
+
+private:
+    int m_height = 0;
+};
+
+} // namespace
 
 RecordView::RecordView(QAbstractItemView* view, BinderModel* model, DataBinder& binder)
     : QObject(view), m_view(view), m_model(model), m_binder(binder) {
     view->setModel(model);
     view->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     view->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
+    // A list's width follows the widest line in view: a scroll bar shown as needed
+    // would come and go as the window of rows moves, resizing the list each time.
+    // A line wider than the list is clipped; its full text shows in its tooltip.
+    if (qobject_cast<QListView*>(view)) {
+        view->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        view->setItemDelegate(new LineDelegate(view));
+    }
     // The scroll bar takes the right edge of the place the view was given.
     m_bar = new QScrollBar(Qt::Vertical, view->parentWidget());
     m_bar->setObjectName(view->objectName() + QStringLiteral("ScrollBar"));
@@ -27,6 +61,12 @@ RecordView::RecordView(QAbstractItemView* view, BinderModel* model, DataBinder& 
     m_bar->setGeometry(place.right() - width + 1, place.top(), width, place.height());
 
     m_viewport = view->viewport();
+    // A resize is answered once the view's own layout has ended: answering it
+    // inside that layout would lay the view out again from within itself.
+    m_resized = new QTimer(this);
+    m_resized->setSingleShot(true);
+    m_resized->setInterval(0);
+    connect(m_resized, &QTimer::timeout, this, &RecordView::updateWindow);
     view->installEventFilter(this);
     m_viewport->installEventFilter(this);
     connect(m_bar, &QScrollBar::valueChanged, this, [this](int value) {
@@ -38,11 +78,15 @@ RecordView::RecordView(QAbstractItemView* view, BinderModel* model, DataBinder& 
             return;
         const RecordKey key = m_binder.keyAt(m_model->windowOffset() + current.row());
         if (key != NoRecord && key != m_binder.Bookmark()) {
+            // The view is still handling the click: it selects the row it was given
+            // once this returns, so scrolling now would leave another record selected.
+            m_picking = true;
             try {
                 m_binder.setBookmark(key);
             } catch (const StoreError&) {
                 // The record is gone from the snapshot: nothing to show.
             }
+            m_picking = false;
         }
     });
     connect(&binder, &DataBinder::keysChanged, this, &RecordView::updateWindow);
@@ -72,6 +116,10 @@ void RecordView::updateWindow() {
 }
 
 void RecordView::showCurrent() {
+    if (m_picking) {
+        QMetaObject::invokeMethod(this, &RecordView::showCurrent, Qt::QueuedConnection);
+        return;
+    }
     const qint64 position = m_binder.AbsolutePosition();
     const int rows = visibleRows();
     if (position >= 0 && (position < m_model->windowOffset() || position >= m_model->windowOffset() + rows)) {
@@ -121,7 +169,7 @@ bool RecordView::eventFilter(QObject* watched, QEvent* event) {
         return true;
     }
     if (watched == m_viewport && event->type() == QEvent::Resize) {
-        updateWindow();
+        m_resized->start();
         return false;
     }
     if (watched == m_view && event->type() == QEvent::KeyPress) {

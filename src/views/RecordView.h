@@ -6,6 +6,7 @@ class BinderModel;
 class DataBinder;
 class QAbstractItemView;
 class QScrollBar;
+class QTimer;
 
 // Shows a binder's records in a grid or list that holds a screenful of rows
 // whatever the size of the table: the model shows a window of records and a
@@ -34,5 +35,7 @@ private:
     DataBinder& m_binder;
     QScrollBar* m_bar;
     QObject* m_viewport = nullptr;
+    QTimer* m_resized = nullptr;
     bool m_selecting = false;
+    bool m_picking = false; // the user picked a row of the view itself
 };
