@@ -5,9 +5,9 @@
 #include "platform/Controls.h"
 #include "platform/Geometry.h"
 #include "platform/Windows.h"
-#include "views/BoxBinding.h"
 #include "store/Schema.h"
 #include "store/StoreError.h"
+#include "views/BoxBinding.h"
 
 #include <QCloseEvent>
 #include <QComboBox>
@@ -59,8 +59,10 @@ QWidget* makeEditorBox(QWidget* frame, const EditorBox& layout, DataBinder& bind
     }
     if (!layout.label.isEmpty()) {
         const int width = std::min(1500, layout.labelRight - leftBound);
-        makeLabel(frame, layout.label, layout.labelRight - width, layout.top + 60, width, 195,
-                  Qt::AlignRight | Qt::AlignVCenter);
+        QLabel* label = makeLabel(frame, layout.label, layout.labelRight - width, layout.top + 60, width, 195,
+                                  Qt::AlignRight | Qt::AlignVCenter);
+        // Screen readers name the box by its label, not by the frame around it.
+        label->setBuddy(widget);
     }
     return widget;
 }

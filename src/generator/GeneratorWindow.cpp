@@ -45,6 +45,7 @@ GeneratorWindow::GeneratorWindow(AppContext& context, QLineEdit* passwordBox)
     lc = option(QStringLiteral("lc"), QStringLiteral("Lowercase"), 840);
     bc = option(QStringLiteral("bc"), QStringLiteral("Both"), 1260);
     bc->setChecked(true);
+    makeOptionGroup({uc, lc, bc});
     connect(lc, &QRadioButton::clicked, this, [this] { m_caseCode = PasswordGenerator::Lowercase; });
     connect(uc, &QRadioButton::clicked, this, [this] { m_caseCode = PasswordGenerator::Uppercase; });
     connect(bc, &QRadioButton::clicked, this, [this] { m_caseCode = PasswordGenerator::BothCases; });
@@ -63,8 +64,10 @@ GeneratorWindow::GeneratorWindow(AppContext& context, QLineEdit* passwordBox)
 
     QGroupBox* generateFrame =
         makeFrame(this, QStringLiteral("jcFrames4"), QStringLiteral("Generate Password"), 120, 2820, 5535, 1695);
-    makeLabel(generateFrame, QStringLiteral("Set the Number of Characters:"), 900, 360, 2640, 225);
+    QLabel* lengthLabel =
+        makeLabel(generateFrame, QStringLiteral("Set the Number of Characters:"), 900, 360, 2640, 225);
     Lenn = makeBox(generateFrame, QStringLiteral("Lenn"), 3600, 300, 735, 315);
+    lengthLabel->setBuddy(Lenn); // screen readers name the box by its label
     Lenn->setText(QStringLiteral("6"));
     output = makeBox(generateFrame, QStringLiteral("output"), 900, 720, 3435, 315);
     Command1 = makeButton(generateFrame, QStringLiteral("Command1"), QStringLiteral("Generate"),

@@ -9,6 +9,8 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <algorithm>
+#include <vector>
 
 namespace {
 
@@ -50,6 +52,7 @@ HelpWindow::HelpWindow(AppContext& context)
     fitLabel(title);
 
     QGroupBox* menu = makeFrame(this, QStringLiteral("jcFrames2"), QStringLiteral("Menu"), 120, 1200, 2595, 3150);
+    std::vector<std::pair<int, QWidget*>> menuButtons;
     for (size_t i = 0; i < std::size(Topics); ++i) {
         const Topic& topic = Topics[i];
         QPlainTextEdit* panel = makeTextArea(this, QString::fromLatin1(topic.panel), 2820, 1200, 5415, 3135, true);
@@ -61,6 +64,7 @@ HelpWindow::HelpWindow(AppContext& context)
         QPushButton* button = makeButton(menu, QString::fromLatin1(topic.button), QString::fromLatin1(topic.caption),
                                          QString::fromLatin1(topic.tooltip), 120, topic.top, 2295, 390);
         connect(button, &QPushButton::clicked, this, [this, panel] { showPanel(panel); });
+        menuButtons.emplace_back(topic.top, button);
     }
     // The program has no website to open: the button stays hidden.
     cmdWebsite =
@@ -69,6 +73,17 @@ HelpWindow::HelpWindow(AppContext& context)
     cmdClose = makeButton(this, QStringLiteral("cmdClose"), QStringLiteral("Close"), QStringLiteral(" Close  "), 6900,
                           4680, 1335, 390);
     connect(cmdClose, &QPushButton::clicked, this, &QWidget::close);
+
+    // The keyboard follows the screen: the menu from top to bottom, then the text, then Close.
+    std::sort(menuButtons.begin(), menuButtons.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    QList<QWidget*> order;
+    for (const auto& button : menuButtons)
+        order << button.second;
+    for (QPlainTextEdit* panel : panels)
+        order << panel;
+    order << cmdWebsite << cmdClose;
+    for (qsizetype i = 1; i < order.size(); ++i)
+        setTabOrder(order[i - 1], order[i]);
 }
 
 void HelpWindow::showPanel(QPlainTextEdit* panel) {

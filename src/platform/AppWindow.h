@@ -14,5 +14,8 @@ public:
     virtual bool load() { return true; }
 
 protected:
+    // Return and Enter press the focused button, as Space does.
+    void keyPressEvent(QKeyEvent* event) override;
+
     AppContext& m_context;
 };

@@ -10,6 +10,7 @@
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QSvgRenderer>
 #include <QToolButton>
 #include <limits>
@@ -115,6 +116,16 @@ QPlainTextEdit* makeTextArea(QWidget* parent, const QString& name, int left, int
     box->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     place(box, left, top, width, height);
     return box;
+}
+
+void makeOptionGroup(const QList<QRadioButton*>& options) {
+    const auto takeTabAtSelected = [options] {
+        for (QRadioButton* option : options)
+            option->setFocusPolicy(option->isChecked() ? Qt::StrongFocus : Qt::ClickFocus);
+    };
+    for (QRadioButton* option : options)
+        QObject::connect(option, &QRadioButton::toggled, option, takeTabAtSelected);
+    takeTabAtSelected();
 }
 
 void ClickablePicture::mouseReleaseEvent(QMouseEvent* event) {

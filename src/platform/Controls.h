@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <QString>
 #include <Qt>
 
@@ -8,6 +9,7 @@ class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
+class QRadioButton;
 class QToolButton;
 class QWidget;
 
@@ -34,6 +36,9 @@ QLineEdit* makeBox(QWidget* parent, const QString& name, int left, int top, int 
 // A box of several lines with a vertical scroll bar; Tab moves on to the next box.
 QPlainTextEdit* makeTextArea(QWidget* parent, const QString& name, int left, int top, int width, int height,
                              bool locked = false);
+// Option buttons that exclude each other take the keyboard as one control: Tab
+// enters the group at its selected option, the arrow keys move and select.
+void makeOptionGroup(const QList<QRadioButton*>& options);
 // The path of one of the program's pictures.
 QString picturePath(const QString& picture);
 

@@ -33,6 +33,7 @@ NotesPanel::NotesPanel(QWidget* parent, DataBinder& DatNotes) : QWidget(parent) 
     subject->setFont(bold);
     fitLabel(subject);
     Text7 = makeBox(jcFrames4, QStringLiteral("Text7"), 960, 360, 5235, 315, true);
+    subject->setBuddy(Text7); // screen readers name the box by its label
     Text6 = makeTextArea(jcFrames4, QStringLiteral("Text6"), 120, 780, 6075, 3795, true);
     bindBox(DatNotes, Text7, QStringLiteral("Title"));
     bindBox(DatNotes, Text6, QStringLiteral("Note"));

@@ -63,11 +63,12 @@ PasswordPanel::PasswordPanel(QWidget* parent, AppContext& context, DataBinder& D
     DBGrid1->setColumnWidth(1, twips(2600));
 
     jcFrames2 = makeFrame(this, QStringLiteral("jcFrames2"), QStringLiteral("Password Details"), 60, 2160, 8655, 2625);
-    rowLabel(jcFrames2, QStringLiteral("Account Name:"), 120);
-    rowLabel(jcFrames2, QStringLiteral("Website:"), 480);
-    colourText(rowLabel(jcFrames2, QStringLiteral("User Name:"), 840), DarkRed);
-    colourText(rowLabel(jcFrames2, QStringLiteral("Password:"), 1200), DarkRed);
-    rowLabel(jcFrames2, QStringLiteral("Remarks:"), 1560);
+    QLabel* labels[] = {
+        rowLabel(jcFrames2, QStringLiteral("Account Name:"), 120), rowLabel(jcFrames2, QStringLiteral("Website:"), 480),
+        rowLabel(jcFrames2, QStringLiteral("User Name:"), 840), rowLabel(jcFrames2, QStringLiteral("Password:"), 1200),
+        rowLabel(jcFrames2, QStringLiteral("Remarks:"), 1560)};
+    colourText(labels[2], DarkRed);
+    colourText(labels[3], DarkRed);
 
     Text1 = makeBox(jcFrames2, QStringLiteral("Text1"), 3240, 120, 4395, 315, true);
     Text2 = makeBox(jcFrames2, QStringLiteral("Text2"), 3240, 480, 4395, 315, true);
@@ -77,6 +78,10 @@ PasswordPanel::PasswordPanel(QWidget* parent, AppContext& context, DataBinder& D
     colourText(Text2, Qt::blue);
     colourText(Text3, DarkRed);
     colourText(Text4, DarkRed);
+    // Screen readers name each box by its label, not by the frame around it.
+    QWidget* boxes[] = {Text1, Text2, Text3, Text4, Text5};
+    for (int i = 0; i < 5; ++i)
+        labels[i]->setBuddy(boxes[i]);
     bindBox(DatPassword, Text1, QStringLiteral("Account"));
     bindBox(DatPassword, Text2, QStringLiteral("Website"));
     bindBox(DatPassword, Text3, QStringLiteral("User"));

@@ -5,9 +5,9 @@
 #include "platform/AppContext.h"
 #include "platform/Controls.h"
 #include "platform/Geometry.h"
-#include "views/BoxBinding.h"
 #include "store/DataBinder.h"
 #include "store/StoreError.h"
+#include "views/BoxBinding.h"
 
 #include <QGroupBox>
 #include <QLabel>
@@ -59,9 +59,11 @@ const FieldRow BankRows[] = {
 template <size_t N> void addRows(QWidget* parent, const FieldRow (&rows)[N], DataBinder& binder, AppContext& context) {
     for (const FieldRow& row : rows) {
         // Labels end just before their box, so a wider font never runs into it.
-        makeLabel(parent, QString::fromUtf8(row.label), row.labelLeft, row.labelTop < 0 ? row.top + 60 : row.labelTop,
-                  row.left - 60 - row.labelLeft, 195, Qt::AlignRight | Qt::AlignVCenter);
+        QLabel* label = makeLabel(parent, QString::fromUtf8(row.label), row.labelLeft,
+                                  row.labelTop < 0 ? row.top + 60 : row.labelTop, row.left - 60 - row.labelLeft, 195,
+                                  Qt::AlignRight | Qt::AlignVCenter);
         QLineEdit* box = makeBox(parent, QString::fromUtf8(row.box), row.left, row.top, row.width, 315, true);
+        label->setBuddy(box); // screen readers name the box by its label
         bindBox(binder, box, QString::fromUtf8(row.field));
         if (!row.copyButton)
             continue;

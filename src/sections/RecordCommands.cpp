@@ -153,6 +153,10 @@ void RecordCommands::deleteRecord(Section section) {
 
 QString RecordCommands::shortDate(const QDate& day) {
     const QLocale locale;
+    // The C and POSIX locales have no date conventions of their own: they get the
+    // month/day/year form the delivered records are written in.
+    if (locale.language() == QLocale::C)
+        return locale.toString(day, QStringLiteral("M/d/yyyy"));
     QString format = locale.dateFormat(QLocale::ShortFormat);
     if (!format.contains(QStringLiteral("yyyy")))
         format.replace(QStringLiteral("yy"), QStringLiteral("yyyy"));

@@ -15,6 +15,10 @@
 #include <QPlainTextEdit>
 #include <QTableView>
 
+namespace {
+constexpr int CaptionHeight = 300; // twips
+} // namespace
+
 RemindersPanel::RemindersPanel(QWidget* parent, DataBinder& DatReminders) : QWidget(parent) {
     setObjectName(QStringLiteral("Pictodo"));
 
@@ -28,10 +32,22 @@ RemindersPanel::RemindersPanel(QWidget* parent, DataBinder& DatReminders) : QWid
     place(MonthView1, 60, 315, 2700, 2370);
     connect(MonthView1, &QCalendarWidget::clicked, this, &RemindersPanel::dayClicked);
 
+    // The grid's caption is a bar across its top, above the column headings.
+    const QString caption = QStringLiteral("To Do List");
+    QLabel* captionBar = makeLabel(this, caption, 2940, 60, 5775, CaptionHeight, Qt::AlignCenter);
+    captionBar->setObjectName(QStringLiteral("DBGrid2Caption"));
+    captionBar->setFrameStyle(QFrame::Panel | QFrame::Raised);
+    captionBar->setBackgroundRole(QPalette::Button);
+    captionBar->setAutoFillBackground(true);
+    QFont bold = captionBar->font();
+    bold.setBold(true);
+    captionBar->setFont(bold);
+    place(captionBar, 2940, 60, 5775, CaptionHeight);
     DBGrid2 = new QTableView(this);
     DBGrid2->setObjectName(QStringLiteral("DBGrid2"));
-    DBGrid2->setAccessibleName(QStringLiteral("To Do List"));
-    place(DBGrid2, 2940, 60, 5775, 2760);
+    DBGrid2->setAccessibleName(caption);
+    captionBar->setBuddy(DBGrid2);
+    place(DBGrid2, 2940, 60 + CaptionHeight, 5775, 2760 - CaptionHeight);
     new RecordView(DBGrid2, new BinderModel(DatReminders, {{"Date", "Date"}, {"Reminder", "Reminder"}}, DBGrid2),
                    DatReminders);
     DBGrid2->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -43,8 +59,10 @@ RemindersPanel::RemindersPanel(QWidget* parent, DataBinder& DatReminders) : QWid
     DBGrid2->setColumnWidth(0, twips(1500));
 
     jcFrames7 = makeFrame(this, QStringLiteral("jcFrames7"), QStringLiteral("Reminder"), 2940, 2880, 5775, 1875);
-    makeLabel(jcFrames7, QStringLiteral("Date:"), 1140, 120, 960, 195, Qt::AlignRight | Qt::AlignVCenter);
+    QLabel* date =
+        makeLabel(jcFrames7, QStringLiteral("Date:"), 1140, 120, 960, 195, Qt::AlignRight | Qt::AlignVCenter);
     Text8 = makeBox(jcFrames7, QStringLiteral("Text8"), 2160, 60, 1935, 315, true);
+    date->setBuddy(Text8); // screen readers name the box by its label
     Text9 = makeTextArea(jcFrames7, QStringLiteral("Text9"), 180, 540, 5415, 1155, true);
     bindBox(DatReminders, Text8, QStringLiteral("Date"));
     bindBox(DatReminders, Text9, QStringLiteral("Reminder"));

@@ -52,6 +52,8 @@ RecordView::RecordView(QAbstractItemView* view, BinderModel* model, DataBinder& 
         view->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
         view->setItemDelegate(new LineDelegate(view));
     }
+    // Tab and Shift+Tab move on to the next control; the arrow keys move between records.
+    view->setTabKeyNavigation(false);
     // The scroll bar takes the right edge of the place the view was given.
     m_bar = new QScrollBar(Qt::Vertical, view->parentWidget());
     m_bar->setObjectName(view->objectName() + QStringLiteral("ScrollBar"));
