@@ -172,6 +172,38 @@ private slots:
         QCOMPARE(open.first()->objectName(), QStringLiteral("frmBackup"));
         QCOMPARE(fake.prompter.unexpectedQuestions, 0);
     }
+
+    void countsShowWholeUpToNineDigits_data() {
+        QTest::addColumn<QString>("table");
+        QTest::addColumn<QString>("label");
+        QTest::addColumn<qint64>("count");
+        QTest::newRow("a million passwords") << "account"
+                                             << "Label29" << qint64(1000000);
+        QTest::newRow("eight-digit notes") << "Notes"
+                                           << "Label30" << qint64(12345678);
+        QTest::newRow("nine-digit reminders") << "Reminder"
+                                              << "Label31" << qint64(999999999);
+        QTest::newRow("nine-digit credit cards") << "Credit Card"
+                                                 << "Label32" << qint64(888888888);
+    }
+    void countsShowWholeUpToNineDigits() {
+        QFETCH(QString, table);
+        QFETCH(QString, label);
+        QFETCH(qint64, count);
+        ProgramDirectory dir;
+        // The count comes from the file's record of counts; the keys are read apart from it.
+        dir.exec("password.mdb", QString("UPDATE _counts SET rows = %1 WHERE tableName = '%2'").arg(count).arg(table));
+        FakeContext fake(dir.path());
+        MainWindow* main = open(fake);
+        QVERIFY(main);
+        auto* shown = main->findChild<QLabel*>(label);
+        QVERIFY(shown->text().startsWith(QString::number(count) + "  "));
+        QCOMPARE(shown->x(), twips(6540));
+        QVERIFY2(shown->width() >= shown->sizeHint().width(), qPrintable(shown->text()));
+        QVERIFY(shown->geometry().right() < main->width());
+        QCOMPARE(shown->font().bold(), true);
+        QCOMPARE(shown->font().pointSizeF(), 8.25);
+    }
 };
 
 QTEST_MAIN(MainWindowTest)

@@ -214,6 +214,8 @@ void MainWindow::recount() {
         } catch (const StoreError&) {
             label->setText(QStringLiteral("?") + QString::fromLatin1(text));
         }
+        // A long count widens the label to the right, away from the edge it is aligned on.
+        fitLabel(label);
     }
 }
 
