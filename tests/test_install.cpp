@@ -153,6 +153,10 @@ private slots:
         QTest::newRow("manual page") << "share/man/man1/quillmere.1.gz" << 0644;
         QTest::newRow("copyright") << "share/doc/quillmere/copyright" << 0644;
         QTest::newRow("changelog") << "share/doc/quillmere/changelog.Debian.gz" << 0644;
+#ifdef WITH_CLI
+        QTest::newRow("command-line program") << "bin/quillmere-cli" << 0755;
+        QTest::newRow("its manual page") << "share/man/man1/quillmere-cli.1.gz" << 0644;
+#endif
     }
     void installsWhereTheDesktopLooks() {
         QFETCH(QString, path);
@@ -199,6 +203,24 @@ private slots:
         QVERIFY(manual.startsWith(".TH QUILLMERE 1"));
         QVERIFY(manual.contains("local/share/quillmere"));
     }
+
+#ifdef WITH_CLI
+    // The command-line program's manual page holds what the program itself says of its commands.
+    void commandLineManualTellsTheProgramsOwnHelp() {
+        QProcess cli;
+        cli.start(usr("bin/quillmere-cli"), {QStringLiteral("--help")});
+        QVERIFY(cli.waitForFinished(30000));
+        const QStringList help =
+            QString::fromUtf8(cli.readAllStandardOutput() + cli.readAllStandardError()).split('\n', Qt::SkipEmptyParts);
+        QVERIFY(!help.isEmpty());
+        const QString manual = gunzip(usr("share/man/man1/quillmere-cli.1.gz"));
+        QVERIFY(manual.startsWith(".TH QUILLMERE\\-CLI 1"));
+        for (QString line : help) {
+            line.replace('\\', QStringLiteral("\\e"));
+            QVERIFY2(manual.contains(line.trimmed()), qPrintable(line));
+        }
+    }
+#endif
 
     void packageLicenceIsTheProgramsLicence() {
         const QString copyright = QString::fromUtf8(fileBytes(usr("share/doc/quillmere/copyright")));
