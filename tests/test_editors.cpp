@@ -12,6 +12,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <SQLiteCpp/Database.h>
 
 namespace {
 
@@ -260,22 +261,54 @@ private slots:
         QVERIFY(!fake.windows.find(d.windowName));
     }
 
+    void saveOfARecordDeletedMeanwhileIsRefused_data() {
+        QTest::addColumn<int>("index");
+        QTest::addColumn<QString>("deleteButton");
+        QTest::newRow("note editor") << 3 << "cmdDeletenote";
+        // The password editor's guard message is about a refused value, not this.
+        QTest::newRow("password editor") << 0 << "cmdDelete";
+    }
     void saveOfARecordDeletedMeanwhileIsRefused() {
+        QFETCH(int, index);
+        QFETCH(QString, deleteButton);
+        const Case& c = Cases[index];
+        const EditorDescription& d = editorDescription(c.section);
         ProgramDirectory dir;
         FakeContext fake(dir.path());
         MainWindow* main = openMain(fake);
-        click(main, "cmdNotes");
-        click(main, "cmdEditnote");
-        auto* editor = static_cast<RecordEditor*>(fake.windows.find("frmAddnote"));
+        const qint64 before = dir.count(d.table);
+        click(main, c.panelButton);
+        click(main, c.editButton);
+        auto* editor = static_cast<RecordEditor*>(fake.windows.find(d.windowName));
         fake.prompter.answers = {true};
-        click(main, "cmdDeletenote");
-        setText(editor->box("Text7"), "Recreated?");
+        click(main, deleteButton);
+        setText(editor->box(d.required.front().box), "Recreated?");
         click(editor, "cmdSave");
         QCOMPARE(fake.prompter.last().kind, QStringLiteral("critical"));
-        QVERIFY(fake.prompter.last().text.contains("no longer in the table"));
-        QCOMPARE(dir.count("Notes"), 2);
-        QCOMPARE(dir.query("password.mdb", "SELECT count(*) FROM Notes WHERE Title = 'Recreated?'"),
-                 QStringLiteral("0"));
+        QVERIFY2(fake.prompter.last().text.contains("no longer in the table"), qPrintable(fake.prompter.last().text));
+        QVERIFY(!fake.prompter.last().text.contains("website address"));
+        QCOMPARE(dir.count(d.table), before - 1);
+        QCOMPARE(fake.windows.find(d.windowName), editor);
+    }
+
+    void saveWhileAnotherProgramHoldsTheFileSaysSo() {
+        ProgramDirectory dir;
+        FakeContext fake(dir.path());
+        MainWindow* main = openMain(fake);
+        RecordEditor* editor = openNew(fake, main, Cases[0]);
+        setText(editor->box("Text1"), "Waits for the lock");
+        // Another program keeps the file locked for longer than the store waits.
+        SQLite::Database other(dir.recordDatabase().toStdString(), SQLite::OPEN_READWRITE);
+        other.exec("BEGIN EXCLUSIVE");
+        click(editor, "cmdSave");
+        other.exec("ROLLBACK");
+        QCOMPARE(fake.prompter.last().kind, QStringLiteral("critical"));
+        QVERIFY2(fake.prompter.last().text.contains("locked"), qPrintable(fake.prompter.last().text));
+        QVERIFY(!fake.prompter.last().text.contains("website address"));
+        QVERIFY(editor->Data1->isPending());
+        click(editor, "cmdSave");
+        QCOMPARE(dir.query("password.mdb", "SELECT count(*) FROM account WHERE Account = 'Waits for the lock'"),
+                 QStringLiteral("1"));
     }
 };
 

@@ -250,6 +250,23 @@ private slots:
         QCOMPARE(fake.prompter.last().text, QStringLiteral("Are you sure you want to delete  ?"));
     }
 
+    void questionQuotesAVeryLongNameShortened() {
+        ProgramDirectory dir;
+        dir.exec("password.mdb", "UPDATE account SET Account = 'Start' || replace(hex(zeroblob(50000)), '0', 'n') || "
+                                 "'Finish' WHERE _key = 1");
+        FakeContext fake(dir.path());
+        MainWindow* main = openMain(fake, "cmdPasswords");
+        QCOMPARE(text(main, "Text1").size(), 100011);
+        fake.prompter.answers = {false};
+        click(main, "cmdDelete");
+        const QString question = fake.prompter.last().text;
+        QVERIFY2(question.size() < 400, qPrintable(QString::number(question.size())));
+        QVERIFY2(question.startsWith(QStringLiteral("Are you sure you want to delete Startnnn")),
+                 qPrintable(question.left(60)));
+        QVERIFY(question.endsWith(QStringLiteral("nnnFinish ?")));
+        QVERIFY(question.contains(QStringLiteral("\u2026")));
+    }
+
     void notesListPicksByPlace() {
         ProgramDirectory dir;
         dir.exec("password.mdb", "INSERT INTO Notes (Title, Note) VALUES ('Welcome', 'the second welcome')");

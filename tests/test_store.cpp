@@ -1,6 +1,7 @@
 // The record store: binders over the delivered database, keys, bound boxes and the grid model.
 #include "ProgramDirectory.h"
 #include "store/BinderModel.h"
+#include "store/Connection.h"
 #include "store/DataBinder.h"
 #include "store/KeySnapshot.h"
 #include "store/Schema.h"
@@ -34,6 +35,37 @@ class StoreTest : public QObject {
     }
 
 private slots:
+    void failuresTellTheirReason_data() {
+        QTest::addColumn<QString>("setup");
+        QTest::addColumn<QString>("failing");
+        QTest::addColumn<int>("reason");
+        QTest::newRow("disk full") << "PRAGMA max_page_count = 2; CREATE TABLE t (a)"
+                                   << "INSERT INTO t SELECT zeroblob(100000)" << int(StoreError::Reason::DiskFull);
+        QTest::newRow("refused value") << "CREATE TABLE t (a NOT NULL)"
+                                       << "INSERT INTO t VALUES (NULL)" << int(StoreError::Reason::RefusedValue);
+        QTest::newRow("refused by a trigger")
+            << "CREATE TABLE t (a); CREATE TRIGGER r BEFORE INSERT ON t BEGIN SELECT RAISE(ABORT, 'no'); END"
+            << "INSERT INTO t VALUES (1)" << int(StoreError::Reason::RefusedValue);
+        QTest::newRow("read-only") << "CREATE TABLE t (a); PRAGMA query_only = 1"
+                                   << "INSERT INTO t VALUES (1)" << int(StoreError::Reason::ReadOnly);
+        QTest::newRow("not a value problem") << "CREATE TABLE t (a)"
+                                             << "INSERT INTO missing VALUES (1)" << int(StoreError::Reason::Unknown);
+    }
+    void failuresTellTheirReason() {
+        QFETCH(QString, setup);
+        QFETCH(QString, failing);
+        QFETCH(int, reason);
+        SQLite::Database db(":memory:", SQLite::OPEN_READWRITE);
+        db.exec(setup.toStdString());
+        try {
+            db.exec(failing.toStdString());
+            QFAIL("SQLite took it");
+        } catch (const std::exception& e) {
+            QCOMPARE(int(Connection::reasonOf(e)), reason);
+        }
+        QCOMPARE(int(Connection::reasonOf(std::runtime_error("not from SQLite"))), int(StoreError::Reason::Unknown));
+    }
+
     void keySnapshotKeepsRunsAndPositions() {
         KeySnapshot keys;
         for (qint64 k : {1, 2, 3, 7, 8, 20})

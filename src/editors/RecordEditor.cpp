@@ -197,9 +197,13 @@ void RecordEditor::save() {
     try {
         Data1->Update();
     } catch (const StoreError& e) {
-        // The window and what was typed stay; the user may try again or cancel.
-        m_context.prompter.critical(
-            m_description.errorGuard ? GuardMessage : QStringLiteral("The record has not been saved.\n") + e.message());
+        // The window and what was typed stay; the user may try again or cancel. The
+        // guard's message is about a refused value: a known other reason is told as it is.
+        const bool refusedValue =
+            e.reason() == StoreError::Reason::RefusedValue || e.reason() == StoreError::Reason::Unknown;
+        m_context.prompter.critical(m_description.errorGuard && refusedValue
+                                        ? GuardMessage
+                                        : QStringLiteral("The record has not been saved.\n") + e.message());
         return;
     }
     showSavedRecord();

@@ -1,46 +1,84 @@
 #include "QtSeams.h"
 
+#include "MessageText.h"
+
 #include <QApplication>
 #include <QClipboard>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QFontMetrics>
+#include <QGridLayout>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
 #include <QTextDocument>
 #include <QUrl>
+#include <algorithm>
 
 namespace {
 
-void showBox(QMessageBox::Icon icon, const QString& text, const QString& title) {
-    QMessageBox box(icon, title, text, QMessageBox::Ok, QApplication::activeWindow());
-    box.exec();
+// No message is taller than a screen, whatever text reaches it.
+constexpr int MaxMessageCharacters = 2000;
+constexpr int MaxMessageLines = 30;
+
+// What a window manager's title bar needs to show the title in full: the title
+// in a bold font a little larger than the program's, the window icon, three
+// buttons and the margins between them.
+int titleBarWidth(const QString& title) {
+    QFont font = QApplication::font();
+    font.setBold(true);
+    font.setPointSizeF(std::max(font.pointSizeF(), 8.25) * 1.2);
+    const int height = QFontMetrics(font).height();
+    return QFontMetrics(font).horizontalAdvance(title) + 4 * (height + 12) + 40;
 }
 
-QString fullPath(const FileDialogRequest& request) {
-    return request.proposedName.isEmpty() ? request.folder : QDir(request.folder).filePath(request.proposedName);
+int runBox(QMessageBox::Icon icon, const QString& text, const QString& title, QMessageBox::StandardButtons buttons) {
+    QMessageBox box(icon, title, shortenedInTheMiddle(text, MaxMessageCharacters, MaxMessageLines), buttons,
+                    QApplication::activeWindow());
+    // The box sizes itself to its text; a spacer across its layout makes it as wide as its title needs.
+    if (auto* grid = qobject_cast<QGridLayout*>(box.layout())) {
+        const QMargins margins = grid->contentsMargins();
+        const int width = titleBarWidth(title) - margins.left() - margins.right();
+        grid->addItem(new QSpacerItem(width, 0, QSizePolicy::Fixed, QSizePolicy::Minimum), grid->rowCount(), 0, 1,
+                      grid->columnCount());
+    }
+    return box.exec();
+}
+
+// The dialog starts in a folder that exists: the nearest one up from the folder asked for.
+QString existingFolder(const QString& folder) {
+    QString path = QDir::cleanPath(QDir(folder.isEmpty() ? QDir::homePath() : folder).absolutePath());
+    while (!QFileInfo(path).isDir() && !QDir(path).isRoot())
+        path = QFileInfo(path).absolutePath();
+    return QFileInfo(path).isDir() ? path : QDir::homePath();
+}
+
+// A path to a folder that does not exist would put the folder's name in the
+// dialog's name box; only a proposed name goes there.
+QString startingPath(const FileDialogRequest& request) {
+    const QString folder = existingFolder(request.folder);
+    return request.proposedName.isEmpty() ? folder + QLatin1Char('/') : QDir(folder).filePath(request.proposedName);
 }
 
 } // namespace
 
 void QtPrompter::warn(const QString& text, const QString& title) {
-    showBox(QMessageBox::Warning, text, title);
+    runBox(QMessageBox::Warning, text, title, QMessageBox::Ok);
 }
 
 void QtPrompter::info(const QString& text, const QString& title) {
-    showBox(QMessageBox::Information, text, title);
+    runBox(QMessageBox::Information, text, title, QMessageBox::Ok);
 }
 
 void QtPrompter::critical(const QString& text, const QString& title) {
-    showBox(QMessageBox::Critical, text, title);
+    runBox(QMessageBox::Critical, text, title, QMessageBox::Ok);
 }
 
 bool QtPrompter::ask(const QString& text, const QString& title) {
-    QMessageBox box(QMessageBox::Question, title, text, QMessageBox::Yes | QMessageBox::No,
-                    QApplication::activeWindow());
-    return box.exec() == QMessageBox::Yes;
+    return runBox(QMessageBox::Question, text, title, QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
 }
 
 void QtClipboard::setText(const QString& text) {
@@ -59,14 +97,14 @@ void QtBrowser::open(const QString& address) {
 }
 
 std::optional<QString> QtFileDialogs::saveFile(const FileDialogRequest& request) {
-    const QString path =
-        QFileDialog::getSaveFileName(QApplication::activeWindow(), request.title, fullPath(request), request.filter);
+    const QString path = QFileDialog::getSaveFileName(QApplication::activeWindow(), request.title,
+                                                      startingPath(request), request.filter);
     return path.isEmpty() ? std::nullopt : std::optional<QString>(path);
 }
 
 std::optional<QString> QtFileDialogs::openFile(const FileDialogRequest& request) {
-    const QString path =
-        QFileDialog::getOpenFileName(QApplication::activeWindow(), request.title, fullPath(request), request.filter);
+    const QString path = QFileDialog::getOpenFileName(QApplication::activeWindow(), request.title,
+                                                      startingPath(request), request.filter);
     return path.isEmpty() ? std::nullopt : std::optional<QString>(path);
 }
 

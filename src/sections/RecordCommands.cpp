@@ -2,6 +2,7 @@
 
 #include "editors/RecordEditor.h"
 #include "platform/AppContext.h"
+#include "platform/MessageText.h"
 #include "platform/Windows.h"
 #include "store/DataBinder.h"
 #include "store/StoreError.h"
@@ -125,7 +126,7 @@ void RecordCommands::deleteRecord(Section section) {
     // An empty table has no record to delete: nothing happens.
     if (!binder.hasCurrentRecord())
         return;
-    const QString name = m_mainWindow->findChild<QLineEdit*>(r.nameBox)->text();
+    const QString name = quotedInMessage(m_mainWindow->findChild<QLineEdit*>(r.nameBox)->text());
     if (!m_context.prompter.ask(QStringLiteral("Are you sure you want to delete ") + name + QStringLiteral(" ?"),
                                 QStringLiteral("Delete Information")))
         return;

@@ -4,7 +4,9 @@
 #include "StoreError.h"
 
 #include <QFileInfo>
+#include <SQLiteCpp/Exception.h>
 #include <SQLiteCpp/Statement.h>
+#include <sqlite3.h>
 
 namespace {
 constexpr int BusyTimeoutMs = 5000;
@@ -28,6 +30,34 @@ Connection::Connection(const QString& path) : m_path(path) {
 }
 
 Connection::~Connection() = default;
+
+StoreError::Reason Connection::reasonOf(const std::exception& failure) {
+    const auto* sqlite = dynamic_cast<const SQLite::Exception*>(&failure);
+    if (!sqlite)
+        return StoreError::Reason::Unknown;
+    switch (sqlite->getErrorCode()) {
+    case SQLITE_FULL:
+        return StoreError::Reason::DiskFull;
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+        return StoreError::Reason::Locked;
+    case SQLITE_READONLY:
+    case SQLITE_PERM:
+    case SQLITE_CANTOPEN:
+        return StoreError::Reason::ReadOnly;
+    case SQLITE_IOERR:
+    case SQLITE_CORRUPT:
+    case SQLITE_NOTADB:
+        return StoreError::Reason::DiskError;
+    case SQLITE_CONSTRAINT:
+    case SQLITE_TOOBIG:
+    case SQLITE_MISMATCH:
+    case SQLITE_RANGE:
+        return StoreError::Reason::RefusedValue;
+    default:
+        return StoreError::Reason::Unknown;
+    }
+}
 
 QString Connection::failure(const QString& what, const std::exception& reason) const {
     return QStringLiteral("The database file %1 %2: %3.").arg(m_path, what, QString::fromUtf8(reason.what()));

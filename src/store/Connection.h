@@ -1,6 +1,8 @@
 #pragma once
 
+#include "StoreError.h"
 #include <QString>
+
 #include <QStringList>
 #include <SQLiteCpp/Database.h>
 #include <memory>
@@ -31,6 +33,8 @@ public:
 
     // A StoreError that names this file and the reason SQLite gave.
     QString failure(const QString& what, const std::exception& reason) const;
+    // What SQLite's failure means for the user; Unknown for anything not from SQLite.
+    static StoreError::Reason reasonOf(const std::exception& failure);
 
 private:
     QString m_path;

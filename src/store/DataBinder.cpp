@@ -304,7 +304,8 @@ void DataBinder::Update() {
         if (!it.value().isValidUtf16())
             throw StoreError(QStringLiteral("The field \"%1\" holds a character that cannot be stored; the record "
                                             "was not saved.")
-                                 .arg(it.key()));
+                                 .arg(it.key()),
+                             StoreError::Reason::RefusedValue);
     }
     const QString table = Schema::quoted(m_recordSource);
     const QString key = Schema::quoted(Schema::KeyColumn);
@@ -343,12 +344,13 @@ void DataBinder::Update() {
             update.bind(index, static_cast<int64_t>(saved));
             if (update.exec() == 0)
                 throw StoreError(QStringLiteral("The record is no longer in the table \"%1\"; it was not saved.")
-                                     .arg(m_recordSource));
+                                     .arg(m_recordSource),
+                                 StoreError::Reason::RecordGone);
         }
     } catch (const StoreError&) {
         throw;
     } catch (const std::exception& e) {
-        throw StoreError(c.failure(QStringLiteral("refused the record"), e));
+        throw StoreError(c.failure(QStringLiteral("refused the record"), e), Connection::reasonOf(e));
     }
     const bool added = m_pending->adding;
     m_pending.reset();

@@ -1,0 +1,191 @@
+// The desktop's own message boxes and file dialogs, shown for real and answered
+// from a timer as a user would.
+#include "platform/MessageText.h"
+#include "platform/QtSeams.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QScreen>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <functional>
+
+namespace {
+
+// Runs inspect on the next modal window as soon as it shows, then lets show() return.
+template <class Dialog> void whenShown(const std::function<void(Dialog*)>& inspect) {
+    QTimer::singleShot(0, [inspect] {
+        auto* dialog = qobject_cast<Dialog*>(QApplication::activeModalWidget());
+        QVERIFY2(dialog, "no dialog showed");
+        inspect(dialog);
+    });
+}
+
+void answer(QMessageBox* box) {
+    QAbstractButton* button =
+        box->button(QMessageBox::No) ? box->button(QMessageBox::No) : box->button(QMessageBox::Ok);
+    button->click();
+}
+
+} // namespace
+
+class PlatformTest : public QObject {
+    Q_OBJECT
+private slots:
+    void messageBoxesAreWideEnoughForTheirTitle_data() {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("title");
+        QTest::newRow("warning") << "warn"
+                                 << "There is no Text to copy." << ProgramTitle;
+        QTest::newRow("information") << "info"
+                                     << "Backup has been saved." << ProgramTitle;
+        QTest::newRow("critical") << "critical"
+                                  << "The record has not been saved." << ProgramTitle;
+        QTest::newRow("question") << "ask"
+                                  << "Do you want to backup the Database ?"
+                                  << "Close Program";
+        QTest::newRow("own title") << "warn"
+                                   << "Can't find database."
+                                   << "Database not found";
+    }
+    void messageBoxesAreWideEnoughForTheirTitle() {
+        QFETCH(QString, kind);
+        QFETCH(QString, text);
+        QFETCH(QString, title);
+        QtPrompter prompter;
+        int width = 0;
+        QString shownTitle;
+        whenShown<QMessageBox>([&](QMessageBox* box) {
+            width = box->width();
+            shownTitle = box->windowTitle();
+            answer(box);
+        });
+        if (kind == "warn")
+            prompter.warn(text, title);
+        else if (kind == "info")
+            prompter.info(text, title);
+        else if (kind == "critical")
+            prompter.critical(text, title);
+        else
+            QCOMPARE(prompter.ask(text, title), false);
+        QCOMPARE(shownTitle, title);
+        // A title bar shows the title in bold beside an icon and three buttons.
+        QFont bold = QApplication::font();
+        bold.setBold(true);
+        const int needed = QFontMetrics(bold).horizontalAdvance(title) + 4 * 20;
+        QVERIFY2(width >= needed, qPrintable(QStringLiteral("%1 < %2").arg(width).arg(needed)));
+    }
+
+    void longMessagesStayOnTheScreen_data() {
+        QTest::addColumn<QString>("text");
+        QTest::newRow("a name of 100,000 characters")
+            << QStringLiteral("Are you sure you want to delete ") + QString(100000, QLatin1Char('W')) + " ?";
+        QTest::newRow("a name of 100,000 words")
+            << QStringLiteral("Are you sure you want to delete ") + QStringLiteral("word ").repeated(20000) + "?";
+        QTest::newRow("2,000 lines") << QStringLiteral("line\n").repeated(2000);
+    }
+    void longMessagesStayOnTheScreen() {
+        QFETCH(QString, text);
+        QtPrompter prompter;
+        QRect box;
+        QRect yes;
+        QRect screen;
+        whenShown<QMessageBox>([&](QMessageBox* shown) {
+            box = shown->frameGeometry();
+            QAbstractButton* button = shown->button(QMessageBox::Yes);
+            yes = QRect(button->mapToGlobal(QPoint(0, 0)), button->size());
+            screen = shown->screen()->availableGeometry();
+            answer(shown);
+        });
+        QCOMPARE(prompter.ask(text, ProgramTitle), false);
+        QVERIFY2(box.height() <= screen.height(), qPrintable(QStringLiteral("%1 high").arg(box.height())));
+        QVERIFY(screen.contains(yes));
+    }
+
+    void quotedTextIsShortenedInTheMiddle_data() {
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<QString>("head");
+        QTest::addColumn<QString>("tail");
+        QTest::addColumn<int>("maxLength");
+        QTest::newRow("short stays whole") << "Webmail"
+                                           << "Webmail"
+                                           << "Webmail" << 7;
+        QTest::newRow("long keeps both ends") << "Begin" + QString(100000, 'x') + "End"
+                                              << "Beginxx"
+                                              << "xxEnd" << 300;
+        QTest::newRow("many lines keep both ends") << "first\n" + QStringLiteral("middle\n").repeated(500) + "last"
+                                                   << "first\nmiddle"
+                                                   << "middle\nlast" << 300;
+        // An emoji is two UTF-16 units: a cut never leaves half of one.
+        QTest::newRow("surrogate pairs") << QStringLiteral("\U0001F511").repeated(1000) << "\U0001F511"
+                                         << "\U0001F511" << 302;
+    }
+    void quotedTextIsShortenedInTheMiddle() {
+        QFETCH(QString, stored);
+        QFETCH(QString, head);
+        QFETCH(QString, tail);
+        QFETCH(int, maxLength);
+        const QString quoted = quotedInMessage(stored);
+        QVERIFY2(quoted.size() <= maxLength, qPrintable(QString::number(quoted.size())));
+        QVERIFY(quoted.startsWith(head));
+        QVERIFY(quoted.endsWith(tail));
+        QVERIFY(quoted.isValidUtf16());
+        QVERIFY(quoted.count(QLatin1Char('\n')) < 6);
+        QCOMPARE(quoted.contains(QStringLiteral("\u2026")), quoted != stored);
+    }
+
+    void fileDialogsStartInAFolderThatExists_data() {
+        QTest::addColumn<QString>("folder"); // below the temporary directory
+        QTest::addColumn<QString>("proposedName");
+        QTest::addColumn<QString>("shownFolder");
+        QTest::addColumn<QString>("shownName");
+        QTest::newRow("missing folder") << "Documents"
+                                        << ""
+                                        << ""
+                                        << "";
+        QTest::newRow("missing folder, a name proposed") << "Documents"
+                                                         << "password"
+                                                         << ""
+                                                         << "password";
+        QTest::newRow("existing folder") << "Existing"
+                                         << ""
+                                         << "Existing"
+                                         << "";
+        QTest::newRow("deeper missing folder") << "Existing/Gone/Deeper"
+                                               << ""
+                                               << "Existing"
+                                               << "";
+    }
+    void fileDialogsStartInAFolderThatExists() {
+        QFETCH(QString, folder);
+        QFETCH(QString, proposedName);
+        QFETCH(QString, shownFolder);
+        QFETCH(QString, shownName);
+        QTemporaryDir dir;
+        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("Existing")));
+        const QString base = QDir(dir.path()).canonicalPath();
+        QtFileDialogs dialogs;
+        QString openedIn;
+        QString nameBox;
+        whenShown<QFileDialog>([&](QFileDialog* dialog) {
+            openedIn = dialog->directory().canonicalPath();
+            if (auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit")))
+                nameBox = name->text();
+            dialog->reject();
+        });
+        const FileDialogRequest request{QStringLiteral("Restore Backup Database"), proposedName,
+                                        QStringLiteral("Database Files (*.mdb)"), base + '/' + folder};
+        QCOMPARE(dialogs.openFile(request), std::nullopt);
+        QCOMPARE(openedIn, shownFolder.isEmpty() ? base : base + '/' + shownFolder);
+        QCOMPARE(nameBox, shownName);
+    }
+};
+
+QTEST_MAIN(PlatformTest)
+#include "test_platform.moc"
