@@ -104,6 +104,11 @@ int worker(const QString& mode, const QString& dir) {
                 acknowledge("repaired");
         }
     }
+    if (mode == "salvage") {
+        const DatabaseFiles::Outcome outcome = DatabaseFiles(dir).repair();
+        acknowledge(outcome.ok ? "repaired" : outcome.error);
+        return 0;
+    }
     if (mode == "restore") {
         for (int n = 0;; ++n) {
             const QString from = QDir(dir).filePath(n % 2 ? "backupA/password.mdb" : "backupB/password.mdb");
@@ -284,6 +289,53 @@ private slots:
         qInfo("repair: %d kills, %d repairs acknowledged, the records always whole", rounds(), repaired);
     }
 
+    // A repair of a damaged database, killed at any moment, leaves the damaged
+    // file as it was or the rebuilt one whole, and the kept copy is the damaged file.
+    void salvagesSurviveKills() {
+        ProgramDirectory source;
+        source.exec("password.mdb", "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 2000) "
+                                    "INSERT INTO account (Account, Notes) SELECT 'filler ' || i, printf('%.300c', "
+                                    "'n') FROM n");
+        const QByteArray damaged = [&] {
+            QByteArray bytes = source.bytes("password.mdb");
+            SQLite::Database db(source.recordDatabase().toStdString(), SQLite::OPEN_READONLY);
+            const qint64 page =
+                db.execAndGet("SELECT pageno FROM dbstat WHERE name = 'account' AND pagetype = 'leaf' LIMIT 1 "
+                              "OFFSET 40")
+                    .getInt64();
+            bytes.replace(int((page - 1) * 4096), 4096, QByteArray(4096, '\xEE'));
+            return bytes;
+        }();
+        int repaired = 0;
+        int whole = 0;
+        for (int round = 0; round < rounds(); ++round) {
+            ProgramDirectory dir;
+            QFile live(dir.recordDatabase());
+            QVERIFY(live.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            live.write(damaged);
+            live.close();
+            repaired += int(runAndKill("salvage", dir.path(), 250).contains("repaired"));
+            removeStrayFiles(dir.path());
+            QFile::remove(dir.file("password2.mdb"));
+            if (dir.bytes("password.mdb") == damaged) {
+                // Not swapped yet: at most the kept copy is made, and it is the damaged file.
+                if (QFile::exists(dir.file("password.damaged.mdb")))
+                    QCOMPARE(dir.bytes("password.damaged.mdb"), damaged);
+                continue;
+            }
+            ++whole;
+            QCOMPARE(integrityOf(dir.recordDatabase()), QStringLiteral("ok"));
+            QVERIFY(isOwnerOnly(dir.recordDatabase()));
+            QCOMPARE(dir.bytes("password.damaged.mdb"), damaged);
+            const qint64 accounts = dir.count("account");
+            QVERIFY(accounts > 1900 && accounts < 2004);
+            QCOMPARE(dir.query("password.mdb", "SELECT rows FROM _counts WHERE tableName = 'account'").toLongLong(),
+                     accounts);
+        }
+        qInfo("salvage: %d kills, %d repairs acknowledged, %d rebuilt files found whole, the damaged file always kept",
+              rounds(), repaired, whole);
+    }
+
     void restoresSurviveKills() {
         QTemporaryDir root;
         QDir(root.path()).mkpath("program");
@@ -294,17 +346,28 @@ private slots:
         QFile::copy(source.recordDatabase(), root.filePath("backupA/password.mdb"));
         source.exec("password.mdb", "INSERT INTO Notes (Title) VALUES ('only in B')");
         QFile::copy(source.recordDatabase(), root.filePath("backupB/password.mdb"));
-        const QByteArray a = fileBytes(root.filePath("backupA/password.mdb"));
-        const QByteArray b = fileBytes(root.filePath("backupB/password.mdb"));
+        const auto notesOf = [](const QString& path) {
+            SQLite::Database db(path.toStdString(), SQLite::OPEN_READONLY);
+            return QString::fromStdString(db.execAndGet("SELECT group_concat(Title, '|') FROM Notes").getString());
+        };
+        const QString a = notesOf(root.filePath("backupA/password.mdb"));
+        const QString b = notesOf(root.filePath("backupB/password.mdb"));
         int restored = 0;
         for (int round = 0; round < rounds(); ++round) {
-            restored += int(runAndKill("restore", root.path(), 60).size());
+            restored += int(runAndKill("restore", root.path(), 300).size());
             removeStrayFiles(root.filePath("program"));
-            const QByteArray now = fileBytes(root.filePath("program/password.mdb"));
-            QVERIFY2(now == a || now == b, "the database is neither the old one nor a backup");
-            QCOMPARE(QDir(root.filePath("program")).entryList(QDir::Files | QDir::Hidden), QStringList{"password.mdb"});
+            // The database and the copy kept of the one it replaced are each one whole file.
+            for (const QString& name : QDir(root.filePath("program")).entryList(QDir::Files | QDir::Hidden)) {
+                QVERIFY2(name == "password.mdb" || name == "password.before-restore.mdb", qPrintable(name));
+                const QString path = root.filePath("program/" + name);
+                QCOMPARE(integrityOf(path), QStringLiteral("ok"));
+                const QString notes = notesOf(path);
+                QVERIFY2(notes == a || notes == b, "a database is neither the old one nor a backup");
+                QVERIFY(isOwnerOnly(path) || name == "password.mdb");
+            }
         }
         qInfo("restore: %d kills, %d restores acknowledged, the database always one whole file", rounds(), restored);
+        QVERIFY(restored > 0);
     }
 
     void conversionsSurviveKills() {

@@ -139,13 +139,13 @@ private slots:
         QVERIFY(utility);
         click(utility, "cmdDRepair");
         click(utility, "cmdRepair");
-        QCOMPARE(fake.prompter.last().title, QStringLiteral("Database not found"));
+        QVERIFY(fake.prompter.last().text.startsWith("DataBase has not been repaired.\n"));
         ProgramDirectory backup;
         backup.exec("password.mdb", "INSERT INTO Notes (Title) VALUES ('from the backup')");
         fake.fileDialogs.answer = backup.recordDatabase();
         click(utility, "cmdDRestore");
         click(utility, "cmdRestore");
-        QCOMPARE(fake.prompter.last().text, QStringLiteral("Database has not been restored."));
+        QVERIFY(fake.prompter.last().text.startsWith("Database has not been restored.\n"));
 
         QCOMPARE(fileBytes(d->file("password.mdb")), records);
         QCOMPARE(fileBytes(d->file("pass2.mdb")), password);

@@ -167,21 +167,24 @@ private slots:
         QVERIFY(longest > 5000);
     }
 
-    void restoreAcceptsAJetBackupAndTheNextStartConvertsIt() {
+    void restoreConvertsAJetBackupAndRefusesAnUnreadableOne() {
         ProgramDirectory dir;
         QTemporaryDir backup;
         QVERIFY(QFile::copy(Legacy + "password.mdb", backup.filePath("password.mdb")));
         QVERIFY(DatabaseFiles(dir.path()).restore(backup.filePath("password.mdb")).ok);
-        QVERIFY(JetReader::isJetFile(dir.recordDatabase()));
+        QVERIFY(!JetReader::isJetFile(dir.recordDatabase()));
         FakeContext fake(dir.path());
         QVERIFY(convertLegacyFiles(fake.context));
+        QVERIFY(fake.prompter.calls.isEmpty());
         QCOMPARE(dir.count("account"), 6);
 
+        const QByteArray restored = dir.bytes("password.mdb");
         QFile garbage(backup.filePath("password.mdb"));
         QVERIFY(garbage.open(QIODevice::ReadWrite));
         garbage.resize(3000);
         garbage.close();
         QVERIFY(!DatabaseFiles(dir.path()).restore(backup.filePath("password.mdb")).ok);
+        QCOMPARE(dir.bytes("password.mdb"), restored);
     }
 
     void isolatedWorkContainsCrashesAndHangs() {
@@ -242,13 +245,13 @@ private slots:
     void readerCrashLeavesNothingBehind() {
         ProgramDirectory dir;
         replaceWith(dir, "password.mdb", Legacy + "password.mdb");
-        const QString journal = dir.recordDatabase() + ".converting-journal";
+        const QString building = dir.recordDatabase() + ".converting";
         std::atomic<bool> killed = false;
         std::atomic<bool> done = false;
-        // Strikes the reading child down the moment its new file has a journal.
+        // Strikes the reading child down the moment it has begun to write its new file.
         QThread* striker = QThread::create([&] {
             while (!done && !killed) {
-                if (QFile::exists(journal)) {
+                if (QFileInfo(building).size() > 0) {
                     for (const QString& task : QDir("/proc/self/task").entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
                         const QByteArray children =
                             fileBytes(QString("/proc/self/task/%1/children").arg(task)).trimmed();

@@ -134,11 +134,13 @@ private slots:
         click(utility, "cmdDRestore");
         click(utility, "cmdRestore");
         QCOMPARE(fake.fileDialogs.requests.last().title, QStringLiteral("Restore Backup Database"));
-        QCOMPARE(fake.prompter.last().text, QStringLiteral("Your backup copy of the database has been restored !"));
+        QCOMPARE(fake.prompter.last().text,
+                 QStringLiteral("Your backup copy of the database has been restored !\nThe "
+                                "database it replaced is kept as password.before-restore.mdb."));
         QCOMPARE(dir.count("Notes"), 4);
         QVERIFY(isOwnerOnly(dir.recordDatabase()));
         QCOMPARE(utility->Label8->text(), sizeBefore);
-        QCOMPARE(files(dir.path()), (QStringList{"pass2.mdb", "password.mdb"}));
+        QCOMPARE(files(dir.path()), (QStringList{"pass2.mdb", "password.before-restore.mdb", "password.mdb"}));
     }
 
     void restoreRefusesWhatIsNotADatabase_data() {
@@ -166,7 +168,10 @@ private slots:
         click(utility, "cmdDRestore");
         click(utility, "cmdRestore");
         QCOMPARE(fake.prompter.last().kind, QStringLiteral("warn"));
-        QCOMPARE(fake.prompter.last().text, QStringLiteral("Database has not been restored."));
+        // A cancel says no more; a refusal says why on a second line.
+        const QStringList lines = fake.prompter.last().text.split('\n');
+        QCOMPARE(lines.value(0), QStringLiteral("Database has not been restored."));
+        QCOMPARE(lines.size(), kind == "cancel" ? 1 : 2);
         QCOMPARE(dir.bytes("password.mdb"), before);
         QCOMPARE(files(dir.path()), (QStringList{"pass2.mdb", "password.mdb"}));
     }
@@ -224,9 +229,10 @@ private slots:
             click(utility, "cmdDRepair");
             click(utility, "cmdRepair");
             QCOMPARE(fake.prompter.last().kind, QStringLiteral("warn"));
-            QCOMPARE(fake.prompter.last().title, QStringLiteral("Database not found"));
-            QCOMPARE(fake.prompter.last().text, QStringLiteral("Can't find database.\nPlease make sure that Quillmere "
-                                                               "Password Storage is not running."));
+            QCOMPARE(fake.prompter.last().text,
+                     QStringLiteral("DataBase has not been repaired.\n%1 is left from an earlier repair; move it away "
+                                    "to repair again.")
+                         .arg(dir.file("password2.mdb")));
             QCOMPARE(utility->Label9->text(), QStringLiteral("?"));
             QCOMPARE(dir.bytes("password2.mdb"), QByteArray("left by a crash"));
         } else {

@@ -110,10 +110,17 @@ QString backup() {
          "3. Navigate to your backup and pick \"password.mdb\".",
          "4. Confirm with \"Open\".",
          "5. Leave the utility and start the program again.",
+         "A backup is checked before it is restored: a damaged backup is refused and your database stays as it "
+         "was. The database a restore replaces is kept beside the program's files as "
+         "\"password.before-restore.mdb\" (the last one only): to undo a restore of the wrong backup, rename it "
+         "to \"password.mdb\".",
          "",
          "The Repair Button:",
          "An accidental shutdown can damage the database, and deleting records leaves empty space behind. "
-         "\"Repair\" fixes such problems and compacts the database."});
+         "\"Repair\" fixes such problems and compacts the database.",
+         "A damaged database is rebuilt from every record that can still be read; the utility tells how many "
+         "records of each section were recovered and lost, and keeps the damaged file as "
+         "\"password.damaged.mdb\"."});
 }
 
 } // namespace HelpTexts

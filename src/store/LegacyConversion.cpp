@@ -2,6 +2,7 @@
 
 #include "Isolated.h"
 #include "JetReader.h"
+#include "NewDatabase.h"
 #include "OwnerOnly.h"
 #include "RecordDatabaseCheck.h"
 #include "StoreError.h"
@@ -34,13 +35,6 @@ std::vector<Kind> kinds(bool recordDatabase) {
             {&Schema::reminder(), "reminders"}};
 }
 
-QString schemaSql(bool recordDatabase) {
-    QFile file(recordDatabase ? QStringLiteral(":/schema/password.sql") : QStringLiteral(":/schema/pass2.sql"));
-    if (!file.open(QIODevice::ReadOnly))
-        throw StoreError(QStringLiteral("The program's own database layout is missing from the program."));
-    return QString::fromUtf8(file.readAll());
-}
-
 // A name beside the original that nothing has yet: NAME.jet.mdb, else NAME.jet-2.mdb, ...
 QString keptName(const QString& path) {
     const QFileInfo info(path);
@@ -66,9 +60,8 @@ QStringList fill(const JetReader& jet, const QString& target, bool recordDatabas
         if (!present.contains(kind.table->name))
             throw StoreError(QStringLiteral("it has no table \"%1\"").arg(kind.table->name));
     }
-    SQLite::Database db(target.toStdString(), SQLite::OPEN_READWRITE | SQLite::OPEN_CREATE);
-    db.exec("PRAGMA journal_mode=DELETE");
-    db.exec(schemaSql(recordDatabase).toStdString());
+    const std::unique_ptr<SQLite::Database> created = createFromSchema(target, recordDatabase);
+    SQLite::Database& db = *created;
     SQLite::Transaction transaction(db);
     QStringList counts;
     QStringList leftOut;
@@ -121,36 +114,25 @@ QStringList fill(const JetReader& jet, const QString& target, bool recordDatabas
     return report;
 }
 
-} // namespace
+struct Reading {
+    QString error; // empty when the whole file was read
+    QStringList report;
+    int version = 0;
+    bool password = false;
+};
 
-LegacyConversion::Outcome LegacyConversion::convertIfNeeded(const QString& path, bool recordDatabase,
-                                                            int readTimeoutSeconds) {
-    Outcome outcome;
-    if (!JetReader::isJetFile(path))
-        return outcome;
-    const QString temporary = path + QStringLiteral(".converting");
-    const auto fail = [&](const QString& why) {
-        // A reader that died inside its transaction leaves its journal too.
-        QFile::remove(temporary);
-        QFile::remove(temporary + QStringLiteral("-journal"));
-        outcome.error = QStringLiteral("The old database file %1 could not be converted: %2.\nThe file has not "
-                                       "been changed.")
-                            .arg(path, why);
-        return outcome;
-    };
-    // A leftover of an interrupted conversion is this program's own and is made anew.
-    QFile::remove(temporary);
-    if (!createOwnerOnlyFile(temporary))
-        return fail(QStringLiteral("the new file %1 cannot be made").arg(temporary));
-    // libmdb reads the old file in a child process: a damaged file that crashes
-    // or hangs it becomes an error message here, not the end of the program.
+// Reads the old file into target, an empty file made by the caller, in a child
+// process: a damaged file that crashes or hangs libmdb becomes an error here,
+// not the end of the program.
+Reading readOldFile(const QString& path, const QString& target, bool recordDatabase, int readTimeoutSeconds) {
+    Reading reading;
     const IsolatedResult read = runIsolated(
         [&](int out) {
             QByteArray said;
             int code = 0;
             try {
                 JetReader jet(path);
-                QStringList lines = fill(jet, temporary, recordDatabase);
+                QStringList lines = fill(jet, target, recordDatabase);
                 lines.prepend(QString::number(jet.jetVersion()) + (jet.hasDatabasePassword() ? " password" : ""));
                 said = lines.join('\n').toUtf8();
             } catch (const StoreError& e) {
@@ -170,15 +152,56 @@ LegacyConversion::Outcome LegacyConversion::convertIfNeeded(const QString& path,
         },
         readTimeoutSeconds);
     if (read.ending == IsolatedResult::Crashed)
-        return fail(QStringLiteral("the file is damaged: reading it failed"));
-    if (read.ending == IsolatedResult::TimedOut)
-        return fail(QStringLiteral("the file is damaged: reading it did not finish"));
-    if (!read.succeeded())
-        return fail(read.output.isEmpty() ? QStringLiteral("it cannot be read") : QString::fromUtf8(read.output));
-    QStringList report = QString::fromUtf8(read.output).split('\n');
-    const QString header = report.takeFirst();
-    const int version = header.section(' ', 0, 0).toInt();
-    const bool password = header.contains(QStringLiteral("password"));
+        reading.error = QStringLiteral("the file is damaged: reading it failed");
+    else if (read.ending == IsolatedResult::TimedOut)
+        reading.error = QStringLiteral("the file is damaged: reading it did not finish");
+    else if (!read.succeeded())
+        reading.error = read.output.isEmpty() ? QStringLiteral("it cannot be read") : QString::fromUtf8(read.output);
+    if (!reading.error.isEmpty()) {
+        // A reader that died inside its transaction leaves its journal too.
+        QFile::remove(target + QStringLiteral("-journal"));
+        return reading;
+    }
+    reading.report = QString::fromUtf8(read.output).split('\n');
+    const QString header = reading.report.takeFirst();
+    reading.version = header.section(' ', 0, 0).toInt();
+    reading.password = header.contains(QStringLiteral("password"));
+    return reading;
+}
+
+} // namespace
+
+QString LegacyConversion::convertInto(const QString& path, const QString& target, bool recordDatabase,
+                                      int readTimeoutSeconds) {
+    if (!JetReader::isJetFile(path))
+        return QStringLiteral("%1 is not an old database file").arg(path);
+    return readOldFile(path, target, recordDatabase, readTimeoutSeconds).error;
+}
+
+LegacyConversion::Outcome LegacyConversion::convertIfNeeded(const QString& path, bool recordDatabase,
+                                                            int readTimeoutSeconds) {
+    Outcome outcome;
+    if (!JetReader::isJetFile(path))
+        return outcome;
+    const QString temporary = path + QStringLiteral(".converting");
+    const auto fail = [&](const QString& why) {
+        QFile::remove(temporary);
+        QFile::remove(temporary + QStringLiteral("-journal"));
+        outcome.error = QStringLiteral("The old database file %1 could not be converted: %2.\nThe file has not "
+                                       "been changed.")
+                            .arg(path, why);
+        return outcome;
+    };
+    // A leftover of an interrupted conversion is this program's own and is made anew.
+    QFile::remove(temporary);
+    if (!createOwnerOnlyFile(temporary))
+        return fail(QStringLiteral("the new file %1 cannot be made").arg(temporary));
+    const Reading reading = readOldFile(path, temporary, recordDatabase, readTimeoutSeconds);
+    if (!reading.error.isEmpty())
+        return fail(reading.error);
+    QStringList report = reading.report;
+    const int version = reading.version;
+    const bool password = reading.password;
     // What the child wrote is checked again here before it replaces anything.
     const QString problem = recordDatabase ? checkRecordDatabase(temporary) : checkPasswordStore(temporary);
     if (!problem.isEmpty())

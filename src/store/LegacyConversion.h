@@ -19,4 +19,9 @@ public:
     // Converts the record database (password.mdb) or the password store (pass2.mdb).
     // Reading the old file is given up after the timeout.
     static Outcome convertIfNeeded(const QString& path, bool recordDatabase, int readTimeoutSeconds = 300);
+
+    // Reads every record of an old file into target, an empty file the caller has
+    // made; the old file is only read. Returns why it failed, empty on success.
+    static QString convertInto(const QString& path, const QString& target, bool recordDatabase,
+                               int readTimeoutSeconds = 300);
 };

@@ -1,7 +1,6 @@
 #include "RecordDatabaseCheck.h"
 
-#include "Isolated.h"
-#include "JetReader.h"
+#include "NewDatabase.h"
 #include "Schema.h"
 #include "StoreError.h"
 
@@ -13,7 +12,9 @@ namespace {
 
 QString checkTables(const QString& path, const std::vector<const Schema::Table*>& tables) {
     try {
-        SQLite::Database db(path.toStdString(), SQLite::OPEN_READONLY);
+        // Read as it lies: a file being checked is never written, whatever it claims.
+        const std::unique_ptr<SQLite::Database> opened = openUntouched(path);
+        SQLite::Database& db = *opened;
         const std::string verdict = db.execAndGet("PRAGMA integrity_check").getString();
         if (verdict != "ok")
             return QStringLiteral("%1 is damaged: %2").arg(path, QString::fromStdString(verdict));
@@ -41,20 +42,6 @@ QString checkTables(const QString& path, const std::vector<const Schema::Table*>
 QString checkRecordDatabase(const QString& path) {
     if (!QFileInfo(path).isFile())
         return QStringLiteral("%1 does not exist.").arg(path);
-    // A backup in the old Jet format counts when its five tables can be read; the
-    // next start converts it.
-    if (JetReader::isJetFile(path)) {
-        // Read in a child process: a damaged old file must not take the program down.
-        const IsolatedResult result = runIsolated(
-            [&](int) {
-                JetReader jet(path);
-                for (const Schema::Table* table : Schema::recordTables())
-                    jet.columns(table->name);
-                return 0;
-            },
-            60);
-        return result.succeeded() ? QString() : QStringLiteral("%1 is not a readable old database file.").arg(path);
-    }
     return checkTables(path, Schema::recordTables());
 }
 

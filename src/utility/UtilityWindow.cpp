@@ -59,6 +59,15 @@ const PanelText Panels[] = {
      1620},
 };
 
+// The reason goes on the message's second line, whatever SQLite put in it.
+QString oneLine(QString text) {
+    return text.replace(QLatin1Char('\n'), QLatin1Char(' '));
+}
+
+QString withReport(const QString& done, const DatabaseFiles::Outcome& outcome) {
+    return outcome.report.isEmpty() ? done : done + QLatin1Char('\n') + outcome.report;
+}
+
 QLabel* wrapped(QWidget* parent, const char* text, int top, int bottom) {
     QLabel* label = makeLabel(parent, QString::fromUtf8(text), 2220, top, 3495, bottom - top);
     label->setWordWrap(true);
@@ -179,28 +188,40 @@ void UtilityWindow::backUp() {
 void UtilityWindow::restore() {
     const std::optional<QString> chosen = m_context.fileDialogs.openFile(
         {QStringLiteral("Restore Backup Database"), QString(), DatabaseFilter, documentsFolder()});
+    if (!chosen) {
+        m_context.prompter.warn(QStringLiteral("Database has not been restored."));
+        return;
+    }
     DatabaseFiles::Outcome outcome;
-    if (chosen) {
+    {
         BusyPointer busy;
         outcome = m_files.restore(*chosen);
     }
     if (!outcome.ok) {
-        m_context.prompter.warn(QStringLiteral("Database has not been restored."));
+        m_context.prompter.warn(QStringLiteral("Database has not been restored.\n") + oneLine(outcome.error));
         return;
     }
-    m_context.prompter.info(QStringLiteral("Your backup copy of the database has been restored !"));
+    m_context.prompter.info(
+        withReport(QStringLiteral("Your backup copy of the database has been restored !"), outcome));
 }
 
 void UtilityWindow::repair() {
-    BusyPointer busy;
-    const DatabaseFiles::Outcome outcome = m_files.repair();
-    if (!outcome.ok) {
+    DatabaseFiles::Outcome outcome;
+    {
+        BusyPointer busy;
+        outcome = m_files.repair();
+    }
+    if (outcome.notFound) {
         m_context.prompter.warn(
             QStringLiteral("Can't find database.\nPlease make sure that Quillmere Password Storage is not running."),
             QStringLiteral("Database not found"));
         return;
     }
-    m_context.prompter.info(QStringLiteral("DataBase has been repaired !"));
+    if (!outcome.ok) {
+        m_context.prompter.warn(QStringLiteral("DataBase has not been repaired.\n") + oneLine(outcome.error));
+        return;
+    }
+    m_context.prompter.info(withReport(QStringLiteral("DataBase has been repaired !"), outcome));
     Label9->setText(DatabaseFiles::sizeText(m_files.databaseSize().value_or(0), QLocale()));
     fitLabel(Label9);
 }

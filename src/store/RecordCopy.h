@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QString>
+#include <SQLiteCpp/Database.h>
+#include <vector>
+
+// Copies the records of the five tables from one record database into a new one
+// made from the program's layout. Records are inserted one by one in key order
+// under new keys, so the new file's own triggers keep its bookkeeping; only the
+// fields of the layout are read, always as text, so nothing but the records of a
+// source (no table, trigger, view or column type of its own) reaches the new file.
+struct TableTally {
+    QString table;
+    qint64 expected = -1; // what the source says it holds; -1 when it cannot say
+    qint64 copied = 0;
+    qint64 lost() const { return expected < 0 ? -1 : qMax<qint64>(0, expected - copied); }
+};
+
+struct CopyResult {
+    std::vector<TableTally> tables;
+    bool complete() const;
+};
+
+// Every record or nothing: throws StoreError at the first that cannot be read.
+CopyResult copyEveryRecord(SQLite::Database& source, SQLite::Database& target);
+
+// Every record that can still be read: a damaged page or record is stepped
+// over, and the copying goes on with the records after it.
+CopyResult salvageRecords(SQLite::Database& source, SQLite::Database& target);
+
+// Checks a file just built: SQLite finds no damage, each table holds the records
+// copied into it, and its kept counts agree. Throws StoreError.
+void verifyCopy(SQLite::Database& target, const CopyResult& copied);
