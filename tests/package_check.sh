@@ -32,6 +32,7 @@ appstreamcli validate --no-net "$unpacked"/usr/share/metainfo/*.metainfo.xml
 echo "lintian, desktop-file-validate and appstreamcli validate: no error"
 
 [ "$mode" = --install ] || exit 0
+[ "$(id -u)" -eq 0 ] || { echo "package_check.sh: --install installs with apt and needs root" >&2; exit 1; }
 
 export DEBIAN_FRONTEND=noninteractive
 apt-get install -y -qq "$build/$deb"
