@@ -6,6 +6,7 @@
 #include "store/KeySnapshot.h"
 #include "store/Schema.h"
 #include "store/StoreError.h"
+#include "store/TableKeys.h"
 #include "views/BoxBinding.h"
 #include "views/RecordView.h"
 
@@ -15,11 +16,16 @@
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QRandomGenerator>
 #include <QScrollBar>
 #include <QTableView>
 #include <QTest>
 #include <SQLiteCpp/Database.h>
+#include <SQLiteCpp/Statement.h>
+#include <SQLiteCpp/Transaction.h>
+#include <map>
 #include <memory>
+#include <set>
 
 class StoreTest : public QObject {
     Q_OBJECT
@@ -86,6 +92,137 @@ private slots:
         QCOMPARE(keys.keyAt(2), 8);
         QCOMPARE(keys.size(), 3);
         QCOMPARE(keys.keyAt(3), 0);
+    }
+
+    void tableKeysMatchTheKeysTheyStandFor_data() {
+        QTest::addColumn<qint64>("first");
+        QTest::addColumn<qint64>("last");
+        QTest::addColumn<int>("deletedPercent");
+        QTest::newRow("no deletions") << qint64(1) << qint64(5000) << 0;
+        QTest::newRow("a tenth deleted") << qint64(1) << qint64(5000) << 10;
+        QTest::newRow("half deleted") << qint64(1) << qint64(5000) << 50;
+        QTest::newRow("nearly all deleted") << qint64(1) << qint64(5000) << 97;
+        QTest::newRow("starting inside a block") << qint64(700) << qint64(4100) << 30;
+        QTest::newRow("negative keys") << qint64(-3000) << qint64(1500) << 40;
+        QTest::newRow("one key") << qint64(9) << qint64(9) << 0;
+    }
+    void tableKeysMatchTheKeysTheyStandFor() {
+        QFETCH(qint64, first);
+        QFETCH(qint64, last);
+        QFETCH(int, deletedPercent);
+        const quint32 seed = QRandomGenerator::global()->generate();
+        QRandomGenerator random(seed);
+        const QByteArray where = "seed " + QByteArray::number(seed);
+        std::set<qint64> deleted;
+        for (qint64 k = first + 1; k < last; ++k) {
+            if (int(random.bounded(100)) < deletedPercent)
+                deleted.insert(k);
+        }
+        // Whole blocks gone as well as scattered keys.
+        if (deletedPercent >= 50)
+            for (qint64 k = 2048; k < 3072 && k < last; ++k)
+                deleted.insert(k);
+        std::map<qint64, qint64> perBlock;
+        for (qint64 k : deleted)
+            ++perBlock[k >> TableKeys::BlockBits];
+        std::vector<TableKeys::BlockCount> counts;
+        for (const auto& [block, n] : perBlock)
+            counts.push_back({block, n});
+        int reads = 0;
+        TableKeys keys;
+        keys.setRange(first, last, counts, [&](qint64 from, qint64 to) {
+            ++reads;
+            return std::optional<std::vector<qint64>>(
+                std::vector<qint64>(deleted.lower_bound(from), deleted.upper_bound(to)));
+        });
+        std::vector<qint64> expected;
+        for (qint64 k = first; k <= last; ++k) {
+            if (!deleted.count(k))
+                expected.push_back(k);
+        }
+        // Keys added later come after the range.
+        for (qint64 k : {last + 5, last + 6, last + 40}) {
+            keys.append(k);
+            expected.push_back(k);
+        }
+        // Deletions through the snapshot, in the range and after it; the file's own record
+        // of deleted keys does not change under the snapshot.
+        for (int i = 0; i < 60 && !expected.empty(); ++i) {
+            const qint64 at = random.bounded(qint64(expected.size()));
+            perBlock[expected[size_t(at)] >> TableKeys::BlockBits] += 0; // a block with deleted keys now
+            keys.removeAt(at);
+            expected.erase(expected.begin() + at);
+        }
+        QVERIFY2(keys.size() == qint64(expected.size()), where);
+        for (qint64 p = 0; p < qint64(expected.size()); ++p) {
+            QVERIFY2(keys.keyAt(p) == expected[size_t(p)], where + " position " + QByteArray::number(p));
+            QVERIFY2(keys.positionOf(expected[size_t(p)]) == p,
+                     where + " key " + QByteArray::number(expected[size_t(p)]));
+        }
+        for (qint64 k : deleted)
+            QVERIFY2(keys.positionOf(k) == -1, where + " deleted key " + QByteArray::number(k));
+        QCOMPARE(keys.keyAt(qint64(expected.size())), 0);
+        QCOMPARE(keys.keyAt(-1), 0);
+        QCOMPARE(keys.positionOf(first - 1), -1);
+        // Reading every key touched each block with deleted keys a bounded number of times.
+        QVERIFY2(reads <= int(perBlock.size()) * 3 + 3, where + " reads " + QByteArray::number(reads));
+    }
+
+    void bindersKeepTheirKeysWhileOthersDelete_data() {
+        QTest::addColumn<int>("records");
+        QTest::addColumn<int>("deletedPercent");
+        QTest::newRow("3,000 records, none deleted") << 3000 << 0;
+        QTest::newRow("3,000 records, a tenth deleted") << 3000 << 10;
+        QTest::newRow("3,000 records, half deleted") << 3000 << 50;
+    }
+    void bindersKeepTheirKeysWhileOthersDelete() {
+        QFETCH(int, records);
+        QFETCH(int, deletedPercent);
+        ProgramDirectory dir;
+        const auto tableKeys = [&dir] {
+            SQLite::Database db(dir.recordDatabase().toStdString(), SQLite::OPEN_READONLY);
+            SQLite::Statement q(db, "SELECT _key FROM Notes ORDER BY _key");
+            std::vector<qint64> keys;
+            while (q.executeStep())
+                keys.push_back(q.getColumn(0).getInt64());
+            return keys;
+        };
+        {
+            SQLite::Database db(dir.recordDatabase().toStdString(), SQLite::OPEN_READWRITE);
+            SQLite::Transaction t(db);
+            db.exec(QString("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < %1) "
+                            "INSERT INTO Notes (Title) SELECT 'n' || i FROM n")
+                        .arg(records)
+                        .toStdString());
+            db.exec(QString("DELETE FROM Notes WHERE abs(random() % 100) < %1 AND _key > 1")
+                        .arg(deletedPercent)
+                        .toStdString());
+            t.commit();
+        }
+        auto notes = binder(dir, "Notes");
+        const std::vector<qint64> taken = tableKeys();
+        const auto checkKeys = [&](const std::vector<qint64>& expected) {
+            QCOMPARE(notes->RecordCount(), qint64(expected.size()));
+            for (qint64 p = 0; p < qint64(expected.size()); ++p) {
+                QCOMPARE(notes->keyAt(p), expected[size_t(p)]);
+                QCOMPARE(notes->positionOf(expected[size_t(p)]), p);
+            }
+        };
+        checkKeys(taken);
+        // Another program deletes a key in every block; the binder still has the keys it took.
+        dir.exec("password.mdb", "DELETE FROM Notes WHERE _key % 1024 = 500");
+        checkKeys(taken);
+        // Its own deletes come off its keys at once.
+        std::vector<qint64> mine = taken;
+        for (qint64 position : {qint64(taken.size()) / 2, qint64(7), qint64(0)}) {
+            notes->setBookmark(notes->keyAt(position));
+            notes->Delete();
+            mine.erase(mine.begin() + position);
+        }
+        checkKeys(mine);
+        notes->Refresh();
+        checkKeys(tableKeys());
+        QCOMPARE(notes->storedCount(), qint64(tableKeys().size()));
     }
 
     void opensOnFirstRecordInNaturalOrder() {

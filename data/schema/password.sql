@@ -27,8 +27,26 @@ CREATE INDEX "Reminder keys" ON "Reminder" ("_key");
 -- Keys that no longer hold a record, kept by triggers whoever deletes: with
 -- them a binder knows a table's keys from its first and last key alone, without
 -- reading the table.
-CREATE TABLE "_deleted" ("tableName" TEXT NOT NULL, "key" INTEGER NOT NULL, PRIMARY KEY ("tableName", "key"))
-    WITHOUT ROWID;
+-- "deletion" numbers the deletions in the order they happened, so a binder that
+-- took its keys earlier still sees the table as it was then.
+CREATE TABLE "_deleted" ("tableName" TEXT NOT NULL, "key" INTEGER NOT NULL, "deletion" INTEGER,
+    PRIMARY KEY ("tableName", "key")) WITHOUT ROWID;
+-- The number of deleted keys in each block of 1024 keys ("block" is key >> 10) and
+-- the number of the last deletion: a binder counts the deleted keys below any key
+-- from these few rows, and reads the deleted keys of a block only when it shows it.
+CREATE TABLE "_deletedBlocks" ("tableName" TEXT NOT NULL, "block" INTEGER NOT NULL, "keys" INTEGER NOT NULL,
+    PRIMARY KEY ("tableName", "block")) WITHOUT ROWID;
+CREATE TABLE "_deletions" ("last" INTEGER NOT NULL);
+INSERT INTO "_deletions" ("last") VALUES (0);
+CREATE TRIGGER "_deleted added" AFTER INSERT ON "_deleted" BEGIN
+    UPDATE "_deletions" SET "last" = "last" + 1;
+    UPDATE "_deleted" SET "deletion" = (SELECT "last" FROM "_deletions")
+        WHERE "tableName" = new."tableName" AND "key" = new."key";
+    INSERT INTO "_deletedBlocks" ("tableName", "block", "keys") VALUES (new."tableName", new."key" >> 10, 1)
+        ON CONFLICT DO UPDATE SET "keys" = "keys" + 1; END;
+CREATE TRIGGER "_deleted removed" AFTER DELETE ON "_deleted" BEGIN
+    UPDATE "_deletedBlocks" SET "keys" = "keys" - 1 WHERE "tableName" = old."tableName" AND "block" = old."key" >> 10;
+END;
 -- Each table's number of records, kept by the same triggers: it proves that the
 -- keys a binder takes from the first key, the last key and the deleted keys are
 -- all there are, whatever program wrote the file.

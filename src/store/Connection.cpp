@@ -127,3 +127,13 @@ bool Connection::hasDeletedKeys() {
         throw StoreError(failure(QStringLiteral("cannot be read"), e));
     }
 }
+
+bool Connection::hasDeletedBlocks() {
+    try {
+        return m_db->execAndGet("SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name IN "
+                                "('_deletedBlocks', '_deletions')")
+                   .getInt() == 2;
+    } catch (const std::exception& e) {
+        throw StoreError(failure(QStringLiteral("cannot be read"), e));
+    }
+}

@@ -24,6 +24,8 @@ public:
     // True when the file records the keys of deleted records in "_deleted" and
     // each table's number of records in "_counts".
     bool hasDeletedKeys();
+    // True when the file also counts its deleted keys per block of keys and numbers the deletions.
+    bool hasDeletedBlocks();
     // A rollback journal keeps the file whole on its own, so a plain copy is a
     // complete backup. Switching writes the file: call it only once the file has
     // been found to be the program's own.

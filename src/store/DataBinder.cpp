@@ -6,6 +6,7 @@
 #include "StoreError.h"
 
 #include <SQLiteCpp/Statement.h>
+#include <SQLiteCpp/Transaction.h>
 #include <limits>
 
 namespace {
@@ -44,6 +45,7 @@ void DataBinder::open() {
     connection->useRollbackJournal();
     m_fields = connection->columns(m_recordSource);
     m_hasDeletedKeys = connection->hasDeletedKeys();
+    m_hasDeletedBlocks = m_hasDeletedKeys && connection->hasDeletedBlocks();
     m_connection = std::move(connection);
     try {
         loadKeys();
@@ -69,8 +71,8 @@ std::optional<QString> DataBinder::tryOpen() {
 
 void DataBinder::close() {
     m_rowQuery.reset();
+    m_keys.clear(); // holds a statement of the connection
     m_connection.reset();
-    m_keys.clear();
     m_position = -1;
     m_onDeleted = false;
     m_pending.reset();
@@ -100,6 +102,8 @@ void DataBinder::loadKeys() {
     const QString table = Schema::quoted(m_recordSource);
     const QString key = Schema::quoted(Schema::KeyColumn);
     m_keys.clear();
+    // The bounds and the record of deleted keys are read as of one moment.
+    SQLite::Transaction reading(db);
     // Two subqueries: SQLite finds a lone min() or max() in the key's tree at once,
     // but scans the whole table for both in one query.
     SQLite::Statement bounds(
@@ -109,7 +113,9 @@ void DataBinder::loadKeys() {
         return;
     const qint64 first = bounds.getColumn(0).getInt64();
     const qint64 last = bounds.getColumn(1).getInt64();
-    if (m_hasDeletedKeys && loadKeysFromRecords(first, last))
+    if (m_hasDeletedBlocks && loadKeysFromBlocks(first, last))
+        return;
+    if (m_hasDeletedKeys && !m_hasDeletedBlocks && loadKeysFromRecords(first, last))
         return;
     // Without a trustworthy record of deleted keys: one pass over the key index.
     m_keys.clear();
@@ -143,6 +149,70 @@ bool DataBinder::loadKeysFromRecords(qint64 first, qint64 last) {
         next = hole + 1;
     }
     m_keys.appendRun(next, last - next + 1);
+    return true;
+}
+
+bool DataBinder::loadKeysFromBlocks(qint64 first, qint64 last) {
+    SQLite::Database& db = m_connection->db();
+    const std::string table = m_recordSource.toStdString();
+    qint64 span = 0;
+    if (__builtin_sub_overflow(last, first, &span) || span == std::numeric_limits<qint64>::max())
+        return false;
+    const qint64 firstBlock = first >> TableKeys::BlockBits;
+    const qint64 lastBlock = last >> TableKeys::BlockBits;
+    std::vector<TableKeys::BlockCount> blocks;
+    SQLite::Statement counts(db, "SELECT \"block\", \"keys\" FROM \"_deletedBlocks\" WHERE \"tableName\" = ? AND "
+                                 "\"block\" BETWEEN ? AND ? AND \"keys\" > 0 ORDER BY \"block\"");
+    counts.bind(1, table);
+    counts.bind(2, static_cast<int64_t>(firstBlock));
+    counts.bind(3, static_cast<int64_t>(lastBlock));
+    while (counts.executeStep())
+        blocks.push_back({counts.getColumn(0).getInt64(), counts.getColumn(1).getInt64()});
+    // The first and last blocks may hold deleted keys outside first..last: those are counted one by one.
+    SQLite::Statement within(db,
+                             "SELECT count(*) FROM \"_deleted\" WHERE \"tableName\" = ? AND \"key\" BETWEEN ? AND ?");
+    for (TableKeys::BlockCount& b : blocks) {
+        if (b.block != firstBlock && b.block != lastBlock)
+            continue;
+        within.reset();
+        within.bind(1, table);
+        within.bind(2, static_cast<int64_t>(std::max(first, b.block * TableKeys::BlockSize)));
+        within.bind(3,
+                    static_cast<int64_t>(std::min(last, b.block * TableKeys::BlockSize + (TableKeys::BlockSize - 1))));
+        within.executeStep();
+        b.deleted = within.getColumn(0).getInt64();
+    }
+    qint64 deleted = 0;
+    for (const TableKeys::BlockCount& b : blocks)
+        deleted += b.deleted;
+    // The records' own count must agree, or some writer went round the triggers.
+    SQLite::Statement counted(db, "SELECT \"rows\" FROM \"_counts\" WHERE \"tableName\" = ?");
+    counted.bind(1, table);
+    if (!counted.executeStep() || counted.getColumn(0).getInt64() != span + 1 - deleted)
+        return false;
+    const qint64 lastDeletion = db.execAndGet("SELECT \"last\" FROM \"_deletions\"").getInt64();
+    // Keys deleted after this moment, by this binder or another, are read as still there.
+    auto query = std::make_shared<SQLite::Statement>(
+        db, "SELECT \"key\" FROM \"_deleted\" WHERE \"tableName\" = ? AND \"key\" BETWEEN ? AND ? AND "
+            "\"deletion\" <= ? ORDER BY \"key\"");
+    m_keys.setRange(first, last, blocks,
+                    [query, table, lastDeletion](qint64 from, qint64 to) -> std::optional<std::vector<qint64>> {
+                        try {
+                            query->reset();
+                            query->bind(1, table);
+                            query->bind(2, static_cast<int64_t>(from));
+                            query->bind(3, static_cast<int64_t>(to));
+                            query->bind(4, static_cast<int64_t>(lastDeletion));
+                            std::vector<qint64> keys;
+                            while (query->executeStep())
+                                keys.push_back(query->getColumn(0).getInt64());
+                            query->reset();
+                            return keys;
+                        } catch (const std::exception&) {
+                            // Shown as no deleted keys in that block until it is read again.
+                            return std::nullopt;
+                        }
+                    });
     return true;
 }
 

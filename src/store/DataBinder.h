@@ -1,6 +1,6 @@
 #pragma once
 
-#include "KeySnapshot.h"
+#include "TableKeys.h"
 
 #include <QHash>
 #include <QObject>
@@ -116,6 +116,8 @@ private:
     void loadKeys();
     // The keys from the file's record of deleted keys; false when that record cannot be trusted.
     bool loadKeysFromRecords(qint64 first, qint64 last);
+    // The same from the counts of deleted keys per block; false when they cannot be trusted.
+    bool loadKeysFromBlocks(qint64 first, qint64 last);
     void setPosition(qint64 position);
     void showCurrent();
     const QHash<QString, QString>& currentValues();
@@ -128,8 +130,9 @@ private:
     QStringList m_requiredFields;
     QStringList m_fields;
     std::unique_ptr<Connection> m_connection;
-    bool m_hasDeletedKeys = false; // the file records deleted keys (see loadKeys)
-    KeySnapshot m_keys;
+    bool m_hasDeletedKeys = false;   // the file records deleted keys (see loadKeys)
+    bool m_hasDeletedBlocks = false; // ... and counts them per block of keys
+    TableKeys m_keys;
     qint64 m_position = -1;
     bool m_onDeleted = false; // the current record was just deleted
     std::optional<Pending> m_pending;
