@@ -14,6 +14,7 @@
 #include "utility/UtilityWindow.h"
 
 #include <QCalendarWidget>
+#include <QFile>
 #include <QLabel>
 #include <QPushButton>
 
@@ -171,6 +172,45 @@ private slots:
         QCOMPARE(open.size(), 1);
         QCOMPARE(open.first()->objectName(), QStringLiteral("frmBackup"));
         QCOMPARE(fake.prompter.unexpectedQuestions, 0);
+    }
+
+    // A record database that cannot be opened: the reason, and the offer of the
+    // utility to restore a backup or repair; No ends the program.
+    void unopenableDatabaseOffersTheUtility_data() {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<bool>("yes");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("missing, yes") << "missing" << true << "is missing";
+        QTest::newRow("missing, no") << "missing" << false << "is missing";
+        QTest::newRow("not a database, yes") << "garbage" << true << "not a database";
+        QTest::newRow("missing a table, no") << "table" << false << "no table \"Reminder\"";
+    }
+    void unopenableDatabaseOffersTheUtility() {
+        QFETCH(QString, kind);
+        QFETCH(bool, yes);
+        QFETCH(QString, reason);
+        ProgramDirectory dir;
+        if (kind == "missing") {
+            QFile::remove(dir.recordDatabase());
+        } else if (kind == "garbage") {
+            QFile f(dir.recordDatabase());
+            QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            f.write(QByteArray(8192, 'g'));
+        } else {
+            dir.exec("password.mdb", "DROP TABLE Reminder");
+        }
+        FakeContext fake(dir.path());
+        fake.prompter.answers = {yes};
+        QVERIFY(!fake.windows.show<MainWindow>(fake.context));
+        QCOMPARE(fake.prompter.calls.size(), 1);
+        QCOMPARE(fake.prompter.last().kind, QStringLiteral("ask"));
+        const QStringList lines = fake.prompter.last().text.split('\n');
+        QVERIFY2(lines.first().contains(reason), qPrintable(lines.first()));
+        QCOMPARE(lines.last(), MainWindow::OfferUtility);
+        const QList<AppWindow*> open = fake.windows.openWindows();
+        QCOMPARE(open.size(), yes ? 1 : 0);
+        if (yes)
+            QCOMPARE(open.first()->objectName(), QStringLiteral("frmBackup"));
     }
 
     void countsShowWholeUpToNineDigits_data() {

@@ -1,9 +1,11 @@
 // The record store: binders over the delivered database, keys, bound boxes and the grid model.
 #include "ProgramDirectory.h"
+#include "app/LockWaitPointer.h"
 #include "store/BinderModel.h"
 #include "store/Connection.h"
 #include "store/DataBinder.h"
 #include "store/KeySnapshot.h"
+#include "store/LockWait.h"
 #include "store/Schema.h"
 #include "store/StoreError.h"
 #include "store/TableKeys.h"
@@ -11,6 +13,7 @@
 #include "views/RecordView.h"
 
 #include <QAbstractItemModelTester>
+#include <QApplication>
 #include <QComboBox>
 #include <QFile>
 #include <QHeaderView>
@@ -26,6 +29,7 @@
 #include <map>
 #include <memory>
 #include <set>
+#include <thread>
 
 class StoreTest : public QObject {
     Q_OBJECT
@@ -489,6 +493,43 @@ private slots:
         QVERIFY(!notes.isOpen());
         QCOMPARE(QFile::exists(dir.recordDatabase()), setup != "remove");
         QCOMPARE(dir.bytes("password.mdb"), before);
+    }
+
+    // A write that waits for another program's lock shows the busy pointer for
+    // as long as the program does not react; one that does not wait shows nothing.
+    void lockWaitsShowTheBusyPointer_data() {
+        QTest::addColumn<bool>("held");
+        QTest::newRow("held by another program") << true;
+        QTest::newRow("free") << false;
+    }
+    void lockWaitsShowTheBusyPointer() {
+        QFETCH(bool, held);
+        ProgramDirectory dir;
+        DataBinder notes;
+        notes.setDatabaseName(dir.recordDatabase());
+        notes.setRecordSource("Notes");
+        notes.open();
+        const QString typed = "written after the wait";
+        notes.bind(
+            "Title", this, [&] { return typed; }, [](const QString&) {});
+        SQLite::Database other(dir.recordDatabase().toStdString(), SQLite::OPEN_READWRITE);
+        if (held)
+            other.exec("BEGIN IMMEDIATE");
+        showBusyPointerDuringLockWaits();
+        std::thread release([&] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            if (held)
+                other.exec("COMMIT");
+        });
+        notes.AddNew();
+        notes.Update();
+        release.join();
+        setLockWaitHook({});
+        QCOMPARE(dir.count("Notes"), 4);
+        QCOMPARE(QApplication::overrideCursor() ? QApplication::overrideCursor()->shape() : Qt::ArrowCursor,
+                 held ? Qt::WaitCursor : Qt::ArrowCursor);
+        QCoreApplication::processEvents();
+        QVERIFY(!QApplication::overrideCursor());
     }
 
     void modelShowsSnapshotAndFollowsBinder() {

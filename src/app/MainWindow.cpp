@@ -157,6 +157,9 @@ void MainWindow::showSection(QWidget* panel) {
         p->setVisible(p == panel);
 }
 
+const QString MainWindow::OfferUtility =
+    QStringLiteral("Do you want to open the Database Utility to restore a backup or repair the database?");
+
 bool MainWindow::load() {
     Pictodo->MonthView1->setSelectedDate(m_context.today());
     const std::pair<DataBinder*, const Schema::Table*> binders[] = {
@@ -176,7 +179,13 @@ bool MainWindow::load() {
     }
     for (const auto& [binder, table] : binders) {
         if (const std::optional<QString> failure = binder->tryOpen()) {
-            m_context.prompter.critical(*failure);
+            // Without its records the program cannot go on; the utility can put a
+            // backup in place or repair the file.
+            const bool useUtility = m_context.prompter.ask(*failure + QLatin1Char('\n') + OfferUtility);
+            for (const auto& opened : binders)
+                opened.first->close();
+            if (useUtility)
+                m_context.windows.show<UtilityWindow>(m_context);
             return false;
         }
     }

@@ -19,6 +19,8 @@ class MainWindow : public AppWindow, public SectionBinders {
     Q_OBJECT
 public:
     static inline const QString Name = QStringLiteral("frmMain");
+    // Asked after the reason when the record database cannot be opened.
+    static const QString OfferUtility;
     explicit MainWindow(AppContext& context);
     bool load() override;
     DataBinder& binder(Section section) override;

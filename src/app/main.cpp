@@ -1,3 +1,4 @@
+#include "LockWaitPointer.h"
 #include "LoginWindow.h"
 #include "Startup.h"
 #include "core/CoreDumps.h"
@@ -17,6 +18,7 @@ int main(int argc, char** argv) {
     // Ties the windows to the installed desktop entry, for the task bar's name and icon.
     QApplication::setDesktopFileName(QStringLiteral("org.quillmere.Quillmere"));
     applyProgramLook(app);
+    showBusyPointerDuringLockWaits();
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/images/app.svg")));
 
     QtPrompter prompter;

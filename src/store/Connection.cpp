@@ -1,5 +1,6 @@
 #include "Connection.h"
 
+#include "LockWait.h"
 #include "Schema.h"
 #include "StoreError.h"
 
@@ -20,6 +21,7 @@ Connection::Connection(const QString& path) : m_path(path) {
         throw StoreError(QStringLiteral("The database file %1 cannot be read.").arg(path));
     try {
         m_db = std::make_unique<SQLite::Database>(path.toStdString(), SQLite::OPEN_READWRITE, BusyTimeoutMs);
+        waitForLocks(m_db->getHandle(), BusyTimeoutMs);
         m_db->exec("PRAGMA synchronous=FULL");
         // Reading the schema proves the file is a database at all.
         m_db->execAndGet("SELECT count(*) FROM sqlite_master");
