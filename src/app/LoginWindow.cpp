@@ -5,9 +5,9 @@
 #include "platform/Controls.h"
 #include "platform/Geometry.h"
 #include "platform/Windows.h"
-#include "views/BoxBinding.h"
 #include "store/Schema.h"
 #include "store/StoreError.h"
+#include "views/BoxBinding.h"
 
 #include <QCloseEvent>
 #include <QFile>
@@ -71,6 +71,8 @@ LoginWindow::LoginWindow(AppContext& context)
 
     Text3 = makeTextArea(this, QStringLiteral("Text3"), 120, 2700, 6135, 1215, true);
     Text3->setPlainText(HelpText);
+    // The four lines show whole, in a smaller font where needed.
+    fitTextToBox(Text3);
     cmdHide = makeButton(this, QStringLiteral("cmdHide"), QStringLiteral("   Hide this Help Box"),
                          QStringLiteral(" Hide Help  "), 2160, 4080, 1995, 390);
 

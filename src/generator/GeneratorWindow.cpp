@@ -25,13 +25,17 @@ GeneratorWindow::GeneratorWindow(AppContext& context, QLineEdit* passwordBox)
     const QString steps[] = {QStringLiteral("1. Select Letter Case and characters to include."),
                              QStringLiteral("2. Set the size of the Password and then click the Generate Button."),
                              QStringLiteral("3. Click the Use Password Button - form will close.")};
+    QList<QLabel*> stepLabels;
     for (int i = 0; i < 3; ++i) {
         QLabel* step = makeLabel(top, steps[i], 600, 120 + 240 * i, 4800, 225);
+        stepLabels << step;
         QFont small = step->font();
         small.setPointSizeF(7.5); // the three steps share one narrow strip
         step->setFont(small);
-        fitLabel(step);
+        // Each step shows whole inside the frame, however wide the font.
+        fitLabelWithin(step, top->contentsRect().right() - twips(60) - step->x());
     }
+    shareSmallestFont(stepLabels);
 
     QGroupBox* letterCase =
         makeFrame(this, QStringLiteral("jcFrames2"), QStringLiteral("Letter Case"), 120, 1020, 2595, 1755);

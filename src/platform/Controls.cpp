@@ -11,7 +11,10 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStyle>
 #include <QSvgRenderer>
+#include <QTextLayout>
+#include <QTextOption>
 #include <QToolButton>
 #include <limits>
 
@@ -78,6 +81,76 @@ void fitLabel(QLabel* label) {
     area.setTop(area.top() - (height - area.height()) / 2);
     area.setHeight(height);
     label->setGeometry(area);
+}
+
+namespace {
+// Small, but still read without effort on a desktop screen.
+constexpr qreal SmallestPointSize = 6.5;
+constexpr qreal PointStep = 0.25;
+} // namespace
+
+void fitLabelWithin(QLabel* label, int width) {
+    QFont font = label->font();
+    while (label->sizeHint().width() > width && font.pointSizeF() - PointStep >= SmallestPointSize) {
+        font.setPointSizeF(font.pointSizeF() - PointStep);
+        label->setFont(font);
+    }
+    const int height = std::max(label->height(), label->sizeHint().height());
+    const QRect area = label->geometry();
+    label->setGeometry(area.left(), area.top() - (height - area.height()) / 2, width, height);
+}
+
+void shareSmallestFont(const QList<QLabel*>& labels) {
+    if (labels.isEmpty())
+        return;
+    QFont smallest = labels.first()->font();
+    for (QLabel* label : labels) {
+        if (label->font().pointSizeF() < smallest.pointSizeF())
+            smallest = label->font();
+    }
+    for (QLabel* label : labels)
+        label->setFont(smallest);
+}
+
+namespace {
+// The height the box's text takes at a font, laid out as the box lays it out.
+qreal textHeight(const QPlainTextEdit* box, const QFont& font) {
+    const qreal margin = box->document()->documentMargin();
+    int width = box->contentsRect().width();
+    if (box->verticalScrollBarPolicy() == Qt::ScrollBarAlwaysOn)
+        width -= box->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, box);
+    // The box keeps room for the cursor beside the margins.
+    const qreal lineWidth = width - 2 * margin - box->cursorWidth() - 1;
+    QTextOption option;
+    option.setWrapMode(box->wordWrapMode());
+    qreal height = margin;
+    QStringList paragraphs = box->toPlainText().split(QLatin1Char('\n'));
+    if (!paragraphs.isEmpty() && paragraphs.last().isEmpty())
+        paragraphs.removeLast();
+    for (const QString& paragraph : paragraphs) {
+        QTextLayout layout(paragraph, font);
+        layout.setTextOption(option);
+        layout.beginLayout();
+        for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+            line.setLineWidth(lineWidth);
+            height += line.height();
+        }
+        layout.endLayout();
+    }
+    return height;
+}
+} // namespace
+
+void fitTextToBox(QPlainTextEdit* box) {
+    // A text that fits needs no scroll bar, and gains its width.
+    box->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    QFont font = box->font();
+    const int room = box->contentsRect().height();
+    while (textHeight(box, font) > room && font.pointSizeF() - PointStep >= SmallestPointSize)
+        font.setPointSizeF(font.pointSizeF() - PointStep);
+    box->setFont(font);
+    if (textHeight(box, font) > room)
+        box->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
 }
 
 QLabel* makePicture(QWidget* parent, const QString& name, const QString& picture, int left, int top, int width,

@@ -29,6 +29,15 @@ QLabel* makeLabel(QWidget* parent, const QString& text, int left, int top, int w
                   Qt::Alignment alignment = Qt::AlignLeft | Qt::AlignVCenter);
 // Grows a label to its text's width as above, after its text or font changed.
 void fitLabel(QLabel* label);
+// Keeps a label where it is and within the given width (in pixels): a text too
+// wide for it is shown in a smaller font, down to a size that stays readable.
+void fitLabelWithin(QLabel* label, int width);
+// Labels that belong together share the smallest of their fonts.
+void shareSmallestFont(const QList<QLabel*>& labels);
+// Makes a box's font smaller, down to a size that stays readable, until its
+// whole text shows without scrolling; a final line break may stay out of view.
+// The box shows a scroll bar only when the text does not fit even then.
+void fitTextToBox(QPlainTextEdit* box);
 QLabel* makePicture(QWidget* parent, const QString& name, const QString& picture, int left, int top, int width,
                     int height);
 // A one-line text box; a locked box can be read and selected, not changed.

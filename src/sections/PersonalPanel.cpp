@@ -117,7 +117,16 @@ PersonalPanel::PersonalPanel(QWidget* parent, AppContext& context, DataBinder& D
     place(PicBank, 60, 300, 4155, 2595);
     addRows(PicBank, BankRows, DatCCard, context);
     PicBank->hide();
-    connect(cmdBank, &QPushButton::clicked, this, [this] { PicBank->setVisible(PicBank->isHidden()); });
+    connect(cmdBank, &QPushButton::clicked, this, [this] {
+        PicBank->setVisible(PicBank->isHidden());
+        // What the bank details lie over is out of sight with them: a label wider
+        // than its place would otherwise peek out beside the panel.
+        const QRect rows(0, PicBank->y(), jcFrames9->width(), PicBank->height());
+        for (QWidget* child : jcFrames9->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+            if (child != PicBank && rows.intersects(child->geometry()))
+                child->setVisible(PicBank->isHidden());
+        }
+    });
 
     struct Step {
         QPushButton* button;

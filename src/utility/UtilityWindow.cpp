@@ -16,6 +16,7 @@
 namespace {
 
 const QString DatabaseFilter = QStringLiteral("Database Files (*.mdb)");
+constexpr int SizeLeft = 1935; // where the two sizes begin in the side panel
 
 // The busy pointer while files are copied, restored on every way out.
 struct BusyPointer {
@@ -100,12 +101,19 @@ UtilityWindow::UtilityWindow(AppContext& context)
         fitLabel(title);
     }
     makePicture(side, QStringLiteral("Image2"), QStringLiteral("lock"), 1080, 1020, 900, 900);
-    // The captions end before the sizes, whatever the font's width.
-    makeLabel(side, QStringLiteral("Database Current Size:"), 60, 2160, 1890, 195, Qt::AlignRight | Qt::AlignVCenter);
-    makeLabel(side, QStringLiteral("Database After Repair:"), 60, 2460, 1890, 195, Qt::AlignRight | Qt::AlignVCenter);
-    Label8 = makeLabel(side, QStringLiteral("KB"), 2010, 2160, 1005, 195);
+    // Captions and sizes stand where the design puts them; a caption too wide for
+    // its place before the size is shown in a smaller font.
+    QList<QLabel*> captions;
+    for (const auto& [text, left, top] :
+         {std::tuple{"Database Current Size:", 180, 2160}, std::tuple{"Database After Repair:", 195, 2460}}) {
+        const int width = SizeLeft - 30 - left;
+        captions << makeLabel(side, QString::fromUtf8(text), left, top, width, 195);
+        fitLabelWithin(captions.last(), twips(width));
+    }
+    shareSmallestFont(captions);
+    Label8 = makeLabel(side, QStringLiteral("KB"), SizeLeft, 2160, 1005, 195);
     Label8->setObjectName(QStringLiteral("Label8"));
-    Label9 = makeLabel(side, QStringLiteral("?"), 2010, 2460, 1005, 195);
+    Label9 = makeLabel(side, QStringLiteral("?"), SizeLeft, 2460, 1005, 195);
     Label9->setObjectName(QStringLiteral("Label9"));
 
     cmdDBackup = makeButton(this, QStringLiteral("cmdDBackup"), QStringLiteral("Database Backup"),
