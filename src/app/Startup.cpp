@@ -25,7 +25,12 @@ bool convertLegacyFiles(AppContext& context) {
         const LegacyConversion::Outcome outcome = LegacyConversion::convertIfNeeded(context.file(name), recordDatabase);
         if (!outcome.error.isEmpty()) {
             context.prompter.critical(outcome.error);
-            return false;
+            // Without the password store nobody can sign in. An unreadable record
+            // database is left in place: after sign-in the main window cannot open
+            // it and offers the utility, to restore a backup over it.
+            if (!recordDatabase)
+                return false;
+            continue;
         }
         if (outcome.converted)
             context.prompter.info(outcome.report);

@@ -12,7 +12,8 @@ bool dataFolderUsable(const DataLocation& data, Prompter& prompter);
 
 // Brings old Jet-format database files of the data folder into the
 // program's own format before anything opens them. Tells the user what was
-// converted; returns false, after a critical message, when a file could not be.
+// converted, and why a file could not be; returns false when the password store
+// could not be, since nobody could then sign in.
 bool convertLegacyFiles(AppContext& context);
 
 // Removes what an interrupted write of the program may have left in the data
