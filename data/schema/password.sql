@@ -82,3 +82,115 @@ CREATE TRIGGER "Reminder deleted" AFTER DELETE ON "Reminder" BEGIN
 CREATE TRIGGER "Reminder inserted" AFTER INSERT ON "Reminder" BEGIN
     DELETE FROM "_deleted" WHERE "tableName" = 'Reminder' AND "key" = new."_key";
     UPDATE "_counts" SET "rows" = "rows" + 1 WHERE "tableName" = 'Reminder'; END;
+
+-- Version 1: the search index.
+-- Each table's text is indexed in three-letter pieces (trigrams), so a search for
+-- any part of a word, in any letter case, reads the index and never the table. The
+-- index holds no text of its own: it points at the records ("external content"),
+-- and triggers keep it in step with every write, in the write's own transaction.
+-- The secrets ("Password", "Card Number", "Security Code") are never indexed.
+-- The small indexes on the first one and two letters of each record's name serve
+-- searches too short for trigrams.
+-- A file made before this version gets this part, and its index filled, from the
+-- start-up migration; that is the only place the program adds tables to a file.
+CREATE VIRTUAL TABLE "account search" USING fts5 ("Account", "Website", "User", "Notes",
+    content = 'account', content_rowid = '_key', tokenize = 'trigram', columnsize = 0);
+CREATE TRIGGER "account search added" AFTER INSERT ON "account" BEGIN
+    INSERT INTO "account search" (rowid, "Account", "Website", "User", "Notes")
+        VALUES (new."_key", new."Account", new."Website", new."User", new."Notes"); END;
+CREATE TRIGGER "account search removed" AFTER DELETE ON "account" BEGIN
+    INSERT INTO "account search" ("account search", rowid, "Account", "Website", "User", "Notes")
+        VALUES ('delete', old."_key", old."Account", old."Website", old."User", old."Notes"); END;
+CREATE TRIGGER "account search changed" AFTER UPDATE OF "_key", "Account", "Website", "User", "Notes" ON "account" BEGIN
+    INSERT INTO "account search" ("account search", rowid, "Account", "Website", "User", "Notes")
+        VALUES ('delete', old."_key", old."Account", old."Website", old."User", old."Notes");
+    INSERT INTO "account search" (rowid, "Account", "Website", "User", "Notes")
+        VALUES (new."_key", new."Account", new."Website", new."User", new."Notes"); END;
+CREATE INDEX "account name 1" ON "account" (substr("Account", 1, 1));
+CREATE INDEX "account name 2" ON "account" (substr("Account", 1, 2));
+INSERT INTO "account search" ("account search") VALUES ('rebuild');
+
+CREATE VIRTUAL TABLE "Credit Card search" USING fts5 ("Type Card", "Month", "Year", "Bank Name", "Address",
+    "Bank City", "Bank State", "Zip Code", "Phone", "Website",
+    content = 'Credit Card', content_rowid = '_key', tokenize = 'trigram', columnsize = 0);
+CREATE TRIGGER "Credit Card search added" AFTER INSERT ON "Credit Card" BEGIN
+    INSERT INTO "Credit Card search" (rowid, "Type Card", "Month", "Year", "Bank Name", "Address", "Bank City",
+        "Bank State", "Zip Code", "Phone", "Website")
+        VALUES (new."_key", new."Type Card", new."Month", new."Year", new."Bank Name", new."Address", new."Bank City",
+        new."Bank State", new."Zip Code", new."Phone", new."Website"); END;
+CREATE TRIGGER "Credit Card search removed" AFTER DELETE ON "Credit Card" BEGIN
+    INSERT INTO "Credit Card search" ("Credit Card search", rowid, "Type Card", "Month", "Year", "Bank Name",
+        "Address", "Bank City", "Bank State", "Zip Code", "Phone", "Website")
+        VALUES ('delete', old."_key", old."Type Card", old."Month", old."Year", old."Bank Name", old."Address",
+        old."Bank City", old."Bank State", old."Zip Code", old."Phone", old."Website"); END;
+CREATE TRIGGER "Credit Card search changed" AFTER UPDATE OF "_key", "Type Card", "Month", "Year", "Bank Name",
+    "Address", "Bank City", "Bank State", "Zip Code", "Phone", "Website" ON "Credit Card" BEGIN
+    INSERT INTO "Credit Card search" ("Credit Card search", rowid, "Type Card", "Month", "Year", "Bank Name",
+        "Address", "Bank City", "Bank State", "Zip Code", "Phone", "Website")
+        VALUES ('delete', old."_key", old."Type Card", old."Month", old."Year", old."Bank Name", old."Address",
+        old."Bank City", old."Bank State", old."Zip Code", old."Phone", old."Website");
+    INSERT INTO "Credit Card search" (rowid, "Type Card", "Month", "Year", "Bank Name", "Address", "Bank City",
+        "Bank State", "Zip Code", "Phone", "Website")
+        VALUES (new."_key", new."Type Card", new."Month", new."Year", new."Bank Name", new."Address", new."Bank City",
+        new."Bank State", new."Zip Code", new."Phone", new."Website"); END;
+CREATE INDEX "Credit Card name 1" ON "Credit Card" (substr("Type Card", 1, 1));
+CREATE INDEX "Credit Card name 2" ON "Credit Card" (substr("Type Card", 1, 2));
+CREATE INDEX "Credit Card bank 1" ON "Credit Card" (substr("Bank Name", 1, 1));
+CREATE INDEX "Credit Card bank 2" ON "Credit Card" (substr("Bank Name", 1, 2));
+INSERT INTO "Credit Card search" ("Credit Card search") VALUES ('rebuild');
+
+CREATE VIRTUAL TABLE "Personal search" USING fts5 ("Full Name", "Address", "Address1", "City", "State", "Zip",
+    "Email", content = 'Personal', content_rowid = '_key', tokenize = 'trigram', columnsize = 0);
+CREATE TRIGGER "Personal search added" AFTER INSERT ON "Personal" BEGIN
+    INSERT INTO "Personal search" (rowid, "Full Name", "Address", "Address1", "City", "State", "Zip", "Email")
+        VALUES (new."_key", new."Full Name", new."Address", new."Address1", new."City", new."State", new."Zip",
+        new."Email"); END;
+CREATE TRIGGER "Personal search removed" AFTER DELETE ON "Personal" BEGIN
+    INSERT INTO "Personal search" ("Personal search", rowid, "Full Name", "Address", "Address1", "City", "State",
+        "Zip", "Email")
+        VALUES ('delete', old."_key", old."Full Name", old."Address", old."Address1", old."City", old."State",
+        old."Zip", old."Email"); END;
+CREATE TRIGGER "Personal search changed" AFTER UPDATE OF "_key", "Full Name", "Address", "Address1", "City", "State",
+    "Zip", "Email" ON "Personal" BEGIN
+    INSERT INTO "Personal search" ("Personal search", rowid, "Full Name", "Address", "Address1", "City", "State",
+        "Zip", "Email")
+        VALUES ('delete', old."_key", old."Full Name", old."Address", old."Address1", old."City", old."State",
+        old."Zip", old."Email");
+    INSERT INTO "Personal search" (rowid, "Full Name", "Address", "Address1", "City", "State", "Zip", "Email")
+        VALUES (new."_key", new."Full Name", new."Address", new."Address1", new."City", new."State", new."Zip",
+        new."Email"); END;
+CREATE INDEX "Personal name 1" ON "Personal" (substr("Full Name", 1, 1));
+CREATE INDEX "Personal name 2" ON "Personal" (substr("Full Name", 1, 2));
+INSERT INTO "Personal search" ("Personal search") VALUES ('rebuild');
+
+CREATE VIRTUAL TABLE "Notes search" USING fts5 ("Title", "Note",
+    content = 'Notes', content_rowid = '_key', tokenize = 'trigram', columnsize = 0);
+CREATE TRIGGER "Notes search added" AFTER INSERT ON "Notes" BEGIN
+    INSERT INTO "Notes search" (rowid, "Title", "Note") VALUES (new."_key", new."Title", new."Note"); END;
+CREATE TRIGGER "Notes search removed" AFTER DELETE ON "Notes" BEGIN
+    INSERT INTO "Notes search" ("Notes search", rowid, "Title", "Note")
+        VALUES ('delete', old."_key", old."Title", old."Note"); END;
+CREATE TRIGGER "Notes search changed" AFTER UPDATE OF "_key", "Title", "Note" ON "Notes" BEGIN
+    INSERT INTO "Notes search" ("Notes search", rowid, "Title", "Note")
+        VALUES ('delete', old."_key", old."Title", old."Note");
+    INSERT INTO "Notes search" (rowid, "Title", "Note") VALUES (new."_key", new."Title", new."Note"); END;
+CREATE INDEX "Notes name 1" ON "Notes" (substr("Title", 1, 1));
+CREATE INDEX "Notes name 2" ON "Notes" (substr("Title", 1, 2));
+INSERT INTO "Notes search" ("Notes search") VALUES ('rebuild');
+
+CREATE VIRTUAL TABLE "Reminder search" USING fts5 ("Date", "Reminder",
+    content = 'Reminder', content_rowid = '_key', tokenize = 'trigram', columnsize = 0);
+CREATE TRIGGER "Reminder search added" AFTER INSERT ON "Reminder" BEGIN
+    INSERT INTO "Reminder search" (rowid, "Date", "Reminder") VALUES (new."_key", new."Date", new."Reminder"); END;
+CREATE TRIGGER "Reminder search removed" AFTER DELETE ON "Reminder" BEGIN
+    INSERT INTO "Reminder search" ("Reminder search", rowid, "Date", "Reminder")
+        VALUES ('delete', old."_key", old."Date", old."Reminder"); END;
+CREATE TRIGGER "Reminder search changed" AFTER UPDATE OF "_key", "Date", "Reminder" ON "Reminder" BEGIN
+    INSERT INTO "Reminder search" ("Reminder search", rowid, "Date", "Reminder")
+        VALUES ('delete', old."_key", old."Date", old."Reminder");
+    INSERT INTO "Reminder search" (rowid, "Date", "Reminder") VALUES (new."_key", new."Date", new."Reminder"); END;
+CREATE INDEX "Reminder name 1" ON "Reminder" (substr("Date", 1, 1));
+CREATE INDEX "Reminder name 2" ON "Reminder" (substr("Date", 1, 2));
+INSERT INTO "Reminder search" ("Reminder search") VALUES ('rebuild');
+
+PRAGMA user_version = 1;

@@ -3,10 +3,13 @@
 #include "core/DataLocation.h"
 #include "platform/AppContext.h"
 #include "store/LegacyConversion.h"
+#include "store/Migration.h"
 #include "store/Schema.h"
 
+#include <QCursor>
 #include <QDir>
 #include <QFile>
+#include <QGuiApplication>
 #include <cstdio>
 
 bool dataFolderUsable(const DataLocation& data, Prompter& prompter) {
@@ -36,6 +39,14 @@ bool convertLegacyFiles(AppContext& context) {
             context.prompter.info(outcome.report);
     }
     return true;
+}
+
+void updateRecordDatabase(AppContext& context) {
+    QGuiApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
+    const Migration::Outcome outcome = Migration::migrate(context.file(Schema::RecordDatabaseFile));
+    QGuiApplication::restoreOverrideCursor();
+    if (!outcome.error.isEmpty())
+        context.prompter.warn(outcome.error);
 }
 
 void removeStrayFiles(const QString& dataDirectory) {

@@ -16,6 +16,12 @@ bool dataFolderUsable(const DataLocation& data, Prompter& prompter);
 // could not be, since nobody could then sign in.
 bool convertLegacyFiles(AppContext& context);
 
+// Brings the record database to the newest layout version before anything
+// opens it, with the busy pointer shown. A failure is told as a warning: the
+// file is unchanged and still usable, the program goes on, and the next start
+// tries again.
+void updateRecordDatabase(AppContext& context);
+
 // Removes what an interrupted write of the program may have left in the data
 // folder: temporary copies and half-made conversions. The database files
 // themselves are always whole; a stale password2.mdb is left to the utility.

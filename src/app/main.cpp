@@ -41,7 +41,10 @@ int main(int argc, char** argv) {
                        .templateDirectory = data.templateDirectory};
 
     removeStrayFiles(context.dataDirectory);
-    if (!convertLegacyFiles(context) || !windows.show<LoginWindow>(context))
+    if (!convertLegacyFiles(context))
+        return 1;
+    updateRecordDatabase(context);
+    if (!windows.show<LoginWindow>(context))
         return 1;
     return app.exec();
 }

@@ -1,5 +1,6 @@
 #include "ProgramDirectory.h"
 
+#include "store/Migration.h"
 #include "store/Schema.h"
 
 #include <QDir>
@@ -13,6 +14,9 @@ ProgramDirectory::ProgramDirectory() {
         QFile::copy(delivered.filePath(name), file(name));
         QFile::setPermissions(file(name), QFile::ReadOwner | QFile::WriteOwner);
     }
+    // As the program's start does: a build folder made before the newest layout
+    // holds delivered files of an older version.
+    Migration::migrate(recordDatabase());
 }
 
 void ProgramDirectory::exec(const QString& fileName, const QString& sql) const {

@@ -3,7 +3,6 @@
 #include <QString>
 #include <QTemporaryDir>
 
-// A fresh program directory for one test, holding copies of the delivered files.
 // True when only the file's owner may read or write it.
 bool isOwnerOnly(const QString& path);
 // A file's bytes, empty when it cannot be read.
@@ -12,6 +11,8 @@ QByteArray fileBytes(const QString& path);
 // opens it (a journal left by a killed write is rolled back first); "ok" when sound.
 QString integrityOf(const QString& path);
 
+// A fresh program directory for one test, holding copies of the delivered files
+// brought to the newest layout, as the program's start brings them.
 class ProgramDirectory {
 public:
     ProgramDirectory();
@@ -33,3 +34,8 @@ public:
 private:
     QTemporaryDir m_dir;
 };
+
+// Empty when every search index of a record database holds exactly what a
+// rebuild from its records would give; otherwise the first difference found.
+// The file itself is not changed: the rebuild runs on a copy.
+QString searchIndexProblem(const QString& path);

@@ -1,0 +1,253 @@
+#include "RecordSearch.h"
+
+#include "MatchText.h"
+#include "store/Connection.h"
+#include "store/Schema.h"
+#include "store/StoreError.h"
+
+#include <QSet>
+#include <SQLiteCpp/Statement.h>
+#include <map>
+#include <set>
+#include <sqlite3.h>
+
+namespace {
+
+// quillmere_contains(word, value, ...): 1 when any value holds the word in any
+// letter case. Registered on the search's own connection only: the file's
+// triggers never call it, so every program can still write the file.
+void containsFunction(sqlite3_context* context, int argc, sqlite3_value** argv) {
+    const auto text = [&](int i) {
+        return QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_value_text(argv[i])),
+                                 sqlite3_value_bytes(argv[i]));
+    };
+    const QString word = text(0);
+    for (int i = 1; i < argc; ++i) {
+        if (sqlite3_value_type(argv[i]) != SQLITE_NULL && text(i).contains(word, Qt::CaseInsensitive)) {
+            sqlite3_result_int(context, 1);
+            return;
+        }
+    }
+    sqlite3_result_int(context, 0);
+}
+
+// The spellings of a short word in every letter case: the name indexes hold the
+// names as typed, and a one- or two-letter word has at most four of them.
+QStringList caseVariants(const QString& word) {
+    QList<QString> variants{QString()};
+    for (const char32_t c : word.toUcs4()) {
+        QSet<char32_t> forms{c, char32_t(QChar::toLower(c)), char32_t(QChar::toUpper(c)),
+                             char32_t(QChar::toTitleCase(c))};
+        QList<QString> grown;
+        for (const QString& start : variants) {
+            for (const char32_t form : forms)
+                grown << start + QString::fromUcs4(&form, 1);
+        }
+        variants = grown;
+    }
+    return variants;
+}
+
+QString columnList(const SearchedTable& table) {
+    QStringList names;
+    for (const SearchedField& field : table.fields)
+        names << Schema::quoted(field.name);
+    return names.join(QStringLiteral(", "));
+}
+
+// " AND quillmere_contains(?, fields...)" once for each word a record must also contain.
+QString containsFilters(const SearchedTable& table, qsizetype words) {
+    QString filters;
+    for (qsizetype i = 0; i < words; ++i)
+        filters += QStringLiteral(" AND quillmere_contains(?, %1)").arg(columnList(table));
+    return filters;
+}
+
+} // namespace
+
+// Statements prepared once per text and reused: a keystroke runs a dozen of them.
+class RecordSearch::Statements {
+public:
+    explicit Statements(SQLite::Database& db) : m_db(db) {}
+    SQLite::Statement& get(const QString& sql) {
+        const std::string key = sql.toStdString();
+        auto it = m_cache.find(key);
+        if (it == m_cache.end())
+            it = m_cache.emplace(key, std::make_unique<SQLite::Statement>(m_db, key)).first;
+        it->second->reset();
+        it->second->clearBindings();
+        return *it->second;
+    }
+    // A statement left part way through its rows keeps the file locked for
+    // reading, and no other connection could save: every call ends with this.
+    void finishAll() {
+        for (auto& [sql, statement] : m_cache)
+            statement->tryReset();
+    }
+
+private:
+    SQLite::Database& m_db;
+    std::map<std::string, std::unique_ptr<SQLite::Statement>> m_cache;
+};
+
+RecordSearch::RecordSearch(const QString& databasePath) {
+    m_connection = std::make_unique<Connection>(databasePath);
+    SQLite::Database& db = m_connection->db();
+    try {
+        QStringList indexes;
+        for (const SearchedTable& table : searchedTables())
+            indexes << QLatin1Char('\'') + QString(table.index()).replace('\'', "''") + QLatin1Char('\'');
+        const int present = db.execAndGet(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type = 'table' AND "
+                                                         "name IN (%1)")
+                                              .arg(indexes.join(", "))
+                                              .toStdString())
+                                .getInt();
+        if (present != int(searchedTables().size()))
+            throw StoreError(QStringLiteral("The database file %1 has no search index yet. It is added when the "
+                                            "program starts.")
+                                 .arg(databasePath));
+        sqlite3_create_function_v2(db.getHandle(), "quillmere_contains", -1, SQLITE_UTF8 | SQLITE_DETERMINISTIC,
+                                   nullptr, &containsFunction, nullptr, nullptr, nullptr);
+    } catch (const StoreError&) {
+        throw;
+    } catch (const std::exception& e) {
+        throw StoreError(m_connection->failure(QStringLiteral("cannot be searched"), e));
+    }
+    m_statements = std::make_unique<Statements>(db);
+}
+
+RecordSearch::~RecordSearch() = default;
+
+QList<qint64> RecordSearch::matchingKeys(int tableIndex, const SearchQuery& query, qint64 afterKey, int limit) {
+    const SearchedTable& table = searchedTables()[size_t(tableIndex)];
+    const QStringList contained = query.containedWords();
+    const auto bindFilters = [&](SQLite::Statement& statement, int first) {
+        for (const QString& word : contained)
+            statement.bind(first++, word.toStdString());
+        return first;
+    };
+    QList<qint64> keys;
+    if (!query.matchesNameStart()) {
+        SQLite::Statement& select = m_statements->get(
+            QStringLiteral("SELECT rowid FROM %1 WHERE %1 MATCH ? AND rowid > ?%2 ORDER BY rowid LIMIT ?")
+                .arg(Schema::quoted(table.index()), containsFilters(table, contained.size())));
+        select.bind(1, query.indexExpression().toStdString());
+        select.bind(2, static_cast<int64_t>(afterKey));
+        select.bind(bindFilters(select, 3), limit);
+        while (select.executeStep())
+            keys << select.getColumn(0).getInt64();
+        return keys;
+    }
+    // Names that begin with the first word: each spelling of it, in each name
+    // field, is one run of its index in key order; the runs are merged.
+    const QString& start = query.shortWords().first();
+    const qsizetype letters = SearchQuery::length(start);
+    std::set<qint64> merged;
+    for (const NameField& name : table.nameFields) {
+        SQLite::Statement& select = m_statements->get(
+            QStringLiteral("SELECT _key FROM %1 INDEXED BY %2 WHERE substr(%3, 1, %4) = ? AND _key > "
+                           "?%5 ORDER BY _key LIMIT ?")
+                .arg(Schema::quoted(table.table), Schema::quoted(name.indexStem + ' ' + QString::number(letters)),
+                     Schema::quoted(name.name))
+                .arg(letters)
+                .arg(containsFilters(table, contained.size())));
+        for (const QString& spelling : caseVariants(start)) {
+            select.reset();
+            select.bind(1, spelling.toStdString());
+            select.bind(2, static_cast<int64_t>(afterKey));
+            select.bind(bindFilters(select, 3), limit);
+            while (select.executeStep())
+                merged.insert(select.getColumn(0).getInt64());
+        }
+    }
+    for (auto it = merged.begin(); it != merged.end() && keys.size() < limit; ++it)
+        keys << *it;
+    return keys;
+}
+
+QList<qint64> RecordSearch::counts(const SearchQuery& query) {
+    QList<qint64> counts;
+    try {
+        for (int t = 0; t < int(searchedTables().size()); ++t) {
+            if (query.isEmpty()) {
+                counts << 0;
+            } else if (query.matchesNameStart()) {
+                counts << matchingKeys(t, query, 0, CountLimit + 1).size();
+            } else {
+                const SearchedTable& table = searchedTables()[size_t(t)];
+                const QStringList contained = query.containedWords();
+                SQLite::Statement& count = m_statements->get(
+                    QStringLiteral("SELECT count(*) FROM (SELECT rowid FROM %1 WHERE %1 MATCH ?%2 LIMIT ?)")
+                        .arg(Schema::quoted(table.index()), containsFilters(table, contained.size())));
+                int next = 1;
+                count.bind(next++, query.indexExpression().toStdString());
+                for (const QString& word : contained)
+                    count.bind(next++, word.toStdString());
+                count.bind(next, CountLimit + 1);
+                count.executeStep();
+                counts << count.getColumn(0).getInt64();
+            }
+        }
+    } catch (const std::exception& e) {
+        m_statements->finishAll();
+        throw StoreError(m_connection->failure(QStringLiteral("cannot be searched"), e));
+    }
+    m_statements->finishAll();
+    return counts;
+}
+
+QList<SearchHit> RecordSearch::hits(const SearchQuery& query, int limit, const SearchHit* after) {
+    QList<SearchHit> found;
+    if (query.isEmpty() || limit <= 0)
+        return found;
+    try {
+        const int first = after ? after->tableIndex : 0;
+        for (int t = first; t < int(searchedTables().size()) && found.size() < limit; ++t) {
+            const qint64 afterKey = after && t == after->tableIndex ? after->key : 0;
+            for (const qint64 key : matchingKeys(t, query, afterKey, limit - int(found.size())))
+                found << describe(t, key, query);
+        }
+    } catch (const std::exception& e) {
+        m_statements->finishAll();
+        throw StoreError(m_connection->failure(QStringLiteral("cannot be searched"), e));
+    }
+    m_statements->finishAll();
+    return found;
+}
+
+SearchHit RecordSearch::describe(int tableIndex, qint64 key, const SearchQuery& query) {
+    const SearchedTable& table = searchedTables()[size_t(tableIndex)];
+    SQLite::Statement& read = m_statements->get(
+        QStringLiteral("SELECT %1 FROM %2 WHERE _key = ?").arg(columnList(table), Schema::quoted(table.table)));
+    read.bind(1, static_cast<int64_t>(key));
+    QStringList values;
+    if (read.executeStep()) {
+        for (int c = 0; c < read.getColumnCount(); ++c)
+            values << QString::fromUtf8(read.getColumn(c).getText());
+    }
+    QList<int> nameFields;
+    QStringList nameParts;
+    for (const NameField& name : table.nameFields) {
+        for (int f = 0; f < table.fields.size(); ++f) {
+            if (table.fields[f].name == name.name) {
+                nameFields << f;
+                if (!values.value(f).isEmpty())
+                    nameParts << values.value(f);
+            }
+        }
+    }
+    SearchHit hit;
+    hit.tableIndex = tableIndex;
+    hit.table = table.table;
+    hit.key = key;
+    hit.name = nameParts.join(QStringLiteral(", "));
+    const MatchText match = locateMatch(values, query, nameFields);
+    if (match.fieldIndex >= 0) {
+        hit.field = table.fields[match.fieldIndex].name;
+        hit.fieldLabel = table.fields[match.fieldIndex].label;
+        hit.text = match.text;
+        hit.matchStart = match.start;
+        hit.matchLength = match.length;
+    }
+    return hit;
+}

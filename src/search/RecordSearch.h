@@ -1,0 +1,62 @@
+#pragma once
+
+#include "SearchQuery.h"
+#include "SearchedTables.h"
+
+#include <QList>
+#include <QString>
+#include <memory>
+
+class Connection;
+
+// One record found by a search.
+struct SearchHit {
+    int tableIndex = 0; // into searchedTables(): the section
+    QString table;      // the record's table, as stored ("account", "Credit Card", ...)
+    qint64 key = 0;     // the record's key: its bookmark in a binder on that table
+    QString name;       // account name; card type and bank; person's name; note title; reminder date
+    QString field;      // the field that matched, as stored
+    QString fieldLabel; // the same as the windows call it
+    QString text;       // the line of that field that holds the match, cut to a readable length
+    int matchStart = 0; // the matched characters within text
+    int matchLength = 0;
+};
+
+// Finds records of all five sections of a record database as the user types.
+//
+//     RecordSearch search(pathOfPasswordMdb);        // throws StoreError
+//     const SearchQuery query = SearchQuery::parse(userText);
+//     QList<qint64> perSection = search.counts(query);  // one per searchedTables() entry
+//     QList<SearchHit> first = search.hits(query, 50);
+//     QList<SearchHit> next = search.hits(query, 50, &first.last());
+//
+// Hits come section by section (the order of searchedTables()), each section
+// in the records' natural order. Each call reads only the rows it returns (the
+// index gives the keys in order, a page starts after the last hit seen), so a
+// query that matches every record costs what one that matches a single record
+// does. Counts stop at CountLimit + 1: above CountLimit, say "more than".
+// The secrets are never read. Every call sees what has been committed to the
+// file up to then.
+class RecordSearch {
+public:
+    static constexpr int CountLimit = 1000;
+
+    // Opens the record database; throws StoreError when it is missing, unreadable
+    // or has no search index (a file made before the index, not yet migrated).
+    explicit RecordSearch(const QString& databasePath);
+    ~RecordSearch();
+
+    // Hits per section, in the order of searchedTables(), each at most CountLimit + 1.
+    // Throws StoreError.
+    QList<qint64> counts(const SearchQuery& query);
+    // At most limit hits after the given one (from the start when none). Throws StoreError.
+    QList<SearchHit> hits(const SearchQuery& query, int limit, const SearchHit* after = nullptr);
+
+private:
+    class Statements;
+    QList<qint64> matchingKeys(int tableIndex, const SearchQuery& query, qint64 afterKey, int limit);
+    SearchHit describe(int tableIndex, qint64 key, const SearchQuery& query);
+
+    std::unique_ptr<Connection> m_connection;
+    std::unique_ptr<Statements> m_statements;
+};

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QString>
+
+// The layout version of the record database, kept in the file's user_version.
+//
+// data/schema/password.sql is the one source of the layout. It is written in
+// parts: the tables every file has, then one part per later version, each
+// headed by a line "-- Version N:". A new file runs the whole script and so has
+// the newest version at once. A file of an older version (made before that part
+// existed, or restored from an old backup) is brought up to date here, at
+// start, before any window opens it: each step from one version to the next is
+// a small function, and all steps run in one transaction, so a kill or a
+// failure leaves the file exactly as it was and the next start tries again.
+//
+// This is the only place where the program adds tables, indexes or triggers to
+// an existing file. Everything else builds new files whole from the schema.
+namespace Migration {
+
+// The version of a file made from the schema today.
+int newestVersion();
+
+// The version a record database has: 0 for a file made before versions were
+// kept. Throws StoreError when the file cannot be read.
+int versionOf(const QString& path);
+
+struct Outcome {
+    int fromVersion = 0;
+    bool migrated = false; // false: the file was up to date, or the step failed
+    QString error;         // for the user; the file is unchanged when set
+};
+
+// Brings the record database at path up to the newest version. A missing file
+// is left alone (the windows report it); a newer file than this program knows
+// is left as it is.
+Outcome migrate(const QString& path);
+
+// The schema's SQL that makes an empty record database of the given version:
+// the tables, then the parts up to that version. The layout of older files,
+// for converting tests and benchmarks alike.
+QString schemaOfVersion(int version);
+
+} // namespace Migration

@@ -1,0 +1,330 @@
+// Bringing record databases of older layout versions up to date at start: the
+// search index is added and filled, nothing else changes, a failure or a kill
+// leaves the old file as it was.
+#include "Fakes.h"
+#include "ProgramDirectory.h"
+#include "app/Startup.h"
+#include "store/DataBinder.h"
+#include "store/Migration.h"
+#include "store/Schema.h"
+#include "store/StoreError.h"
+
+#include <QApplication>
+#include <QCryptographicHash>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QThread>
+#include <SQLiteCpp/Database.h>
+#include <SQLiteCpp/Statement.h>
+#include <unistd.h>
+
+namespace {
+
+const QString OldFile = QStringLiteral(FIXTURES_DIR "/version0.mdb");
+
+// A file as the program made them before the search index: the tables of version
+// 0, each with the given number of records in several scripts.
+void makeOldDatabase(const QString& path, int records) {
+    SQLite::Database db(path.toStdString(), SQLite::OPEN_READWRITE | SQLite::OPEN_CREATE);
+    db.exec("PRAGMA journal_mode=DELETE");
+    db.exec(Migration::schemaOfVersion(0).toStdString());
+    if (records == 0)
+        return;
+    const std::string rows =
+        "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < " + std::to_string(records) + ") ";
+    const std::string text = "'Zeile ' || i || ' Müller Straße' || char(10) || hex(randomblob(40)) || ' Ελλάδα'";
+    db.exec(rows +
+            "INSERT INTO account (Account, Website, User, Password, Notes) SELECT 'Konto ' || i, "
+            "'https://example.com/' || i, 'user' || i, 'secret' || i, " +
+            text + " FROM n");
+    db.exec(rows + "INSERT INTO \"Credit Card\" (\"Type Card\", \"Card Number\", \"Security Code\", \"Bank Name\") "
+                   "SELECT 'Visa', '4111' || i, '123', 'Bank ' || i FROM n");
+    db.exec(rows + "INSERT INTO Personal (\"Full Name\", City) SELECT 'Person ' || i, 'Köln' FROM n");
+    db.exec(rows + "INSERT INTO Notes (Title, Note) SELECT 'Notiz ' || i, " + text + " FROM n");
+    db.exec(rows + "INSERT INTO Reminder (Date, Reminder) SELECT '1/' || (i % 28 + 1) || '/2027', " + text + " FROM n");
+}
+
+// A digest of every record of the five tables, keys included.
+QByteArray recordsDigest(const QString& path) {
+    SQLite::Database db(path.toStdString(), SQLite::OPEN_READONLY);
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    for (const Schema::Table* table : Schema::recordTables()) {
+        SQLite::Statement all(
+            db, QStringLiteral("SELECT * FROM %1 ORDER BY _key").arg(Schema::quoted(table->name)).toStdString());
+        while (all.executeStep()) {
+            for (int c = 0; c < all.getColumnCount(); ++c) {
+                hash.addData(QByteArray::fromStdString(all.getColumn(c).getString()));
+                hash.addData(QByteArrayView("\x1f", 1));
+            }
+        }
+    }
+    return hash.result();
+}
+
+// The file's tables, indexes and triggers with their SQL, blanks collapsed.
+QStringList layoutOf(const QString& path) {
+    SQLite::Database db(path.toStdString(), SQLite::OPEN_READONLY);
+    SQLite::Statement all(db, "SELECT type, name, tbl_name, coalesce(sql, '') FROM sqlite_master ORDER BY type, name");
+    QStringList layout;
+    while (all.executeStep()) {
+        QStringList entry;
+        for (int c = 0; c < 4; ++c)
+            entry << QString::fromStdString(all.getColumn(c).getString()).simplified();
+        layout << entry.join('|');
+    }
+    return layout;
+}
+
+qint64 matches(const QString& path, const QString& table, const QString& query) {
+    SQLite::Database db(path.toStdString(), SQLite::OPEN_READONLY);
+    const QString fts = Schema::quoted(table + " search");
+    SQLite::Statement count(db, QStringLiteral("SELECT count(*) FROM %1 WHERE %1 MATCH ?").arg(fts).toStdString());
+    count.bind(1, query.toStdString());
+    count.executeStep();
+    return count.getColumn(0).getInt64();
+}
+
+bool hasSearchIndex(const QString& path) {
+    SQLite::Database db(path.toStdString(), SQLite::OPEN_READONLY);
+    return db.execAndGet("SELECT count(*) FROM sqlite_master WHERE name = 'account search'").getInt() == 1;
+}
+
+void copyOwnerOnly(const QString& from, const QString& to) {
+    QFile::remove(to);
+    QVERIFY(QFile::copy(from, to));
+    QFile::setPermissions(to, QFile::ReadOwner | QFile::WriteOwner);
+}
+
+} // namespace
+
+class MigrationTest : public QObject {
+    Q_OBJECT
+private slots:
+    void migratesOlderFiles_data() {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("table");
+        QTest::addColumn<QString>("query");
+        QTest::addColumn<qint64>("expected");
+        QTest::newRow("file of the earlier program") << "fixture"
+                                                     << "Personal"
+                                                     << "\"müll\"" << qint64(1);
+        QTest::newRow("earlier program, greek") << "fixture"
+                                                << "Notes"
+                                                << "\"ΞΕΝΟΔ\"" << qint64(1);
+        QTest::newRow("earlier program, edited record") << "fixture"
+                                                        << "account"
+                                                        << "\"robin.h\"" << qint64(1);
+        QTest::newRow("no records") << "empty"
+                                    << "account"
+                                    << "\"Konto\"" << qint64(0);
+        QTest::newRow("many records") << "many"
+                                      << "Notes"
+                                      << "\"Notiz 1234\"" << qint64(1);
+        QTest::newRow("many records, every one") << "many"
+                                                 << "Reminder"
+                                                 << "\"ελλάδα\"" << qint64(3000);
+    }
+    void migratesOlderFiles() {
+        QFETCH(QString, kind);
+        QFETCH(QString, table);
+        QFETCH(QString, query);
+        QFETCH(qint64, expected);
+        QTemporaryDir dir;
+        const QString path = dir.filePath("password.mdb");
+        if (kind == "fixture")
+            copyOwnerOnly(OldFile, path);
+        else
+            makeOldDatabase(path, kind == "many" ? 3000 : 0);
+        QCOMPARE(Migration::versionOf(path), 0);
+        const QByteArray before = recordsDigest(path);
+
+        const Migration::Outcome outcome = Migration::migrate(path);
+        QVERIFY2(outcome.error.isEmpty(), qPrintable(outcome.error));
+        QVERIFY(outcome.migrated);
+        QCOMPARE(outcome.fromVersion, 0);
+        QCOMPARE(Migration::versionOf(path), Migration::newestVersion());
+        QCOMPARE(recordsDigest(path), before);
+        QCOMPARE(integrityOf(path), QStringLiteral("ok"));
+        QCOMPARE(searchIndexProblem(path), QString());
+        QCOMPARE(matches(path, table, query), expected);
+        QVERIFY(isOwnerOnly(path) || kind != "fixture");
+    }
+
+    // A migrated file and a file made new have the same tables, indexes and
+    // triggers, so nothing depends on how a file came to its version.
+    void migratedFileHasTheNewLayout() {
+        QTemporaryDir dir;
+        const QString migrated = dir.filePath("old.mdb");
+        copyOwnerOnly(OldFile, migrated);
+        QVERIFY(Migration::migrate(migrated).migrated);
+        const QString made = dir.filePath("new.mdb");
+        {
+            SQLite::Database db(made.toStdString(), SQLite::OPEN_READWRITE | SQLite::OPEN_CREATE);
+            db.exec(Migration::schemaOfVersion(Migration::newestVersion()).toStdString());
+        }
+        QCOMPARE(layoutOf(migrated), layoutOf(made));
+        QCOMPARE(Migration::versionOf(made), Migration::newestVersion());
+    }
+
+    // The build makes the delivered file from the schema: it is of the newest
+    // version with its index filled from the sample entries.
+    void deliveredFileIsOfTheNewestVersion() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("password.mdb");
+        QCOMPARE(
+            QProcess::execute(QStringLiteral(MAKE_DATABASE), {path, QStringLiteral(DATA_DIR "/schema/password.sql"),
+                                                              QStringLiteral(DATA_DIR "/samples/password.sql")}),
+            0);
+        QCOMPARE(Migration::versionOf(path), Migration::newestVersion());
+        QCOMPARE(searchIndexProblem(path), QString());
+        QCOMPARE(matches(path, "account", "\"bank\""), qint64(1));
+        const Migration::Outcome outcome = Migration::migrate(path);
+        QVERIFY(!outcome.migrated);
+        QVERIFY(outcome.error.isEmpty());
+    }
+
+    void leavesOtherFilesAlone_data() {
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("newest version") << "newest";
+        QTest::newRow("a version this program does not know") << "newer";
+        QTest::newRow("no file") << "missing";
+    }
+    void leavesOtherFilesAlone() {
+        QFETCH(QString, kind);
+        ProgramDirectory dir;
+        if (kind == "newer")
+            dir.exec("password.mdb", "PRAGMA user_version = 99");
+        if (kind == "missing")
+            QFile::remove(dir.recordDatabase());
+        const QByteArray before = dir.bytes("password.mdb");
+        const Migration::Outcome outcome = Migration::migrate(dir.recordDatabase());
+        QVERIFY(!outcome.migrated);
+        QCOMPARE(outcome.error, QString());
+        QCOMPARE(dir.bytes("password.mdb"), before);
+        QCOMPARE(QFile::exists(dir.recordDatabase()), kind != "missing");
+    }
+
+    void failedStepLeavesTheFileAsItWas_data() {
+        QTest::addColumn<QString>("damage");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("a table missing") << "DROP TABLE Notes"
+                                         << "no such table";
+        QTest::newRow("an index name taken") << "CREATE TABLE \"account search\" (x)"
+                                             << "already exists";
+        QTest::newRow("an unknown version") << "PRAGMA user_version = -3"
+                                            << "unknown version";
+    }
+    void failedStepLeavesTheFileAsItWas() {
+        QFETCH(QString, damage);
+        QFETCH(QString, reason);
+        QTemporaryDir dir;
+        const QString path = dir.filePath("password.mdb");
+        copyOwnerOnly(OldFile, path);
+        {
+            SQLite::Database db(path.toStdString(), SQLite::OPEN_READWRITE);
+            db.exec(damage.toStdString());
+        }
+        const QByteArray before = fileBytes(path);
+        const Migration::Outcome outcome = Migration::migrate(path);
+        QVERIFY(!outcome.migrated);
+        QVERIFY2(outcome.error.contains(path) && outcome.error.contains(reason), qPrintable(outcome.error));
+        QCOMPARE(fileBytes(path), before);
+        QVERIFY(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden) == QStringList{"password.mdb"});
+    }
+
+    // The start migrates quietly; a failure is a warning and the program goes on.
+    void startTellsOnlyOfAFailure_data() {
+        QTest::addColumn<bool>("broken");
+        QTest::newRow("old file") << false;
+        QTest::newRow("file that cannot be updated") << true;
+    }
+    void startTellsOnlyOfAFailure() {
+        QFETCH(bool, broken);
+        ProgramDirectory dir;
+        copyOwnerOnly(OldFile, dir.recordDatabase());
+        if (broken)
+            dir.exec("password.mdb", "DROP TABLE Reminder");
+        FakeContext fake(dir.path());
+        updateRecordDatabase(fake.context);
+        if (broken) {
+            QCOMPARE(fake.prompter.calls.size(), 1);
+            QCOMPARE(fake.prompter.last().kind, QStringLiteral("warn"));
+            QVERIFY(fake.prompter.last().text.contains("could not be brought up to date"));
+            QCOMPARE(Migration::versionOf(dir.recordDatabase()), 0);
+        } else {
+            QCOMPARE(fake.prompter.calls.size(), 0);
+            QCOMPARE(Migration::versionOf(dir.recordDatabase()), Migration::newestVersion());
+        }
+    }
+
+    // Killed at random moments, the migration leaves either the old file whole
+    // and usable, or the migrated one; the next start finishes the work.
+    void killDuringMigrationKeepsTheOldFileUsable() {
+        QTemporaryDir dir;
+        const QString original = dir.filePath("original.mdb");
+        constexpr int Records = 2000;
+        makeOldDatabase(original, Records);
+        const QByteArray digest = recordsDigest(original);
+        const QString path = dir.filePath("password.mdb");
+
+        // How long one whole migration takes here, so the kills fall inside it.
+        copyOwnerOnly(original, path);
+        QElapsedTimer timer;
+        timer.start();
+        QVERIFY(Migration::migrate(path).migrated);
+        const int wholeMs = int(std::max<qint64>(timer.elapsed(), 20));
+
+        int cutShort = 0;
+        const int rounds = 6;
+        for (int round = 0; round < rounds; ++round) {
+            copyOwnerOnly(original, path);
+            QProcess child;
+            child.start(QCoreApplication::applicationFilePath(), {"--worker", path});
+            QVERIFY(child.waitForStarted());
+            QThread::msleep(QRandomGenerator::global()->bounded(wholeMs / 10 + 1, wholeMs + 5));
+            child.kill();
+            child.waitForFinished();
+
+            QCOMPARE(integrityOf(path), QStringLiteral("ok"));
+            QCOMPARE(recordsDigest(path), digest);
+            const int version = Migration::versionOf(path);
+            QVERIFY(version == 0 || version == Migration::newestVersion());
+            QCOMPARE(hasSearchIndex(path), version != 0);
+            if (version == 0) {
+                ++cutShort;
+                // The old file still serves the windows.
+                DataBinder binder;
+                binder.setDatabaseName(path);
+                binder.setRecordSource(QStringLiteral("Notes"));
+                binder.open();
+                QCOMPARE(binder.RecordCount(), qint64(Records));
+                QCOMPARE(binder.value("Title"), QStringLiteral("Notiz 1"));
+                binder.close();
+                QVERIFY(Migration::migrate(path).migrated);
+            }
+            QCOMPARE(Migration::versionOf(path), Migration::newestVersion());
+            QCOMPARE(matches(path, "Notes", "\"Notiz 1234\""), qint64(1));
+            QCOMPARE(matches(path, "Reminder", "\"müller\""), qint64(Records));
+        }
+        QCOMPARE(searchIndexProblem(path), QString());
+        qInfo("migration: %d kills, %d cut short and migrated again at the next start", rounds, cutShort);
+        QVERIFY(cutShort > 0);
+    }
+};
+
+int main(int argc, char** argv) {
+    if (argc == 3 && QByteArray(argv[1]) == "--worker") {
+        QCoreApplication app(argc, argv);
+        return Migration::migrate(QString::fromLocal8Bit(argv[2])).migrated ? 0 : 1;
+    }
+    QApplication app(argc, argv);
+    MigrationTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "test_migration.moc"

@@ -1,0 +1,415 @@
+// The search core: what a query finds, how hits are shown, paging and counts,
+// and the index staying right through every way the program writes a file.
+#include "Fakes.h"
+#include "ProgramDirectory.h"
+#include "app/Startup.h"
+#include "search/MatchText.h"
+#include "search/RecordSearch.h"
+#include "store/DataBinder.h"
+#include "store/LegacyConversion.h"
+#include "store/Migration.h"
+#include "store/Schema.h"
+#include "store/StoreError.h"
+#include "utility/DatabaseFiles.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSet>
+#include <QTemporaryDir>
+#include <QTest>
+#include <SQLiteCpp/Database.h>
+#include <SQLiteCpp/Statement.h>
+
+namespace {
+
+const QString Legacy = QStringLiteral(SHARED_DIR "/fixtures/legacy/");
+
+// Records beside the delivered samples, in scripts and cases the samples lack.
+void addRecords(ProgramDirectory& dir) {
+    dir.exec("password.mdb",
+             "INSERT INTO Personal (\"Full Name\", Address, City, Zip, Email) VALUES ('Jürgen Müller', "
+             "'Lindenstraße 7', 'Köln', '50667', 'jm@example.de');"
+             "INSERT INTO Notes (Title, Note) VALUES ('Ξενοδοχείο', 'Κωδικός πόρτας 4711');"
+             "INSERT INTO account (Account, Website, User, Password, Notes) VALUES ('ÉCOLE Normale', "
+             "'ecole.example.fr', 'élève', 'Zebra-Quartz', 'Line one' || char(10) || 'Second line with the "
+             "Schlüssel in it' || char(10) || 'Last line');");
+}
+
+// One hit as the results list shows it: section, name, field, and the text with the match in [ ].
+QString shown(const SearchHit& hit) {
+    QString text = hit.text;
+    if (hit.matchLength > 0)
+        text.insert(hit.matchStart + hit.matchLength, ']').insert(hit.matchStart, '[');
+    return QStringList{searchedTables()[size_t(hit.tableIndex)].section, hit.name, hit.fieldLabel, text}.join('|');
+}
+
+QStringList allShown(RecordSearch& search, const QString& text) {
+    QStringList lines;
+    for (const SearchHit& hit : search.hits(SearchQuery::parse(text), 100))
+        lines << shown(hit);
+    return lines;
+}
+
+// Every hit of a query, page by page.
+QList<SearchHit> walk(RecordSearch& search, const QString& text, int pageSize) {
+    const SearchQuery query = SearchQuery::parse(text);
+    QList<SearchHit> all;
+    for (;;) {
+        const QList<SearchHit> page = search.hits(query, pageSize, all.isEmpty() ? nullptr : &all.last());
+        if (page.size() > pageSize)
+            return {};
+        all += page;
+        if (page.size() < pageSize)
+            return all;
+    }
+}
+
+qint64 keyOf(const QString& path, const QString& table, const QString& field, const QString& value) {
+    SQLite::Database db(path.toStdString(), SQLite::OPEN_READONLY);
+    SQLite::Statement find(db, QStringLiteral("SELECT _key FROM %1 WHERE %2 = ?")
+                                   .arg(Schema::quoted(table), Schema::quoted(field))
+                                   .toStdString());
+    find.bind(1, value.toStdString());
+    return find.executeStep() ? find.getColumn(0).getInt64() : 0;
+}
+
+// A binder whose boxes are plain texts, standing in for an editor.
+struct Editor {
+    DataBinder binder;
+    QHash<QString, QString> boxes;
+    Editor(const QString& path, const Schema::Table& table) {
+        binder.setDatabaseName(path);
+        binder.setRecordSource(table.name);
+        binder.open();
+        for (const QString& field : table.fields)
+            binder.bind(
+                field, &binder, [this, field] { return boxes.value(field); },
+                [this, field](const QString& value) { boxes[field] = value; });
+    }
+};
+
+} // namespace
+
+class SearchTest : public QObject {
+    Q_OBJECT
+private slots:
+    void matching_data() {
+        QTest::addColumn<QString>("query");
+        QTest::addColumn<QStringList>("expected");
+        const QStringList bank{"Passwords|Example Savings Bank|Account Name|Example Savings [Bank]",
+                               "Credit Cards|Visa, Example Savings Bank|Bank Name|Example Savings [Bank]"};
+        QTest::newRow("a word") << "bank" << bank;
+        QTest::newRow("part of a word") << "ank"
+                                        << QStringList{
+                                               "Passwords|Example Savings Bank|Account Name|Example Savings B[ank]",
+                                               "Credit Cards|Visa, Example Savings Bank|Bank Name|Example "
+                                               "Savings B[ank]"};
+        QTest::newRow("upper case") << "BANK" << bank;
+        QTest::newRow("blanks around") << "  bank  " << bank;
+        QTest::newRow("umlaut, lower case finds upper")
+            << "müll" << QStringList{"Personal|Jürgen Müller|Name|Jürgen [Müll]er"};
+        QTest::newRow("umlaut, upper case") << "MÜLLER" << QStringList{"Personal|Jürgen Müller|Name|Jürgen [Müller]"};
+        QTest::newRow("sharp s") << "straße" << QStringList{"Personal|Jürgen Müller|Address|Linden[straße] 7"};
+        QTest::newRow("accented capitals")
+            << "école" << QStringList{"Passwords|ÉCOLE Normale|Account Name|[ÉCOLE] Normale"};
+        QTest::newRow("accents are letters of their own") << "mull" << QStringList{};
+        QTest::newRow("greek, any case") << "ΚΩΔΙΚ" << QStringList{"Notes|Ξενοδοχείο|Note|[Κωδικ]ός πόρτας 4711"};
+        QTest::newRow("several words, all in one field")
+            << "robin birds" << QStringList{"Notes|Gift ideas|Note|[Robin]: a field guide to birds"};
+        QTest::newRow("several words, in different fields")
+            << "springfield robin" << QStringList{"Personal|Robin Hale|City|[Springfield]"};
+        QTest::newRow("several words, one missing") << "robin zeppelin" << QStringList{};
+        QTest::newRow("a line of a longer text")
+            << "schlüssel" << QStringList{"Passwords|ÉCOLE Normale|Remarks|Second line with the [Schlüssel] in it"};
+        QTest::newRow("one letter: names that begin with it")
+            << "s"
+            << QStringList{"Credit Cards|MasterCard, Sample Credit Union|Bank Name|[S]ample Credit Union",
+                           "Personal|Sam Marsh|Name|[S]am Marsh"};
+        QTest::newRow("two letters, any case")
+            << "wE" << QStringList{"Passwords|Webmail|Account Name|[We]bmail", "Notes|Welcome|Subject|[We]lcome"};
+        QTest::newRow("two letters, not inside a name") << "ai" << QStringList{};
+        QTest::newRow("two letters of another script") << "ξε" << QStringList{"Notes|Ξενοδοχείο|Subject|[Ξε]νοδοχείο"};
+        QTest::newRow("a reminder by the start of its date")
+            << "1/" << QStringList{"Reminders|1/15/2027|Date|[1/]15/2027"};
+        QTest::newRow("a short word beside a long one")
+            << "am riverton"
+            << QStringList{"Credit Cards|MasterCard, Sample Credit Union|City|[Riverton]",
+                           "Personal|Sam Marsh|City|[Riverton]"};
+        QTest::newRow("short words only") << "s q" << QStringList{};
+        QTest::newRow("no hit") << "zzzz" << QStringList{};
+        QTest::newRow("search syntax is plain text") << "NOT bank" << QStringList{};
+        QTest::newRow("quotes and stars are plain text") << "b\"a*nk OR (" << QStringList{};
+        QTest::newRow("an empty query") << "   " << QStringList{};
+        QTest::newRow("a password is never found") << "Heron#2006" << QStringList{};
+        QTest::newRow("a card number is never found") << "5500-0000" << QStringList{};
+        QTest::newRow("a security code is never found") << "456" << QStringList{};
+        QTest::newRow("a password of a new record is never found") << "Quartz" << QStringList{};
+    }
+    void matching() {
+        QFETCH(QString, query);
+        QFETCH(QStringList, expected);
+        ProgramDirectory dir;
+        addRecords(dir);
+        RecordSearch search(dir.recordDatabase());
+        QCOMPARE(allShown(search, query), expected);
+        // The counts agree with the hits.
+        qint64 total = 0;
+        for (qint64 count : search.counts(SearchQuery::parse(query)))
+            total += count;
+        QCOMPARE(total, qint64(expected.size()));
+    }
+
+    // The index holds the fields the results may show, and never a secret.
+    void indexHoldsNoSecret_data() {
+        QTest::addColumn<int>("table");
+        for (int t = 0; t < int(searchedTables().size()); ++t)
+            QTest::newRow(qPrintable(searchedTables()[size_t(t)].table)) << t;
+    }
+    void indexHoldsNoSecret() {
+        QFETCH(int, table);
+        const SearchedTable& searched = searchedTables()[size_t(table)];
+        ProgramDirectory dir;
+        SQLite::Database db(dir.recordDatabase().toStdString(), SQLite::OPEN_READONLY);
+        SQLite::Statement columns(db, "SELECT name FROM pragma_table_info(?)");
+        columns.bind(1, searched.index().toStdString());
+        QSet<QString> indexed;
+        while (columns.executeStep())
+            indexed << QString::fromStdString(columns.getColumn(0).getString());
+        QSet<QString> expected;
+        for (const SearchedField& field : searched.fields)
+            expected << field.name;
+        QCOMPARE(indexed, expected);
+        const Schema::Table* schema = nullptr;
+        for (const Schema::Table* t : Schema::recordTables())
+            schema = t->name == searched.table ? t : schema;
+        QVERIFY(schema);
+        for (const char* secret : {"Password", "Card Number", "Security Code"}) {
+            if (schema->fields.contains(secret))
+                QVERIFY2(!indexed.contains(secret), qPrintable(secret));
+        }
+        // Every other text field of the table is searched.
+        for (const QString& field : schema->fields) {
+            if (field != "Password" && field != "Card Number" && field != "Security Code")
+                QVERIFY2(indexed.contains(field), qPrintable(field));
+        }
+    }
+
+    void pagingVisitsEveryHitOnce_data() {
+        QTest::addColumn<QString>("query");
+        QTest::addColumn<int>("pageSize");
+        QTest::addColumn<int>("expected");
+        QTest::newRow("through the index, small pages") << "filler" << 7 << 1000;
+        QTest::newRow("through the index, one page") << "filler" << 5000 << 1000;
+        QTest::newRow("names in both cases, merged") << "fi" << 50 << 600;
+        QTest::newRow("one letter, two name fields") << "v" << 9 << 601;
+    }
+    void pagingVisitsEveryHitOnce() {
+        QFETCH(QString, query);
+        QFETCH(int, pageSize);
+        QFETCH(int, expected);
+        ProgramDirectory dir;
+        // Names in alternating case, over two sections and both card name fields.
+        dir.exec("password.mdb",
+                 "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 600) "
+                 "INSERT INTO Notes (Title) SELECT CASE i % 2 WHEN 0 THEN 'Filler ' ELSE 'fILLER ' END || i FROM n;"
+                 "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 600) "
+                 "INSERT INTO \"Credit Card\" (\"Type Card\", \"Bank Name\") SELECT CASE i % 3 WHEN 0 THEN 'Visa' "
+                 "ELSE 'Amex' END, CASE i % 3 WHEN 0 THEN 'Bank' ELSE 'v' || i || ' filler bank' END FROM n;");
+        RecordSearch search(dir.recordDatabase());
+        const QList<SearchHit> all = walk(search, query, pageSize);
+        QCOMPARE(all.size(), expected);
+        for (qsizetype i = 1; i < all.size(); ++i) {
+            const bool ordered = all[i - 1].tableIndex < all[i].tableIndex ||
+                                 (all[i - 1].tableIndex == all[i].tableIndex && all[i - 1].key < all[i].key);
+            QVERIFY2(ordered, qPrintable(QStringLiteral("hit %1 out of order").arg(i)));
+        }
+    }
+
+    void countsStopAboveTheLimit() {
+        ProgramDirectory dir;
+        dir.exec("password.mdb", QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE "
+                                                "i < %1) INSERT INTO Notes (Title, Note) SELECT 'Many ' || i, "
+                                                "'common text' FROM n")
+                                     .arg(RecordSearch::CountLimit + 50));
+        RecordSearch search(dir.recordDatabase());
+        const QList<qint64> counts = search.counts(SearchQuery::parse("common"));
+        QCOMPARE(counts, (QList<qint64>{0, 0, 0, RecordSearch::CountLimit + 1, 0}));
+        QCOMPARE(search.counts(SearchQuery::parse("ma")), (QList<qint64>{0, 1, 0, RecordSearch::CountLimit + 1, 0}));
+        QCOMPARE(search.counts(SearchQuery::parse("many 1000")), (QList<qint64>{0, 0, 0, 1, 0}));
+    }
+
+    // A search holds no lock on the file between calls: the windows save at once.
+    void searchLeavesTheFileFreeForWrites() {
+        ProgramDirectory dir;
+        RecordSearch search(dir.recordDatabase());
+        const SearchQuery query = SearchQuery::parse("example");
+        QVERIFY(!search.hits(query, 2).isEmpty());
+        search.counts(query);
+        search.counts(SearchQuery::parse("we"));
+        SQLite::Database writer(dir.recordDatabase().toStdString(), SQLite::OPEN_READWRITE, 0);
+        writer.exec("INSERT INTO Notes (Title) VALUES ('written while the search is open')");
+        QCOMPARE(search.hits(SearchQuery::parse("while the search"), 5).size(), 1);
+    }
+
+    // The index follows every write through a binder, in the write's own transaction.
+    void indexFollowsEveryWrite_data() {
+        QTest::addColumn<QString>("change");
+        QTest::addColumn<QString>("nowFound");
+        QTest::addColumn<QString>("noLongerFound");
+        QTest::newRow("add") << "add"
+                             << "Harbourmaster"
+                             << "";
+        QTest::newRow("edit") << "edit"
+                              << "Lighthouse"
+                              << "Shopping";
+        QTest::newRow("edit of the password only") << "password"
+                                                   << "Bookshop"
+                                                   << "";
+        QTest::newRow("delete") << "delete"
+                                << ""
+                                << "Bookshop";
+    }
+    void indexFollowsEveryWrite() {
+        QFETCH(QString, change);
+        QFETCH(QString, nowFound);
+        QFETCH(QString, noLongerFound);
+        ProgramDirectory dir;
+        dir.exec("password.mdb", "UPDATE account SET Notes = 'Shopping list' WHERE Account = 'Online Bookshop'");
+        RecordSearch search(dir.recordDatabase());
+        Editor editor(dir.recordDatabase(), Schema::account());
+        editor.binder.setBookmark(keyOf(dir.recordDatabase(), "account", "Account", "Online Bookshop"));
+        if (change == "add") {
+            editor.binder.AddNew();
+            editor.boxes["Account"] = "Harbourmaster";
+            editor.binder.Update();
+        } else if (change == "edit") {
+            editor.binder.Edit();
+            editor.boxes["Notes"] = "Lighthouse keeper";
+            editor.binder.Update();
+        } else if (change == "password") {
+            editor.binder.Edit();
+            editor.boxes["Password"] = "another secret";
+            editor.binder.Update();
+        } else {
+            editor.binder.Delete();
+        }
+        if (!nowFound.isEmpty())
+            QCOMPARE(search.hits(SearchQuery::parse(nowFound), 10).size(), 1);
+        if (!noLongerFound.isEmpty())
+            QCOMPARE(search.hits(SearchQuery::parse(noLongerFound), 10).size(), 0);
+        QCOMPARE(search.hits(SearchQuery::parse("another secret"), 10).size(), 0);
+        QCOMPARE(searchIndexProblem(dir.recordDatabase()), QString());
+    }
+
+    // Every way the program makes or replaces a file leaves it indexed and of
+    // the newest version once the program has started on it.
+    void filesTheProgramMakesAreIndexed_data() {
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<QString>("query");
+        QTest::addColumn<QString>("table");
+        QTest::newRow("repair") << "repair"
+                                << "Harbourmaster"
+                                << "account";
+        QTest::newRow("restore of a backup of today") << "restore"
+                                                      << "Harbourmaster"
+                                                      << "account";
+        QTest::newRow("restore of an old backup") << "restore old"
+                                                  << "müll"
+                                                  << "Personal";
+        QTest::newRow("conversion of an old Jet file") << "convert"
+                                                       << "müller's office"
+                                                       << "Reminder";
+    }
+    void filesTheProgramMakesAreIndexed() {
+        QFETCH(QString, how);
+        QFETCH(QString, query);
+        QFETCH(QString, table);
+        ProgramDirectory dir;
+        dir.exec("password.mdb", "INSERT INTO account (Account) VALUES ('Harbourmaster')");
+        QTemporaryDir backup;
+        if (how == "repair") {
+            QVERIFY(DatabaseFiles(dir.path()).repair().ok);
+        } else if (how == "restore") {
+            QVERIFY(QFile::copy(dir.recordDatabase(), backup.filePath("password.mdb")));
+            dir.exec("password.mdb", "DELETE FROM account WHERE Account = 'Harbourmaster'");
+            const DatabaseFiles::Outcome restored = DatabaseFiles(dir.path()).restore(backup.filePath("password.mdb"));
+            QVERIFY2(restored.ok, qPrintable(restored.error));
+        } else if (how == "restore old") {
+            QVERIFY(QFile::copy(QStringLiteral(FIXTURES_DIR "/version0.mdb"), backup.filePath("password.mdb")));
+            const DatabaseFiles::Outcome restored = DatabaseFiles(dir.path()).restore(backup.filePath("password.mdb"));
+            QVERIFY2(restored.ok, qPrintable(restored.error));
+        } else {
+            QFile::remove(dir.recordDatabase());
+            QVERIFY(QFile::copy(Legacy + "password.mdb", dir.recordDatabase()));
+            QFile::setPermissions(dir.recordDatabase(), QFile::ReadOwner | QFile::WriteOwner);
+            const LegacyConversion::Outcome converted = LegacyConversion::convertIfNeeded(dir.recordDatabase(), true);
+            QVERIFY2(converted.converted, qPrintable(converted.error));
+        }
+        // The next start.
+        FakeContext fake(dir.path());
+        updateRecordDatabase(fake.context);
+        QCOMPARE(fake.prompter.calls.size(), 0);
+        QCOMPARE(Migration::versionOf(dir.recordDatabase()), Migration::newestVersion());
+        QCOMPARE(searchIndexProblem(dir.recordDatabase()), QString());
+        RecordSearch search(dir.recordDatabase());
+        const QList<SearchHit> hits = search.hits(SearchQuery::parse(query), 10);
+        QCOMPARE(hits.size(), 1);
+        QCOMPARE(hits.first().table, table);
+    }
+
+    void fileWithoutIndexIsRefused() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("password.mdb");
+        QVERIFY(QFile::copy(QStringLiteral(FIXTURES_DIR "/version0.mdb"), path));
+        QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
+        try {
+            RecordSearch search(path);
+            QFAIL("a file without the index was searched");
+        } catch (const StoreError& e) {
+            QVERIFY2(e.message().contains(path) && e.message().contains("no search index"), qPrintable(e.message()));
+        }
+        try {
+            RecordSearch search(dir.filePath("missing.mdb"));
+            QFAIL("a missing file was searched");
+        } catch (const StoreError& e) {
+            QVERIFY(e.message().contains("missing"));
+        }
+    }
+
+    void longLinesAreCutAroundTheMatch_data() {
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QString>("word");
+        QTest::addColumn<QString>("expected");
+        const QString tail = QString(150, 'y');
+        QTest::newRow("short line") << "alpha beta"
+                                    << "beta"
+                                    << "alpha [beta]";
+        QTest::newRow("match near the start of a long line")
+            << "alpha beta " + tail << "beta"
+            << "alpha [beta] " + tail.left(MaxMatchTextLength - 12) + "…";
+        QTest::newRow("match far into a long line")
+            << QString(200, 'x') + "needle" + tail << "needle"
+            << "…" + QString(30, 'x') + "[needle]" + tail.left(MaxMatchTextLength - 38) + "…";
+        QTest::newRow("match at the very end of a long line") << QString(200, 'x') + "needle"
+                                                              << "needle"
+                                                              << "…" + QString(30, 'x') + "[needle]";
+        QTest::newRow("line of its own, Windows line ends") << "first\r\nsecond needle\r\nthird"
+                                                            << "needle"
+                                                            << "second [needle]";
+    }
+    void longLinesAreCutAroundTheMatch() {
+        QFETCH(QString, value);
+        QFETCH(QString, word);
+        QFETCH(QString, expected);
+        const MatchText match = locateMatch({value}, SearchQuery::parse(word), {});
+        QCOMPARE(match.fieldIndex, 0);
+        QVERIFY(match.text.size() <= MaxMatchTextLength);
+        QString text = match.text;
+        text.insert(match.start + match.length, ']').insert(match.start, '[');
+        QCOMPARE(text, expected);
+    }
+};
+
+QTEST_MAIN(SearchTest)
+
+#include "test_search.moc"
