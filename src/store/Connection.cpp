@@ -25,6 +25,7 @@ Connection::Connection(const QString& path) : m_path(path) {
         m_db->exec("PRAGMA synchronous=FULL");
         // Reading the schema proves the file is a database at all.
         m_db->execAndGet("SELECT count(*) FROM sqlite_master");
+        connectVirtualTables();
     } catch (const std::exception& e) {
         m_db.reset();
         throw StoreError(failure(QStringLiteral("cannot be opened"), e));
@@ -32,6 +33,22 @@ Connection::Connection(const QString& path) : m_path(path) {
 }
 
 Connection::~Connection() = default;
+
+void Connection::connectVirtualTables() {
+    // A connection reads a virtual table's set-up from the file the first time a
+    // statement uses it, and every write fires the search index's triggers. Done
+    // here, no later write needs that read: while another program holds the file
+    // it would fail as "vtable constructor failed" rather than say the file is locked.
+    QStringList names;
+    SQLite::Statement tables(*m_db, "SELECT name FROM sqlite_master WHERE type = 'table' AND sql LIKE 'CREATE "
+                                    "VIRTUAL TABLE%'");
+    while (tables.executeStep())
+        names << QString::fromStdString(tables.getColumn(0).getString());
+    tables.reset();
+    for (const QString& name : names)
+        SQLite::Statement(*m_db,
+                          QStringLiteral("SELECT rowid FROM %1 LIMIT 0").arg(Schema::quoted(name)).toStdString());
+}
 
 StoreError::Reason Connection::reasonOf(const std::exception& failure) {
     const auto* sqlite = dynamic_cast<const SQLite::Exception*>(&failure);

@@ -39,6 +39,8 @@ public:
     static StoreError::Reason reasonOf(const std::exception& failure);
 
 private:
+    void connectVirtualTables();
+
     QString m_path;
     std::unique_ptr<SQLite::Database> m_db;
 };
