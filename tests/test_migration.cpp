@@ -155,19 +155,30 @@ private slots:
         QVERIFY(isOwnerOnly(path) || kind != "fixture");
     }
 
-    // A migrated file and a file made new have the same tables, indexes and
-    // triggers, so nothing depends on how a file came to its version.
-    void migratedFileHasTheNewLayout() {
+    // What the versions after the first add to a new file, a migrated file has
+    // the same: tables, indexes and triggers with the same SQL.
+    void migratedFileHasWhatLaterVersionsAdd() {
         QTemporaryDir dir;
         const QString migrated = dir.filePath("old.mdb");
         copyOwnerOnly(OldFile, migrated);
         QVERIFY(Migration::migrate(migrated).migrated);
-        const QString made = dir.filePath("new.mdb");
-        {
-            SQLite::Database db(made.toStdString(), SQLite::OPEN_READWRITE | SQLite::OPEN_CREATE);
-            db.exec(Migration::schemaOfVersion(Migration::newestVersion()).toStdString());
+        const auto make = [&](const QString& name, int version) {
+            const QString path = dir.filePath(name);
+            SQLite::Database db(path.toStdString(), SQLite::OPEN_READWRITE | SQLite::OPEN_CREATE);
+            db.exec(Migration::schemaOfVersion(version).toStdString());
+            return path;
+        };
+        const QString made = make("new.mdb", Migration::newestVersion());
+        const QStringList base = layoutOf(make("base.mdb", 0));
+        const QStringList migratedLayout = layoutOf(migrated);
+        int added = 0;
+        for (const QString& entry : layoutOf(made)) {
+            if (base.contains(entry))
+                continue;
+            ++added;
+            QVERIFY2(migratedLayout.contains(entry), qPrintable(entry));
         }
-        QCOMPARE(layoutOf(migrated), layoutOf(made));
+        QVERIFY(added > 0);
         QCOMPARE(Migration::versionOf(made), Migration::newestVersion());
     }
 
