@@ -12,20 +12,53 @@ QString readFile(const QString& path) {
     return QString::fromUtf8(f.readAll());
 }
 
-// SQL for a text of 5 to 40 characters that differs from row to row.
+// SQL for a name: mostly short, now and then long, a quarter in other scripts.
 QString shortText(const QString& prefix) {
-    return QStringLiteral("substr('%1 ' || i || ' ' || hex(randomblob(20)), 1, 5 + abs(random() % 36))").arg(prefix);
+    return QStringLiteral("substr(CASE abs(random() %% 4) WHEN 0 THEN 'Café Ünïcode ' WHEN 1 THEN "
+                          "'日本語のアカウント ' WHEN 2 THEN 'Straße Ørsted ' ELSE '%1 ' END || i || ' ' || "
+                          "hex(randomblob(40)), 1, CASE WHEN abs(random() %% 10) = 0 THEN 40 + abs(random() %% 60) "
+                          "ELSE 3 + abs(random() %% 20) END)")
+        .arg(prefix)
+        .replace(QStringLiteral("%%"), QStringLiteral("%"));
 }
 
-// SQL for a text of a few hundred characters over several lines.
+// SQL for a note: from one line to a few dozen, some of them in other scripts.
 QString longText() {
-    return QStringLiteral("'Line one of record ' || i || char(10) || hex(randomblob(60)) || char(10) || "
-                          "hex(randomblob(40)) || char(10) || 'The end.'");
+    return QStringLiteral("'Record ' || i || char(10) || 'Ελληνικά, русский, 中文' || char(10) || "
+                          "replace(hex(randomblob(10 + abs(random() % 600))), '0', char(10))");
 }
 
 } // namespace
 
-QString benchProgramDirectory(const QString& cacheRoot, qint64 records) {
+QString benchProgramDirectory(const QString& cacheRoot, qint64 records, int deletedPercent) {
+    if (deletedPercent > 0) {
+        // A copy of the full data set, thinned by deletes that the file's triggers record.
+        const QString full = benchProgramDirectory(cacheRoot, records, 0);
+        const QString dir = QDir(cacheRoot).filePath(QStringLiteral("%1-del%2").arg(records).arg(deletedPercent));
+        const QString done = QDir(dir).filePath(QStringLiteral("complete"));
+        if (QFile::exists(done))
+            return dir;
+        QDir(dir).removeRecursively();
+        QDir().mkpath(dir);
+        for (const QString& name : QDir(full).entryList(QDir::Files))
+            if (name != QLatin1String("complete"))
+                QFile::copy(QDir(full).filePath(name), QDir(dir).filePath(name));
+        {
+            SQLite::Database db(QDir(dir).filePath(QStringLiteral("password.mdb")).toStdString(),
+                                SQLite::OPEN_READWRITE);
+            db.exec("PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF;");
+            for (const char* table : {"account", "Credit Card", "Personal", "Notes", "Reminder"})
+                db.exec(QStringLiteral("DELETE FROM \"%1\" WHERE _key > 1 AND abs(random() %% 100) < %2")
+                            .arg(QString::fromLatin1(table))
+                            .arg(deletedPercent)
+                            .replace(QStringLiteral("%%"), QStringLiteral("%"))
+                            .toStdString());
+            db.exec("PRAGMA journal_mode=DELETE");
+        }
+        QFile f(done);
+        f.open(QIODevice::WriteOnly);
+        return dir;
+    }
     const QString dir = QDir(cacheRoot).filePath(QString::number(records));
     const QString done = QDir(dir).filePath(QStringLiteral("complete"));
     if (QFile::exists(done))

@@ -1,25 +1,46 @@
 #!/usr/bin/env bash
-# Builds in release mode and measures the program at 1,000, 100,000 and 1,000,000
-# records per table. The databases are made once and kept in build-bench/bench-data.
-# Writes bench/RESULTS.md with the machine, the command and the figures.
+# Builds in release mode, runs quillmere_bench and every bench_* program of
+# bench/ under a virtual X display, each writing <results>/<name>.json, then
+# renders bench/RESULTS.md from those files and bench/targets.tsv alone.
+#   ./bench/run.sh [sizes] [deleted percents]     e.g. ./bench/run.sh 1000,100000 0,10,50
+# Data sets are made once and kept in build-bench/bench-data.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-./setup.sh >/dev/null
-cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build build-bench -j"$(nproc)" --target quillmere_bench >/dev/null
 sizes=${1:-1000,100000,1000000}
-figures=$(cd build-bench && ./bench/quillmere_bench --sizes "$sizes" --cache bench-data)
+deleted=${2:-0,10,50}
+./setup.sh >/dev/null
+cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release ${QUILLMERE_CMAKE_ARGS:-} >/dev/null
+cmake --build build-bench -j"$(nproc)" >/dev/null
+results=build-bench/bench-results
+rm -rf "$results"
+mkdir -p "$results"
 {
-    echo "# Benchmark results"
-    echo
-    echo "Command: \`./bench/run.sh\` (sizes: $sizes records in each of the five tables)."
-    echo "Machine: $(nproc) cores, $(free -g | awk '/Mem:/ {print $2}') GiB, $(uname -srm);"
-    echo "$(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //'). Date: $(date -u +%Y-%m-%d)."
-    echo
-    echo "Each time is the median of repeated runs, offscreen, in milliseconds; beside it the floor, the same"
-    echo "data work done with bare SQLite statements in the same run, and the ratio of the two."
-    echo
-    echo "$figures"
-    cat bench/notes.md
-} > bench/RESULTS.md
+    echo "command: ./bench/run.sh $sizes $deleted"
+    echo "machine: $(nproc) cores, $(free -g | awk '/Mem:/ {print $2}') GiB, $(uname -srm)"
+    echo "cpu: $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //')"
+    echo "date: $(date -u +%Y-%m-%dT%H:%MZ)"
+    echo "sizes: $sizes"
+    echo "deleted: $deleted"
+} > "$results/run.txt"
+
+run_all() {
+    (cd build-bench && ./bench/quillmere_bench --sizes "$sizes" --deleted "$deleted" --cache bench-data \
+        --out "bench-results/quillmere_bench.json")
+    for program in build-bench/bench/bench_*; do
+        [ -x "$program" ] && [ -f "$program" ] || continue
+        name=$(basename "$program")
+        echo "running $name" >&2
+        "$program" --benchmark_out="$results/$name.json" --benchmark_out_format=json >/dev/null \
+            || echo "$name failed" >&2
+    done
+}
+export -f run_all
+export sizes deleted results
+if [ -n "${DISPLAY:-}" ]; then
+    run_all
+else
+    # A real X server, so every paint reaches a screen as it does for the user.
+    xvfb-run -a -s "-screen 0 1280x1024x24" bash -c run_all
+fi
+python3 bench/render_results.py "$results" bench/targets.tsv > bench/RESULTS.md
 cat bench/RESULTS.md

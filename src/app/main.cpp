@@ -5,6 +5,7 @@
 #include "platform/AppContext.h"
 #include "platform/Look.h"
 #include "platform/QtSeams.h"
+#include "platform/ShownMarks.h"
 #include "platform/Windows.h"
 
 #include <QApplication>
@@ -19,6 +20,7 @@ int main(int argc, char** argv) {
     QApplication::setDesktopFileName(QStringLiteral("org.quillmere.Quillmere"));
     applyProgramLook(app);
     showBusyPointerDuringLockWaits();
+    installShownMarks(app);
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/images/app.svg")));
 
     QtPrompter prompter;
