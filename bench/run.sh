@@ -6,6 +6,10 @@
 # Data sets are made once and kept in build-bench/bench-data.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+if [ -z "${DISPLAY:-}" ]; then
+    # A real X server, so every paint reaches a screen as it does for the user.
+    exec xvfb-run -a -s "-screen 0 1280x1024x24" "$0" "$@"
+fi
 sizes=${1:-1000,100000,1000000}
 deleted=${2:-0,10,50}
 ./setup.sh >/dev/null
@@ -34,13 +38,6 @@ run_all() {
             || echo "$name failed" >&2
     done
 }
-export -f run_all
-export sizes deleted results
-if [ -n "${DISPLAY:-}" ]; then
-    run_all
-else
-    # A real X server, so every paint reaches a screen as it does for the user.
-    xvfb-run -a -s "-screen 0 1280x1024x24" bash -c run_all
-fi
+run_all
 python3 bench/render_results.py "$results" bench/targets.tsv > bench/RESULTS.md
 cat bench/RESULTS.md
