@@ -4,6 +4,7 @@
 #include "core/CoreDumps.h"
 #include "platform/AppContext.h"
 #include "platform/Look.h"
+#include "platform/QtReportViewer.h"
 #include "platform/QtSeams.h"
 #include "platform/ShownMarks.h"
 #include "platform/Windows.h"

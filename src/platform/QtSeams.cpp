@@ -12,9 +12,6 @@
 #include <QGridLayout>
 #include <QMessageBox>
 #include <QMimeData>
-#include <QPrintPreviewDialog>
-#include <QPrinter>
-#include <QTextDocument>
 #include <QUrl>
 #include <algorithm>
 
@@ -106,18 +103,4 @@ std::optional<QString> QtFileDialogs::openFile(const FileDialogRequest& request)
     const QString path = QFileDialog::getOpenFileName(QApplication::activeWindow(), request.title,
                                                       startingPath(request), request.filter);
     return path.isEmpty() ? std::nullopt : std::optional<QString>(path);
-}
-
-void QtReportViewer::show(std::unique_ptr<QTextDocument> report, const QString& title) {
-    auto* preview = new QPrintPreviewDialog;
-    preview->setAttribute(Qt::WA_DeleteOnClose);
-    preview->setWindowTitle(title);
-    QTextDocument* document = report.release();
-    document->setParent(preview);
-    QObject::connect(preview, &QPrintPreviewDialog::paintRequested, preview,
-                     [document](QPrinter* printer) { document->print(printer); });
-    const bool landscape = document->property("landscape").toBool();
-    preview->printer()->setPageOrientation(landscape ? QPageLayout::Landscape : QPageLayout::Portrait);
-    preview->resize(900, 700);
-    preview->show();
 }

@@ -26,8 +26,3 @@ public:
     std::optional<QString> saveFile(const FileDialogRequest& request) override;
     std::optional<QString> openFile(const FileDialogRequest& request) override;
 };
-
-class QtReportViewer : public ReportViewer {
-public:
-    void show(std::unique_ptr<QTextDocument> report, const QString& title) override;
-};

@@ -4,7 +4,8 @@
 #include <memory>
 #include <optional>
 
-class QTextDocument;
+class QPrinter;
+class QWidget;
 
 // The program title: the main window's caption and the title of every message
 // box that is given none of its own.
@@ -51,9 +52,10 @@ public:
     virtual std::optional<QString> openFile(const FileDialogRequest& request) = 0;
 };
 
+// The desktop's side of the print preview: the dialog where the user picks a printer.
 class ReportViewer {
 public:
     virtual ~ReportViewer() = default;
-    // Shows a finished report in a print preview window with the given title.
-    virtual void show(std::unique_ptr<QTextDocument> report, const QString& title) = 0;
+    // Lets the user choose the printer and its settings; false when cancelled.
+    virtual bool choosePrinter(QPrinter& printer, QWidget* parent) = 0;
 };

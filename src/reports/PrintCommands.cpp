@@ -1,9 +1,10 @@
 #include "PrintCommands.h"
 
+#include "PrintPreviewWindow.h"
 #include "platform/AppContext.h"
+#include "platform/Windows.h"
 
 #include <QPushButton>
-#include <QTextDocument>
 #include <QWidget>
 
 namespace {
@@ -28,15 +29,10 @@ PrintCommands::PrintCommands(AppContext& context, QWidget* mainWindow) : QObject
     }
 }
 
-void PrintCommands::print(const QString& layoutFile) {
+PrintPreviewWindow* PrintCommands::print(const QString& layoutFile) {
     CrystalReport1.setReportFileName(m_context.layoutFile(layoutFile));
     CrystalReport1.setDataDirectory(m_context.dataDirectory);
-    std::unique_ptr<QTextDocument> report;
-    try {
-        report = CrystalReport1.run();
-    } catch (const ReportError& e) {
-        m_context.prompter.critical(QStringLiteral("The report cannot be shown.\n") + e.message());
-        return;
-    }
-    m_context.reportViewer.show(std::move(report), QStringLiteral("Print Preview"));
+    const QString name = PrintPreviewWindow::nameFor(layoutFile);
+    return static_cast<PrintPreviewWindow*>(
+        m_context.windows.show(name, [&] { return new PrintPreviewWindow(m_context, name, CrystalReport1); }));
 }

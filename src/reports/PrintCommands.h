@@ -5,16 +5,18 @@
 #include <QObject>
 
 struct AppContext;
+class PrintPreviewWindow;
 class QWidget;
 
 // The five print buttons: each hands its own layout file to the report engine
-// and shows the result in a print preview.
+// and shows the result in a print preview, one preview per layout.
 class PrintCommands : public QObject {
     Q_OBJECT
 public:
     PrintCommands(AppContext& context, QWidget* mainWindow);
-    // Prints through the layout file of that name: the data folder's, else the delivered one.
-    void print(const QString& layoutFile);
+    // Shows the preview of the layout file of that name (the data folder's, else the delivered one),
+    // or brings it to the front; null when the report could not run (the user was told why).
+    PrintPreviewWindow* print(const QString& layoutFile);
 
     ReportEngine CrystalReport1;
 

@@ -60,6 +60,7 @@ ReportLayout ReportLayout::load(const QString& path, const QString& dataDirector
         c.field = requiredText(column, QStringLiteral("field"), path);
         c.heading = column.value(QStringLiteral("heading")).toString(c.field);
         c.width = column.value(QStringLiteral("width")).toDouble(1);
+        c.sample = column.value(QStringLiteral("sample")).toString();
         if (!(c.width > 0))
             throw ReportError(
                 QStringLiteral("The report layout %1 gives the column \"%2\" no width.").arg(path, c.field));

@@ -16,7 +16,8 @@ private:
 
 // A report layout: a small JSON file a user can edit in any text editor.
 //   {"title": "...", "database": "password.mdb", "table": "...", "orientation": "portrait" | "landscape",
-//    "fontSize": 9, "columns": [{"field": "...", "heading": "...", "width": 2}, ...]}
+//    "fontSize": 9, "columns": [{"field": "...", "heading": "...", "width": 2,
+//                  "sample": "0000-0000-0000-0000"}, ...]}
 // A relative database name is looked up in the data folder the program gives,
 // or in the layout's own folder when it gives none: a delivered layout read
 // from the templates of an installed program still reports the user's records.
@@ -25,6 +26,7 @@ struct ReportLayout {
         QString field;
         QString heading;
         double width = 1; // relative to the other columns
+        QString sample;   // when given, the column is at least as wide as this text
     };
     QString path;
     QString title;

@@ -2,7 +2,7 @@
 
 #include "platform/AppWindow.h"
 
-#include <QTextDocument>
+#include <QPrinter>
 
 bool FakePrompter::ask(const QString& text, const QString& title) {
     calls.append({"ask", text, title});
@@ -23,10 +23,13 @@ std::optional<QString> FakeFileDialogs::openFile(const FileDialogRequest& reques
     return answer;
 }
 
-void FakeReportViewer::show(std::unique_ptr<QTextDocument> report, const QString& title) {
-    lastReport = std::move(report);
-    lastTitle = title;
-    ++shown;
+bool FakeReportViewer::choosePrinter(QPrinter& printer, QWidget*) {
+    ++asked;
+    if (pdfFile.isEmpty())
+        return false;
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(pdfFile);
+    return true;
 }
 
 FakeContext::FakeContext(const QString& programDirectory)

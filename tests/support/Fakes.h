@@ -9,8 +9,6 @@
 #include <QStringList>
 #include <memory>
 
-class QTextDocument;
-
 // Records every message box; questions are answered from a script. A message
 // box the test did not expect to answer fails the test at its end.
 class FakePrompter : public Prompter {
@@ -56,12 +54,12 @@ public:
     QList<FileDialogRequest> requests;
 };
 
+// Answers the print dialog: prints to the PDF file named, or cancels when none is.
 class FakeReportViewer : public ReportViewer {
 public:
-    void show(std::unique_ptr<QTextDocument> report, const QString& title) override;
-    std::shared_ptr<QTextDocument> lastReport;
-    QString lastTitle;
-    int shown = 0;
+    bool choosePrinter(QPrinter& printer, QWidget* parent) override;
+    QString pdfFile;
+    int asked = 0;
 };
 
 // A context wired with fakes, on a given program directory.
