@@ -78,7 +78,7 @@ struct Bare {
 
 // The preview of the password report over a database of `records` records per table.
 struct Preview {
-    explicit Preview(qint64 records) : dir(benchProgramDirectory(g_cache, records)), fake(dir) {
+    explicit Preview(qint64 records) : dir(benchProgramDirectory(g_cache, records, 0)), fake(dir) {
         engine.setReportFileName(QDir(dir).filePath(Layout));
     }
     ~Preview() { close(); }
