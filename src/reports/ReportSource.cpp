@@ -45,7 +45,8 @@ ReportSource::ReportSource(const ReportLayout& layout) : m_path(layout.path), m_
         m_between = std::make_unique<SQLite::Statement>(
             *m_db, (select + QStringLiteral("WHERE %1 >= ? AND %1 <= ? ORDER BY %1 LIMIT ?").arg(key)).toStdString());
         m_range = std::make_unique<SQLite::Statement>(
-            *m_db, QStringLiteral("SELECT ifnull(min(%1), 0), ifnull(max(%1), 0) FROM %2")
+            // Two subqueries: SQLite answers a lone min() or max() from the key's index, both at once by a scan.
+            *m_db, QStringLiteral("SELECT ifnull((SELECT min(%1) FROM %2), 0), ifnull((SELECT max(%1) FROM %2), 0)")
                        .arg(key, Schema::quoted(layout.table))
                        .toStdString());
     } catch (const ReportError&) {
