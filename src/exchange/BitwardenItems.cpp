@@ -1,0 +1,209 @@
+#include "BitwardenItems.h"
+
+#include "ExchangeError.h"
+#include "RecordBuilder.h"
+
+#include <QJsonArray>
+
+namespace BitwardenItems {
+
+namespace {
+
+// One text of the item to one field of the record.
+struct FieldFrom {
+    const char* key; // in the item's part for its type ("login", "card", ...), or "/name" on the item itself
+    int field;
+};
+// One text of the item to a labelled line of the remarks.
+struct LineFrom {
+    const char* key;
+    const char* label;
+};
+
+struct TypeMapping {
+    int type;
+    const char* part; // the item's member that holds the type's texts
+    Section section;
+    std::vector<FieldFrom> fields;
+    std::vector<LineFrom> lines;
+};
+
+// Passwords: Account, Website, User, Password, Notes. Credit Card: Type Card,
+// Card Number, Security Code, Month, Year, Bank Name, ... Personal: Full Name,
+// Address, Address1, City, State, Zip, Email. Notes: Title, Note.
+const TypeMapping Mappings[] = {
+    {Login, "login", Section::Passwords, {{"/name", 0}, {"username", 2}, {"password", 3}}, {{"totp", "TOTP"}}},
+    {Card,
+     "card",
+     Section::CreditCards,
+     {{"/name", 5}, {"number", 1}, {"code", 2}, {"expMonth", 3}},
+     {{"cardholderName", "Cardholder"}}},
+    {Identity,
+     "identity",
+     Section::Personal,
+     {{"address1", 1}, {"address2", 2}, {"city", 3}, {"state", 4}, {"postalCode", 5}, {"email", 6}},
+     {{"title", "Title"},
+      {"address3", "Address line 3"},
+      {"country", "Country"},
+      {"phone", "Phone"},
+      {"company", "Company"},
+      {"ssn", "Social security number"},
+      {"username", "Username"},
+      {"passportNumber", "Passport number"},
+      {"licenseNumber", "License number"}}},
+    {SecureNote, "secureNote", Section::Notes, {{"/name", 0}}, {}},
+};
+
+// Bitwarden's card brands beside the program's card types.
+const std::pair<const char*, const char*> Brands[] = {
+    {"Visa", "Visa"},
+    {"Mastercard", "MasterCard"},
+    {"Amex", "American Express"},
+    {"Discover", "Discover Card"},
+};
+
+// A member as text: JSON's null and a missing member give a null text.
+QString text(const QJsonObject& object, const QString& key) {
+    const QJsonValue value = object.value(key);
+    switch (value.type()) {
+    case QJsonValue::String:
+        return value.toString();
+    case QJsonValue::Double: {
+        const double number = value.toDouble();
+        return number == qint64(number) ? QString::number(qint64(number)) : QString::number(number, 'g', 17);
+    }
+    case QJsonValue::Bool:
+        return value.toBool() ? QStringLiteral("true") : QStringLiteral("false");
+    default:
+        return {};
+    }
+}
+
+QString joinedNames(const QJsonObject& identity) {
+    QStringList names;
+    for (const char* key : {"firstName", "middleName", "lastName"}) {
+        const QString name = text(identity, QLatin1String(key));
+        if (!name.isEmpty())
+            names << name;
+    }
+    return names.isEmpty() ? QString() : names.join(QLatin1Char(' '));
+}
+
+const TypeMapping* mappingOf(int type) {
+    for (const TypeMapping& mapping : Mappings) {
+        if (mapping.type == type)
+            return &mapping;
+    }
+    return nullptr;
+}
+
+// An item of a type the program does not know becomes a note of all its texts.
+void unknownTypeToNote(const QJsonObject& item, RecordBuilder& note) {
+    for (const QJsonValue& partValue : item) {
+        if (!partValue.isObject())
+            continue;
+        const QJsonObject part = partValue.toObject();
+        for (auto it = part.begin(); it != part.end(); ++it)
+            note.addLine(it.key(), text(part, it.key()));
+    }
+}
+
+} // namespace
+
+QString fourDigitYear(const QString& year) {
+    if (year.size() == 2 && year.at(0).isDigit() && year.at(1).isDigit())
+        return QStringLiteral("20") + year;
+    return year;
+}
+
+QString cardTypeOfBrand(const QString& brand) {
+    for (const auto& [bitwarden, ours] : Brands) {
+        if (brand.compare(QLatin1String(bitwarden), Qt::CaseInsensitive) == 0)
+            return QString::fromUtf8(ours);
+    }
+    return brand;
+}
+
+QString brandOfCardType(const QString& cardType) {
+    for (const auto& [bitwarden, ours] : Brands) {
+        if (cardType == QLatin1String(ours))
+            return QString::fromUtf8(bitwarden);
+    }
+    return cardType;
+}
+
+void toRecords(const QJsonObject& item, const QHash<QString, QString>& folders, qint64 line, QList<Record>& out) {
+    const QJsonValue typeValue = item.value(QStringLiteral("type"));
+    if (!typeValue.isDouble())
+        throw ExchangeError(QStringLiteral("an item has no type."), line);
+    const int type = typeValue.toInt();
+    const QString name = text(item, QStringLiteral("name"));
+    const TypeMapping* mapping = mappingOf(type);
+    const QJsonArray customFields = item.value(QStringLiteral("fields")).toArray();
+
+    // A note with the reminder mark is one of the program's reminders.
+    QString reminderDate;
+    bool isReminder = false;
+    for (const QJsonValue& field : customFields) {
+        if (type == SecureNote && text(field.toObject(), QStringLiteral("name")) == ReminderDateField) {
+            isReminder = true;
+            reminderDate = text(field.toObject(), QStringLiteral("value"));
+        }
+    }
+    const Section section = isReminder ? Section::Reminders : mapping ? mapping->section : Section::Notes;
+    RecordBuilder record(section);
+    const QStringList& sectionFields = tableOf(section).fields;
+
+    if (isReminder) {
+        record.set(0, reminderDate);
+    } else if (mapping) {
+        const QJsonObject part = item.value(QLatin1String(mapping->part)).toObject();
+        for (const FieldFrom& from : mapping->fields) {
+            const QString key = QLatin1String(from.key);
+            record.set(from.field, key.startsWith('/') ? text(item, key.mid(1)) : text(part, key));
+        }
+        if (type == Login) {
+            const QJsonArray uris = part.value(QStringLiteral("uris")).toArray();
+            for (qsizetype i = 0; i < uris.size(); ++i) {
+                const QString uri = text(uris.at(i).toObject(), QStringLiteral("uri"));
+                if (i == 0)
+                    record.set(1, uri);
+                else
+                    record.addLine(QStringLiteral("URL"), uri);
+            }
+        } else if (type == Card) {
+            const QString brand = text(part, QStringLiteral("brand"));
+            record.set(0, brand.isNull() ? brand : cardTypeOfBrand(brand));
+            record.set(4, fourDigitYear(text(part, QStringLiteral("expYear"))));
+        } else if (type == Identity) {
+            const QString names = joinedNames(part);
+            record.set(0, names.isNull() ? name : names);
+        }
+        for (const LineFrom& from : mapping->lines)
+            record.addLine(QLatin1String(from.label), text(part, QLatin1String(from.key)));
+    } else {
+        record.set(0, name);
+        unknownTypeToNote(item, record);
+    }
+    record.setRemarks(text(item, QStringLiteral("notes")));
+
+    // A custom field named like a field of the section fills it; the others are lines.
+    for (const QJsonValue& fieldValue : customFields) {
+        const QJsonObject field = fieldValue.toObject();
+        const QString fieldName = text(field, QStringLiteral("name"));
+        const QString value = text(field, QStringLiteral("value"));
+        if (isReminder && fieldName == ReminderDateField)
+            continue;
+        const qsizetype own = section == Section::CreditCards ? sectionFields.indexOf(fieldName) : -1;
+        if (own >= 0)
+            record.set(int(own), value);
+        else
+            record.addLine(fieldName, value);
+    }
+    const QString folderId = text(item, QStringLiteral("folderId"));
+    if (!folderId.isEmpty())
+        record.addLine(QStringLiteral("Folder"), folders.value(folderId));
+    record.finish(line, name, out);
+}
+
+} // namespace BitwardenItems

@@ -1,0 +1,30 @@
+#pragma once
+
+#include "Section.h"
+
+#include <QHash>
+#include <QJsonObject>
+#include <QList>
+
+// How the items of a Bitwarden export become the program's records, and back.
+namespace BitwardenItems {
+
+// Bitwarden's item types.
+enum Type { Login = 1, SecureNote = 2, Card = 3, Identity = 4 };
+
+// The custom field that marks a note as one of the program's reminders; its
+// value is the reminder's date.
+inline const QString ReminderDateField = QStringLiteral("Reminder date");
+
+// The records one item makes: usually one, plus a note for what a card or a
+// person has no field for. Throws ExchangeError for an item that is no object
+// of a known shape.
+void toRecords(const QJsonObject& item, const QHash<QString, QString>& folders, qint64 line, QList<Record>& out);
+
+// The card type the program lists for a Bitwarden brand, and back.
+QString cardTypeOfBrand(const QString& brand);
+QString brandOfCardType(const QString& cardType);
+// A card's year as imported: a two-digit year becomes this century's.
+QString fourDigitYear(const QString& year);
+
+} // namespace BitwardenItems

@@ -1,0 +1,67 @@
+#include "BitwardenJsonReader.h"
+
+#include "BitwardenItems.h"
+#include "ExchangeError.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+
+BitwardenJsonReader::BitwardenJsonReader(const QString& path) : m_stream(path) {
+    m_stream.enterObject();
+    std::optional<JsonStream::Mark> items;
+    bool encrypted = false;
+    QString member;
+    while (m_stream.nextMember(member)) {
+        if (member == QLatin1String("encrypted") || member == QLatin1String("passwordProtected")) {
+            const bool set = m_stream.rawValue() == "true";
+            encrypted = encrypted || set;
+        } else if (member == QLatin1String("folders") && m_stream.enterArray()) {
+            QByteArray element;
+            qint64 line = 0;
+            while (m_stream.nextElement(&element, line)) {
+                const QJsonObject folder = QJsonDocument::fromJson(element).object();
+                m_folders.insert(folder.value(QStringLiteral("id")).toString(),
+                                 folder.value(QStringLiteral("name")).toString());
+            }
+        } else if (member == QLatin1String("items")) {
+            // Passed over item by item, so that a fault is found at its own line.
+            items = m_stream.mark();
+            if (m_stream.enterArray()) {
+                qint64 line = 0;
+                while (m_stream.nextElement(nullptr, line)) {
+                }
+            } else {
+                m_stream.skipValue();
+            }
+        } else {
+            m_stream.skipValue();
+        }
+    }
+    if (encrypted)
+        throw ExchangeError(QStringLiteral(
+            "This Bitwarden export is encrypted, so its records cannot be read. Export the vault again as "
+            "\"JSON\" (not \"JSON (Encrypted)\") and import that file."));
+    if (!items)
+        throw ExchangeError(QStringLiteral("This JSON file is not a Bitwarden export: it has no items."));
+    m_stream.reset(*items);
+    if (!m_stream.enterArray())
+        throw ExchangeError(QStringLiteral("The items of this Bitwarden export are not a list."), items->line);
+}
+
+bool BitwardenJsonReader::next(Record& record) {
+    while (m_pending.isEmpty()) {
+        QByteArray element;
+        qint64 line = 0;
+        if (!m_stream.nextElement(&element, line))
+            return false;
+        QJsonParseError error;
+        const QJsonDocument item = QJsonDocument::fromJson(element, &error);
+        if (error.error != QJsonParseError::NoError || !item.isObject())
+            throw ExchangeError(QStringLiteral("an item cannot be read: %1.")
+                                    .arg(item.isNull() ? error.errorString() : QStringLiteral("not an object")),
+                                line);
+        BitwardenItems::toRecords(item.object(), m_folders, line, m_pending);
+    }
+    record = m_pending.takeFirst();
+    return true;
+}

@@ -1,0 +1,87 @@
+#include "CsvReader.h"
+
+#include "ExchangeError.h"
+
+CsvReader::CsvReader(const QString& path, Encoding encoding) : m_file(path, encoding) {}
+
+bool CsvReader::fill() {
+    while (!m_ended && m_pos >= m_chunk.size()) {
+        m_pos = 0;
+        if (!m_file.read(m_chunk)) {
+            m_chunk.clear();
+            m_ended = true;
+        }
+    }
+    return m_pos < m_chunk.size();
+}
+
+int CsvReader::peek() {
+    if (m_pos >= m_chunk.size() && !fill())
+        return -1;
+    return m_chunk.at(m_pos).unicode();
+}
+
+int CsvReader::get() {
+    const int c = peek();
+    if (c >= 0)
+        ++m_pos;
+    return c;
+}
+
+bool CsvReader::nextRow(QStringList& cells, qint64& line) {
+    for (;;) {
+        cells.clear();
+        line = m_line;
+        if (peek() < 0)
+            return false;
+        QString field;
+        bool quotedAnywhere = false;
+        bool rowEnded = false;
+        while (!rowEnded) {
+            int c = get();
+            if (c == '"' && field.isEmpty()) {
+                quotedAnywhere = true;
+                const qint64 opened = m_line;
+                for (;;) {
+                    c = get();
+                    if (c < 0)
+                        throw ExchangeError(QStringLiteral("a quoted field is never closed."), opened);
+                    if (c == '"') {
+                        if (peek() == '"') {
+                            get();
+                            field += QLatin1Char('"');
+                            continue;
+                        }
+                        break;
+                    }
+                    if (c == '\n' || (c == '\r' && peek() != '\n'))
+                        ++m_line;
+                    field += QChar(c);
+                }
+                continue; // what follows the closing quote belongs to the same field
+            }
+            switch (c) {
+            case ',':
+                cells << field;
+                field.clear();
+                break;
+            case '\r':
+                if (peek() == '\n')
+                    get();
+                [[fallthrough]];
+            case '\n':
+                ++m_line;
+                [[fallthrough]];
+            case -1:
+                cells << field;
+                rowEnded = true;
+                break;
+            default:
+                field += QChar(c);
+            }
+        }
+        const bool blank = cells.size() == 1 && cells.first().isEmpty() && !quotedAnywhere;
+        if (!blank)
+            return true;
+    }
+}

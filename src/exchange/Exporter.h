@@ -1,0 +1,23 @@
+#pragma once
+
+#include "Section.h"
+
+// Writes every record of the record database to files other programs read: a
+// Bitwarden JSON export (all five sections, reminders as notes titled with
+// their date), or one CSV file per section with the field names as its header.
+// Each file is new, owner-only and written atomically; the program's own
+// database files are never a target.
+class Exporter {
+public:
+    explicit Exporter(QString databasePath);
+
+    SectionCounts writeJson(const QString& path) const; // throws ExchangeError
+    // passwords.csv, cards.csv, personal.csv, notes.csv and reminders.csv in the folder.
+    SectionCounts writeCsv(const QString& folder) const; // throws ExchangeError
+    static QString csvFileName(Section section);
+
+    static QString resultText(const SectionCounts& counts, const QString& where);
+
+private:
+    QString m_databasePath;
+};

@@ -1,0 +1,29 @@
+#pragma once
+
+#include "CsvFormats.h"
+#include "RecordReader.h"
+#include "TextFile.h"
+
+#include <memory>
+#include <optional>
+
+// What the user chose for a file, beyond its path.
+struct ImportOptions {
+    std::optional<Encoding> encoding;                 // nothing: detected
+    std::optional<CsvFormats::ColumnMapping> mapping; // for a CSV file of no known format
+};
+
+// What a file is, as far as its first bytes and its header tell.
+struct FileKind {
+    enum Kind { BitwardenJson, KnownCsv, UnknownCsv };
+    Kind kind = UnknownCsv;
+    QString formatName;
+    QStringList header; // a CSV file's columns
+    Encoding encoding = Encoding::Utf8;
+};
+
+// Tells the format from the file's content, not its name. Throws ExchangeError.
+FileKind inspectFile(const QString& path, const ImportOptions& options = {});
+// A reader for the file's records. Throws ExchangeError, for a CSV file of no
+// known format too unless the options map its columns.
+std::unique_ptr<RecordReader> openRecords(const QString& path, const ImportOptions& options = {});

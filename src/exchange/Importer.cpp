@@ -1,0 +1,136 @@
+#include "Importer.h"
+
+#include "DuplicateIndex.h"
+#include "ExchangeError.h"
+#include "store/Connection.h"
+#include "store/StoreError.h"
+
+#include <SQLiteCpp/Statement.h>
+
+namespace {
+
+std::unique_ptr<Connection> connect(const QString& path) {
+    try {
+        return std::make_unique<Connection>(path);
+    } catch (const StoreError& e) {
+        throw ExchangeError(e.message());
+    }
+}
+
+QString databaseFailure(const QString& path, const std::exception& e) {
+    return QStringLiteral("The records could not be written to %1: %2. Nothing has been imported.")
+        .arg(path, QString::fromUtf8(e.what()));
+}
+
+} // namespace
+
+Importer::Importer(QString databasePath) : m_databasePath(std::move(databasePath)) {}
+
+Importer::Preview Importer::preview(const QString& path, const ImportOptions& options) const {
+    const std::unique_ptr<RecordReader> reader = openRecords(path, options);
+    const std::unique_ptr<Connection> connection = connect(m_databasePath);
+    Preview preview;
+    preview.format = reader->formatName();
+    try {
+        DuplicateIndex stored(connection->db());
+        Record record;
+        while (reader->next(record)) {
+            ++at(preview.records, record.section);
+            if (stored.isStored(record))
+                ++at(preview.duplicates, record.section);
+            QList<QStringList>& rows = preview.firstRows[int(record.section)];
+            if (rows.size() < PreviewRows)
+                rows << record.values;
+        }
+    } catch (const SQLite::Exception& e) {
+        throw ExchangeError(connection->failure(QStringLiteral("cannot be read"), e));
+    }
+    return preview;
+}
+
+Importer::Result Importer::run(const QString& path, const ImportOptions& options) const {
+    const std::unique_ptr<RecordReader> reader = openRecords(path, options);
+    const std::unique_ptr<Connection> connection = connect(m_databasePath);
+    SQLite::Database& db = connection->db();
+    Result result;
+    result.format = reader->formatName();
+    try {
+        // Taken before the first read, so no other writer slips in between.
+        db.exec("BEGIN IMMEDIATE");
+    } catch (const SQLite::Exception& e) {
+        throw ExchangeError(databaseFailure(m_databasePath, e));
+    }
+    try {
+        DuplicateIndex stored(db);
+        std::array<std::unique_ptr<SQLite::Statement>, SectionCount> inserts;
+        Record record;
+        while (reader->next(record)) {
+            if (stored.isStored(record)) {
+                ++at(result.skipped, record.section);
+                continue;
+            }
+            std::unique_ptr<SQLite::Statement>& insert = inserts[int(record.section)];
+            if (!insert) {
+                const Schema::Table& table = tableOf(record.section);
+                const QString marks = QStringList(table.fields.size(), QStringLiteral("?")).join(QLatin1Char(','));
+                insert = std::make_unique<SQLite::Statement>(
+                    db, QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                            .arg(Schema::quoted(table.name), quotedFields(record.section), marks)
+                            .toStdString());
+            }
+            insert->reset();
+            for (int i = 0; i < record.values.size(); ++i)
+                insert->bind(i + 1, record.values.at(i).toStdString());
+            insert->exec();
+            ++at(result.imported, record.section);
+        }
+        inserts = {};
+        db.exec("COMMIT");
+    } catch (const ExchangeError&) {
+        db.exec("ROLLBACK");
+        throw;
+    } catch (const std::exception& e) {
+        try {
+            db.exec("ROLLBACK");
+        } catch (const std::exception&) {
+            // A failed statement may have ended the transaction already.
+        }
+        throw ExchangeError(databaseFailure(m_databasePath, e));
+    }
+    return result;
+}
+
+const QString& Importer::plainTextReminder() {
+    static const QString text = QStringLiteral(
+        "Remember: an export file holds your passwords in plain text. Delete it when you no longer need it.");
+    return text;
+}
+
+QString Importer::previewText(const Preview& preview) {
+    QStringList lines{QStringLiteral("The file is a %1 export and holds:").arg(preview.format)};
+    for (Section section : AllSections) {
+        if (at(preview.records, section) == 0)
+            continue;
+        lines << QStringLiteral("%1: %2 (%3 already stored)")
+                     .arg(sectionTitle(section))
+                     .arg(at(preview.records, section))
+                     .arg(at(preview.duplicates, section));
+        for (const QStringList& row : preview.firstRows[int(section)])
+            lines << QStringLiteral("    ") + row.first().left(60);
+    }
+    return lines.join(QLatin1Char('\n'));
+}
+
+QString Importer::resultText(const Result& result) {
+    QStringList lines{QStringLiteral("The import is complete.")};
+    for (Section section : AllSections) {
+        if (at(result.imported, section) == 0 && at(result.skipped, section) == 0)
+            continue;
+        lines << QStringLiteral("%1: %2 imported, %3 skipped as already stored")
+                     .arg(sectionTitle(section))
+                     .arg(at(result.imported, section))
+                     .arg(at(result.skipped, section));
+    }
+    lines << plainTextReminder();
+    return lines.join(QLatin1Char('\n'));
+}

@@ -1,0 +1,195 @@
+#include "JsonStream.h"
+
+#include "ExchangeError.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <cstring>
+
+namespace {
+constexpr qint64 ChunkBytes = 256 * 1024;
+// Nesting beyond this is no export file, and would only exhaust memory.
+constexpr int MaxDepth = 64;
+} // namespace
+
+JsonStream::JsonStream(const QString& path) : m_file(path) {
+    if (!m_file.open(QIODevice::ReadOnly))
+        throw ExchangeError(QStringLiteral("%1 cannot be read: %2").arg(path, m_file.errorString()));
+}
+
+int JsonStream::peek() {
+    if (m_pos >= m_chunk.size()) {
+        m_chunkOffset += m_chunk.size();
+        m_chunk = m_file.read(ChunkBytes);
+        m_pos = 0;
+        if (m_chunk.isEmpty())
+            return -1;
+    }
+    return static_cast<unsigned char>(m_chunk.at(m_pos));
+}
+
+int JsonStream::get() {
+    const int c = peek();
+    if (c >= 0) {
+        ++m_pos;
+        if (c == '\n')
+            ++m_line;
+    }
+    return c;
+}
+
+JsonStream::Mark JsonStream::mark() const {
+    return {m_chunkOffset + m_pos, m_line};
+}
+
+void JsonStream::reset(const Mark& mark) {
+    m_file.seek(mark.offset);
+    m_chunkOffset = mark.offset;
+    m_chunk.clear();
+    m_pos = 0;
+    m_line = mark.line;
+}
+
+void JsonStream::skipSpace() {
+    for (int c = peek(); c == ' ' || c == '\t' || c == '\n' || c == '\r'; c = peek())
+        get();
+}
+
+void JsonStream::expect(char c, const char* what) {
+    skipSpace();
+    if (get() != c)
+        throw ExchangeError(QStringLiteral("the file is not valid JSON: %1 expected.").arg(QLatin1String(what)),
+                            m_line);
+}
+
+void JsonStream::enterObject() {
+    // A byte-order mark may come first.
+    if (peek() == 0xEF) {
+        get();
+        get();
+        get();
+    }
+    expect('{', "an object");
+    m_firstInObject = true;
+}
+
+bool JsonStream::nextMember(QString& name) {
+    skipSpace();
+    if (peek() == '}') {
+        get();
+        return false;
+    }
+    if (!m_firstInObject)
+        expect(',', "a comma");
+    m_firstInObject = false;
+    skipSpace();
+    QByteArray raw;
+    string(&raw);
+    const QJsonDocument decoded = QJsonDocument::fromJson("[" + raw + "]");
+    name = decoded.array().at(0).toString();
+    expect(':', "a colon");
+    skipSpace();
+    return true;
+}
+
+void JsonStream::string(QByteArray* out) {
+    const qint64 start = m_line;
+    if (get() != '"')
+        throw ExchangeError(QStringLiteral("the file is not valid JSON: a text expected."), m_line);
+    if (out)
+        out->append('"');
+    for (;;) {
+        const int c = get();
+        if (c < 0)
+            throw ExchangeError(QStringLiteral("a text is never closed."), start);
+        if (out)
+            out->append(char(c));
+        if (c == '"')
+            return;
+        if (c == '\\') {
+            const int escaped = get();
+            if (escaped < 0)
+                throw ExchangeError(QStringLiteral("a text is never closed."), start);
+            if (out)
+                out->append(char(escaped));
+        }
+    }
+}
+
+void JsonStream::value(QByteArray* out) {
+    skipSpace();
+    const qint64 start = m_line;
+    const int first = peek();
+    if (first == '"') {
+        string(out);
+        return;
+    }
+    if (first == '{' || first == '[') {
+        int depth = 0;
+        do {
+            const int c = peek();
+            if (c < 0)
+                throw ExchangeError(QStringLiteral("the file ends inside a value."), start);
+            if (c == '"') {
+                string(out);
+                continue;
+            }
+            if (c == '{' || c == '[') {
+                if (++depth > MaxDepth)
+                    throw ExchangeError(QStringLiteral("values are nested too deeply."), m_line);
+            } else if (c == '}' || c == ']') {
+                --depth;
+            }
+            get();
+            if (out)
+                out->append(char(c));
+        } while (depth > 0);
+        return;
+    }
+    // A number or a literal runs to the next delimiter.
+    int length = 0;
+    for (int c = peek(); c >= 0 && !std::strchr(",}] \t\r\n", c); c = peek()) {
+        get();
+        ++length;
+        if (out)
+            out->append(char(c));
+    }
+    if (length == 0)
+        throw ExchangeError(QStringLiteral("the file is not valid JSON: a value expected."), m_line);
+}
+
+QByteArray JsonStream::rawValue() {
+    QByteArray out;
+    value(&out);
+    return out;
+}
+
+void JsonStream::skipValue() {
+    value(nullptr);
+}
+
+bool JsonStream::enterArray() {
+    skipSpace();
+    if (peek() != '[')
+        return false;
+    get();
+    m_firstInArray = true;
+    return true;
+}
+
+bool JsonStream::nextElement(QByteArray* element, qint64& line) {
+    skipSpace();
+    if (peek() == ']') {
+        get();
+        return false;
+    }
+    if (!m_firstInArray)
+        expect(',', "a comma");
+    m_firstInArray = false;
+    skipSpace();
+    line = m_line;
+    if (element)
+        element->clear();
+    value(element);
+    return true;
+}

@@ -1,0 +1,53 @@
+#pragma once
+
+#include <QByteArray>
+#include <QFile>
+#include <QString>
+
+// Walks a JSON file from the start without holding it whole: the members of the
+// top-level object one at a time, and the elements of an array member one at a
+// time as raw text for QJsonDocument. Memory stays at one chunk plus the
+// largest single element, whatever the file's size.
+class JsonStream {
+public:
+    explicit JsonStream(const QString& path); // throws ExchangeError
+
+    // Enters the top-level object; throws when the file does not start with one.
+    void enterObject();
+    // The next member's name, with the position before its value; false after the last.
+    bool nextMember(QString& name);
+    // The raw text of the value at the position (a whole object or array included).
+    QByteArray rawValue();
+    void skipValue();
+    // Enters an array value; false when the value is not an array.
+    bool enterArray();
+    // The raw text of the next element (passed over without one) and the line
+    // it starts on; false after the last.
+    bool nextElement(QByteArray* element, qint64& line);
+
+    qint64 line() const { return m_line; }
+    // Where the reader is, and a way back to it: an array can be read twice.
+    struct Mark {
+        qint64 offset;
+        qint64 line;
+    };
+    Mark mark() const;
+    void reset(const Mark& mark);
+
+private:
+    int peek();
+    int get();
+    void skipSpace();
+    void expect(char c, const char* what);
+    // Reads a value, appending its bytes to out when given.
+    void value(QByteArray* out);
+    void string(QByteArray* out);
+
+    QFile m_file;
+    QByteArray m_chunk;
+    qsizetype m_pos = 0;
+    qint64 m_chunkOffset = 0;
+    qint64 m_line = 1;
+    bool m_firstInArray = true;
+    bool m_firstInObject = true;
+};
