@@ -1,6 +1,7 @@
 #include "LoginWindow.h"
 
 #include "MainWindow.h"
+#include "core/SignIn.h"
 #include "platform/AppContext.h"
 #include "platform/Controls.h"
 #include "platform/Geometry.h"
@@ -126,7 +127,7 @@ void LoginWindow::closeEvent(QCloseEvent* event) {
 }
 
 void LoginWindow::login() {
-    if (Text2->text() != Text1->text()) {
+    if (!SignIn::matches(Text1->text(), Text2->text())) {
         m_context.prompter.warn(QStringLiteral("Please enter the correct Password."));
         Text2->setFocus();
         return;
@@ -137,7 +138,7 @@ void LoginWindow::login() {
 }
 
 void LoginWindow::beginChange() {
-    if (Text2->text() != Text1->text()) {
+    if (!SignIn::matches(Text1->text(), Text2->text())) {
         m_context.prompter.warn(QStringLiteral("Please enter the current Password to change the Password."));
         Text2->setFocus();
         return;

@@ -1,0 +1,9 @@
+#pragma once
+
+#include <QString>
+#include <optional>
+
+// The sign-in password, typed on the terminal without being shown, or read as
+// the first line of standard input for scripts. Nothing, with the reason in
+// error, when there is no way to ask.
+std::optional<QString> readPassword(bool fromStandardInput, QString& error);
