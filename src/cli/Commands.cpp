@@ -323,14 +323,14 @@ QString overview() {
     text += QStringLiteral(
         "\nEvery command but generate asks for the sign-in password on the terminal, or reads it from the first line\n"
         "of standard input with --password-stdin. --json prints results as JSON. --folder names the folder that\n"
-        "holds password.mdb and pass2.mdb. \"quillmere-cli COMMAND --help\" tells more.\n"
+        "holds password.mdb and pass2.mdb, in place of the program's data folder. COMMAND --help tells more.\n"
         "Exit status: 0 done, 1 failed, 2 wrong command line, 3 wrong password.\n");
     return text;
 }
 
 } // namespace
 
-int runCommandLine(const QStringList& words, const QString& programDirectory) {
+int runCommandLine(const QStringList& words, const std::function<QString(QString& error)>& locate) {
     const QString name = words.value(0);
     if (words.isEmpty() || name == QLatin1String("--help") || name == QLatin1String("help")) {
         print(overview());
@@ -350,7 +350,14 @@ int runCommandLine(const QStringList& words, const QString& programDirectory) {
     }
     if (!context.arguments.error.isEmpty())
         return fail(context.arguments.error, Usage);
-    context.folder = context.arguments.values.value(QStringLiteral("folder"), programDirectory);
+    if (context.arguments.values.contains(QStringLiteral("folder"))) {
+        context.folder = context.arguments.values.value(QStringLiteral("folder"));
+    } else {
+        QString error;
+        context.folder = locate(error);
+        if (!error.isEmpty())
+            return fail(error);
+    }
     if (command.signIn) {
         QString error;
         const std::optional<QString> stored =
