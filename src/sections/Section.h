@@ -1,11 +1,8 @@
 #pragma once
 
-// The five kinds of record; each is one table, one main-window binder, one
-// record editor and one report.
-enum class Section { Passwords, CreditCards, Personal, Notes, Reminders };
-
-inline constexpr Section AllSections[] = {Section::Passwords, Section::CreditCards, Section::Personal, Section::Notes,
-                                          Section::Reminders};
+// The five kinds of record (in the core, which the command line shares); each
+// is one table, one main-window binder, one record editor and one report.
+#include "exchange/Section.h"
 
 class DataBinder;
 

@@ -144,9 +144,17 @@ UtilityWindow::UtilityWindow(AppContext& context)
     cmdExit = makeButton(bottom, QStringLiteral("cmdExit"), QStringLiteral("&Exit"), QStringLiteral(" Close  "), 7800,
                          120, 1215, 390);
 
+    cmdDExchange = makeButton(side, QStringLiteral("cmdDExchange"), QStringLiteral("Import / Export"),
+                              QStringLiteral(" Show Import and Export Information "), 180, 3000, 2715, 390);
+    exchangePanel =
+        makeFrame(this, QStringLiteral("exchangePanel"), QStringLiteral("Import / Export"), 3180, 1260, 6015, 3435);
+    exchange = new ExchangePanel(exchangePanel, context);
+
     auto* topics = new QButtonGroup(this);
-    const std::pair<QPushButton*, QGroupBox*> topicPanels[] = {
-        {cmdDBackup, backupPanel}, {cmdDRestore, restorePanel}, {cmdDRepair, repairPanel}};
+    const std::pair<QPushButton*, QGroupBox*> topicPanels[] = {{cmdDBackup, backupPanel},
+                                                               {cmdDRestore, restorePanel},
+                                                               {cmdDRepair, repairPanel},
+                                                               {cmdDExchange, exchangePanel}};
     for (const auto& topic : topicPanels) {
         QPushButton* button = topic.first;
         QGroupBox* panel = topic.second;
@@ -168,7 +176,7 @@ UtilityWindow::UtilityWindow(AppContext& context)
 
 void UtilityWindow::selectTopic(QPushButton* topic, QGroupBox* panel) {
     topic->setChecked(true);
-    for (QGroupBox* p : {backupPanel, restorePanel, repairPanel})
+    for (QGroupBox* p : {backupPanel, restorePanel, repairPanel, exchangePanel})
         p->setVisible(p == panel);
 }
 

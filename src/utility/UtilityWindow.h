@@ -1,6 +1,7 @@
 #pragma once
 
 #include "DatabaseFiles.h"
+#include "ExchangePanel.h"
 #include "platform/AppWindow.h"
 
 class QGroupBox;
@@ -27,6 +28,10 @@ public:
     QPushButton* cmdRestore;
     QPushButton* cmdRepair;
     QPushButton* cmdExit;
+    // Import and export: a fourth topic, in the side panel below the sizes.
+    QPushButton* cmdDExchange;
+    QGroupBox* exchangePanel;
+    ExchangePanel* exchange;
 
 private:
     void selectTopic(QPushButton* topic, QGroupBox* panel);

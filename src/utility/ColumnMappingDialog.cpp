@@ -1,0 +1,99 @@
+#include "ColumnMappingDialog.h"
+
+#include "platform/Controls.h"
+#include "platform/Geometry.h"
+
+#include <QComboBox>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
+#include <QTableWidget>
+
+namespace {
+// Room for the twelve fields of a card.
+constexpr int MaxFields = 12;
+constexpr int RowHeight = 345;
+} // namespace
+
+ColumnMappingDialog::ColumnMappingDialog(QWidget* parent, const QStringList& header, const QList<QStringList>& rows)
+    : QDialog(parent), m_header(header) {
+    setObjectName(Name);
+    setWindowTitle(QStringLiteral("Choose the Columns"));
+    setClientSize(this, 9270, 6600);
+
+    makeLabel(this,
+              QStringLiteral("The columns of this file are of no format the program knows. Choose the section "
+                             "and the column that fills each field."),
+              120, 120, 9030, 390)
+        ->setWordWrap(true);
+    makeLabel(this, QStringLiteral("Section:"), 120, 600, 1200, 315);
+    cboSection = new QComboBox(this);
+    cboSection->setObjectName(QStringLiteral("cboSection"));
+    for (Section section : AllSections)
+        cboSection->addItem(sectionTitle(section));
+    place(cboSection, 1380, 570, 2400, 345);
+
+    QGroupBox* fields = makeFrame(this, QStringLiteral("fraFields"), QStringLiteral("Fields"), 120, 1020, 4200, 4800);
+    m_fields = fields;
+    for (int i = 0; i < MaxFields; ++i) {
+        QLabel* label = makeLabel(fields, QString(), 120, 240 + i * RowHeight, 1500, 315);
+        auto* combo = new QComboBox(fields);
+        combo->setObjectName(QStringLiteral("cboField%1").arg(i));
+        place(combo, 1680, 240 + i * RowHeight, 2400, 315);
+        label->setBuddy(combo);
+        m_fieldLabels << label;
+        fieldColumns << combo;
+    }
+
+    QGroupBox* preview =
+        makeFrame(this, QStringLiteral("fraPreview"), QStringLiteral("First rows of the file"), 4440, 1020, 4710, 4800);
+    tblPreview = new QTableWidget(int(rows.size()), int(header.size()), preview);
+    tblPreview->setObjectName(QStringLiteral("tblPreview"));
+    tblPreview->setHorizontalHeaderLabels(header);
+    tblPreview->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    for (int r = 0; r < rows.size(); ++r) {
+        for (int c = 0; c < header.size(); ++c)
+            tblPreview->setItem(r, c, new QTableWidgetItem(rows.at(r).value(c)));
+    }
+    place(tblPreview, 120, 240, 4470, 4440);
+
+    cmdMapOk = makeButton(this, QStringLiteral("cmdMapOk"), QStringLiteral("&Import"),
+                          QStringLiteral(" Import with these columns "), 6600, 6000, 1215, 390);
+    cmdMapCancel = makeButton(this, QStringLiteral("cmdMapCancel"), QStringLiteral("&Cancel"),
+                              QStringLiteral(" Import nothing "), 7935, 6000, 1215, 390);
+    cmdMapOk->setDefault(true);
+    connect(cmdMapOk, &QPushButton::clicked, this, &QDialog::accept);
+    connect(cmdMapCancel, &QPushButton::clicked, this, &QDialog::reject);
+    connect(cboSection, &QComboBox::currentIndexChanged, this, &ColumnMappingDialog::showFields);
+    showFields();
+}
+
+void ColumnMappingDialog::showFields() {
+    const QStringList& names = tableOf(AllSections[cboSection->currentIndex()]).fields;
+    for (int i = 0; i < MaxFields; ++i) {
+        QComboBox* combo = fieldColumns.at(i);
+        const bool used = i < names.size();
+        combo->setVisible(used);
+        m_fieldLabels.at(i)->setVisible(used);
+        combo->clear();
+        if (!used)
+            continue;
+        m_fieldLabels.at(i)->setText(names.at(i) + QLatin1Char(':'));
+        combo->addItem(QStringLiteral("(none)"));
+        combo->addItems(m_header);
+        // A column named like the field is the likely choice.
+        for (int c = 0; c < m_header.size(); ++c) {
+            if (m_header.at(c).trimmed().compare(names.at(i), Qt::CaseInsensitive) == 0)
+                combo->setCurrentIndex(c + 1);
+        }
+    }
+}
+
+CsvFormats::ColumnMapping ColumnMappingDialog::mapping() const {
+    const Section section = AllSections[cboSection->currentIndex()];
+    CsvFormats::ColumnMapping result{section, {}};
+    for (int i = 0; i < tableOf(section).fields.size(); ++i)
+        result.columns << fieldColumns.at(i)->currentIndex() - 1;
+    return result;
+}
