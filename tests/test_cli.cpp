@@ -175,10 +175,12 @@ private slots:
         ProgramDirectory dir;
         QTemporaryDir backups;
         QCOMPARE(runCli(dir, {"backup", backups.path(), "--password-stdin"}).exitCode, 0);
-        QCOMPARE(fileBytes(backups.filePath("password.mdb")), dir.bytes("password.mdb"));
+        QVERIFY(QFile::exists(backups.filePath("password.mdb")));
+        const auto notes = recordsOf(dir.recordDatabase(), Section::Notes);
+        QVERIFY(!notes.isEmpty());
         dir.exec("password.mdb", "DELETE FROM Notes");
         QCOMPARE(runCli(dir, {"restore", backups.path(), "--password-stdin"}).exitCode, 0);
-        QCOMPARE(dir.bytes("password.mdb"), fileBytes(backups.filePath("password.mdb")));
+        QCOMPARE(recordsOf(dir.recordDatabase(), Section::Notes), notes);
         const Run repaired = runCli(dir, {"repair", "--password-stdin"});
         QCOMPARE(repaired.exitCode, 0);
         QVERIFY(repaired.out.contains("repaired"));
