@@ -192,7 +192,7 @@ QString exportDatabase() {
         const qint64 records = qEnvironmentVariableIntValue("QUILLMERE_EXPORT_RECORDS")
                                    ? qEnvironmentVariableIntValue("QUILLMERE_EXPORT_RECORDS")
                                    : 1000000;
-        return QDir(benchProgramDirectory(cache, records)).filePath("password.mdb");
+        return QDir(benchProgramDirectory(cache, records, 0)).filePath("password.mdb");
     }();
     return path;
 }
