@@ -8,6 +8,7 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QRandomGenerator>
+#include <QSet>
 #include <QTemporaryDir>
 
 namespace {
@@ -65,7 +66,12 @@ private slots:
                                        << "--format json";
         QTest::newRow("missing file") << QStringList{"import", "/nonexistent/file.csv", "--password-stdin"} << wren << 1
                                       << "cannot be read";
-        QTest::newRow("search") << QStringList{"search", "bank", "--password-stdin"} << wren << 1 << "not available";
+        QTest::newRow("search finds every section")
+            << QStringList{"search", "bank", "--password-stdin"} << wren << 0 << "Example Savings Bank";
+        QTest::newRow("search of a short word")
+            << QStringList{"search", "we", "--password-stdin"} << wren << 0 << "Webmail";
+        QTest::newRow("search without a text")
+            << QStringList{"search", " ", "--password-stdin"} << wren << 2 << "needs a text";
         QTest::newRow("generate needs no password")
             << QStringList{"generate", "--length", "12", "--characters", "digits"} << QByteArray() << 0 << "";
         QTest::newRow("generate length") << QStringList{"generate", "--length", "0"} << QByteArray() << 2 << "--length";
@@ -104,6 +110,23 @@ private slots:
         QCOMPARE(password.size(), 12);
         for (const QChar c : password)
             QVERIFY2(c.isDigit() || (c >= 'A' && c <= 'Z'), qPrintable(password));
+    }
+
+    // The search finds records of every section by their text, never by a secret.
+    void searchFindsRecordsNotSecrets() {
+        ProgramDirectory dir;
+        const Run bank = runCli(dir, {"search", "bank", "--json", "--password-stdin"}, "wren\n");
+        QCOMPARE(bank.exitCode, 0);
+        const QJsonArray hits = QJsonDocument::fromJson(bank.out.toUtf8()).array();
+        QSet<QString> sections;
+        for (const QJsonValue& hit : hits)
+            sections.insert(hit.toObject().value("section").toString());
+        QVERIFY2(sections.size() >= 2, qPrintable(bank.out)); // an account and a card
+        for (const char* secret : {"Heron#2006", "4111 1111 1111", "Gr33n-Meadow"}) {
+            const Run run = runCli(dir, {"search", secret, "--password-stdin"}, "wren\n");
+            QCOMPARE(run.exitCode, 0);
+            QVERIFY2(run.out.isEmpty(), qPrintable(run.out));
+        }
     }
 
     // Secrets are printed only when asked for.

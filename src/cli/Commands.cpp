@@ -8,10 +8,12 @@
 #include "exchange/Exporter.h"
 #include "exchange/Importer.h"
 #include "generator/PasswordGenerator.h"
+#include "search/RecordSearch.h"
 #include "store/Schema.h"
 #include "utility/DatabaseFiles.h"
 
 #include <QDir>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLocale>
@@ -20,6 +22,9 @@
 namespace {
 
 enum Status { Done = 0, Failed = 1, Usage = 2, Refused = 3 };
+
+// Hits read at a time by the search command.
+constexpr int SearchPage = 50;
 
 struct Context {
     Arguments arguments;
@@ -172,7 +177,34 @@ int show(Context& context) {
 int search(Context& context) {
     if (context.arguments.positional.size() != 1)
         return fail(QStringLiteral("search takes one text."), Usage);
-    return fail(QStringLiteral("search is not available in this version of the program."));
+    const SearchQuery query = SearchQuery::parse(context.arguments.positional.at(0));
+    if (query.isEmpty())
+        return fail(QStringLiteral("search needs a text to find."), Usage);
+    RecordSearch finder(context.database());
+    const bool json = context.arguments.has(QStringLiteral("json"));
+    QJsonArray hits;
+    // Page through the hits a screenful at a time: a query that matches every
+    // record never holds more than one page in memory.
+    QList<SearchHit> page = finder.hits(query, SearchPage);
+    while (!page.isEmpty()) {
+        for (const SearchHit& hit : page) {
+            const QString section = searchedTables().at(size_t(hit.tableIndex)).section;
+            if (json)
+                hits.append(QJsonObject{{QStringLiteral("section"), section},
+                                        {QStringLiteral("name"), hit.name},
+                                        {QStringLiteral("field"), hit.fieldLabel},
+                                        {QStringLiteral("text"), hit.text}});
+            else
+                print(QStringLiteral("%1\t%2\t%3 %4\n").arg(section, hit.name, hit.fieldLabel, hit.text));
+        }
+        if (page.size() < SearchPage)
+            break;
+        const SearchHit last = page.last();
+        page = finder.hits(query, SearchPage, &last);
+    }
+    if (json)
+        print(QString::fromUtf8(QJsonDocument(hits).toJson(QJsonDocument::Indented)));
+    return Done;
 }
 
 int generate(Context& context) {
