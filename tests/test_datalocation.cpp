@@ -32,21 +32,6 @@ void copyDelivered(const QString& name, const QString& folder) {
     QVERIFY(QFile::copy(QStringLiteral(DELIVERED_DIR "/") + name, QDir(folder).filePath(name)));
 }
 
-void addAccount(const QString& database, const QString& account) {
-    SQLite::Database db(database.toStdString(), SQLite::OPEN_READWRITE);
-    SQLite::Statement insert(db, "INSERT INTO account (Account) VALUES (?)");
-    insert.bind(1, account.toStdString());
-    insert.exec();
-}
-
-qint64 accountsNamed(const QString& database, const QString& account) {
-    SQLite::Database db(database.toStdString(), SQLite::OPEN_READONLY);
-    SQLite::Statement query(db, "SELECT count(*) FROM account WHERE Account = ?");
-    query.bind(1, account.toStdString());
-    query.executeStep();
-    return query.getColumn(0).getInt64();
-}
-
 // An installed tree in a temporary folder: <root>/usr/bin (no database beside
 // the program), <root>/usr/share/quillmere with the delivered templates, and a
 // home folder with nothing in it yet.

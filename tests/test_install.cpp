@@ -66,21 +66,6 @@ QString simplified(QString text) {
     return text.simplified();
 }
 
-void addAccount(const QString& database, const QString& account) {
-    SQLite::Database db(database.toStdString(), SQLite::OPEN_READWRITE);
-    SQLite::Statement insert(db, "INSERT INTO account (Account) VALUES (?)");
-    insert.bind(1, account.toStdString());
-    insert.exec();
-}
-
-qint64 accountsNamed(const QString& database, const QString& account) {
-    SQLite::Database db(database.toStdString(), SQLite::OPEN_READONLY);
-    SQLite::Statement query(db, "SELECT count(*) FROM account WHERE Account = ?");
-    query.bind(1, account.toStdString());
-    query.executeStep();
-    return query.getColumn(0).getInt64();
-}
-
 // One start of a program, offscreen, with a home folder of the test's. The
 // program waits for a user, so a start that got past its data folder is still
 // running after a while; one that cannot use its data folder says why on its

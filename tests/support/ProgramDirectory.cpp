@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <SQLiteCpp/Database.h>
+#include <SQLiteCpp/Statement.h>
 #include <sys/stat.h>
 
 ProgramDirectory::ProgramDirectory() {
@@ -66,4 +67,19 @@ bool isOwnerOnly(const QString& path) {
     if (::stat(QFile::encodeName(path).constData(), &info) != 0)
         return false;
     return (info.st_mode & 0777) == 0600;
+}
+
+void addAccount(const QString& database, const QString& account) {
+    SQLite::Database db(database.toStdString(), SQLite::OPEN_READWRITE);
+    SQLite::Statement insert(db, "INSERT INTO account (Account) VALUES (?)");
+    insert.bind(1, account.toStdString());
+    insert.exec();
+}
+
+qint64 accountsNamed(const QString& database, const QString& account) {
+    SQLite::Database db(database.toStdString(), SQLite::OPEN_READONLY);
+    SQLite::Statement query(db, "SELECT count(*) FROM account WHERE Account = ?");
+    query.bind(1, account.toStdString());
+    query.executeStep();
+    return query.getColumn(0).getInt64();
 }

@@ -39,3 +39,8 @@ private:
 // rebuild from its records would give; otherwise the first difference found.
 // The file itself is not changed: the rebuild runs on a copy.
 QString searchIndexProblem(const QString& path);
+
+// An account written straight into a record database file, and the number of
+// accounts of that name in one: what a start must keep between two runs.
+void addAccount(const QString& database, const QString& account);
+qint64 accountsNamed(const QString& database, const QString& account);
