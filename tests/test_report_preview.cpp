@@ -18,6 +18,7 @@
 #include <QPushButton>
 #include <QSpinBox>
 #include <QToolButton>
+#include <SQLiteCpp/Database.h>
 
 namespace {
 
@@ -273,6 +274,25 @@ private slots:
         const auto records = recordsOf(allPages(*window->report()));
         QCOMPARE(qint64(records.size()), data.count("Notes"));
         QCOMPARE(records.back().second[0], QStringList{"Kept by the user"});
+    }
+
+    // Another program holding the file locked is told, and the program goes on.
+    void lockedDatabaseIsToldNotFatal() {
+        ProgramDirectory dir;
+        addNotes(dir, 300);
+        FakeContext fake(dir.path());
+        MainWindow* main = fake.windows.show<MainWindow>(fake.context);
+        click(main, "cmdNotes");
+        click(main, "cmdPrintnote");
+        PrintPreviewWindow* window = preview(fake, "notes.rpt");
+        QTRY_VERIFY(window->report()->complete());
+        SQLite::Database other(dir.recordDatabase().toStdString(), SQLite::OPEN_READWRITE);
+        other.exec("BEGIN EXCLUSIVE; INSERT INTO Notes (Title) VALUES ('pending')");
+        window->goToPage(3);
+        QTRY_COMPARE_WITH_TIMEOUT(fake.prompter.last().kind, QStringLiteral("critical"), 15000);
+        QVERIFY2(fake.prompter.last().text.contains("locked"), qPrintable(fake.prompter.last().text));
+        other.exec("ROLLBACK");
+        QVERIFY(window->isVisible() && main->isVisible());
     }
 
     void cancelledPrintDialogPrintsNothing() {

@@ -173,16 +173,16 @@ void PrintPreviewWindow::build() {
 bool PrintPreviewWindow::load() {
     try {
         m_report = m_engine.run();
+        connect(m_report.get(), &Report::paginated, this, &PrintPreviewWindow::counted);
+        connect(m_report.get(), &Report::failed, this, [this](const QString& message) {
+            m_context.prompter.critical(QStringLiteral("The report cannot be shown.\n") + message);
+        });
+        counted(0, false);
+        m_report->startCounting();
     } catch (const ReportError& e) {
         m_context.prompter.critical(QStringLiteral("The report cannot be shown.\n") + e.message());
         return false;
     }
-    connect(m_report.get(), &Report::paginated, this, &PrintPreviewWindow::counted);
-    connect(m_report.get(), &Report::failed, this, [this](const QString& message) {
-        m_context.prompter.critical(QStringLiteral("The report cannot be shown.\n") + message);
-    });
-    counted(0, false);
-    m_report->startCounting();
     return true;
 }
 

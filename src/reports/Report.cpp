@@ -35,6 +35,8 @@ void Report::startCounting() {
             count(m_stop);
         } catch (const ReportError& e) {
             emit failed(e.message());
+        } catch (const std::exception& e) { // nothing may leave the thread
+            emit failed(QString::fromUtf8(e.what()));
         }
     });
 }

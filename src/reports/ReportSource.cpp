@@ -94,7 +94,12 @@ std::vector<ReportRecord> ReportSource::between(qint64 first, qint64 last, int l
 }
 
 qint64 ReportSource::dataVersion() {
-    return m_db->execAndGet("PRAGMA data_version").getInt64();
+    try {
+        return m_db->execAndGet("PRAGMA data_version").getInt64();
+    } catch (const std::exception& e) {
+        throw ReportError(QStringLiteral("The database named by the report layout %1 cannot be read: %2")
+                              .arg(m_path, QString::fromUtf8(e.what())));
+    }
 }
 
 std::pair<qint64, qint64> ReportSource::keyRange() {
