@@ -1,10 +1,18 @@
 #include "BenchDatabase.h"
 
+#include "store/Migration.h"
+
 #include <QDir>
 #include <QFile>
 #include <SQLiteCpp/Database.h>
 
 namespace {
+
+// A data set is complete, and of the program's newest file layout: one made
+// before the search index would time writes without their index.
+QString completeMark() {
+    return QStringLiteral("complete-v%1").arg(Migration::newestVersion());
+}
 
 QString readFile(const QString& path) {
     QFile f(path);
@@ -35,13 +43,13 @@ QString benchProgramDirectory(const QString& cacheRoot, qint64 records, int dele
         // A copy of the full data set, thinned by deletes that the file's triggers record.
         const QString full = benchProgramDirectory(cacheRoot, records, 0);
         const QString dir = QDir(cacheRoot).filePath(QStringLiteral("%1-del%2").arg(records).arg(deletedPercent));
-        const QString done = QDir(dir).filePath(QStringLiteral("complete"));
+        const QString done = QDir(dir).filePath(completeMark());
         if (QFile::exists(done))
             return dir;
         QDir(dir).removeRecursively();
         QDir().mkpath(dir);
         for (const QString& name : QDir(full).entryList(QDir::Files))
-            if (name != QLatin1String("complete"))
+            if (!name.startsWith(QLatin1String("complete")))
                 QFile::copy(QDir(full).filePath(name), QDir(dir).filePath(name));
         {
             SQLite::Database db(QDir(dir).filePath(QStringLiteral("password.mdb")).toStdString(),
@@ -60,7 +68,7 @@ QString benchProgramDirectory(const QString& cacheRoot, qint64 records, int dele
         return dir;
     }
     const QString dir = QDir(cacheRoot).filePath(QString::number(records));
-    const QString done = QDir(dir).filePath(QStringLiteral("complete"));
+    const QString done = QDir(dir).filePath(completeMark());
     if (QFile::exists(done))
         return dir;
     QDir(dir).removeRecursively();

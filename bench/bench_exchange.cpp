@@ -7,7 +7,8 @@
 //
 //     ./bench/bench_exchange --benchmark_format=json
 // QUILLMERE_BENCH_CACHE (default ./bench-data) holds the large databases;
-// QUILLMERE_EXPORT_RECORDS (default 1000000) sets the records per table.
+// QUILLMERE_EXPORT_RECORDS (default 1000000) sets the records per table of the
+// export; bench/run.sh sets it to the largest size of its run.
 #include "BenchDatabase.h"
 #include "exchange/Exporter.h"
 #include "exchange/Importer.h"
@@ -186,19 +187,20 @@ void BM_ImportFloorSqlite(benchmark::State& state) {
     }
 }
 
-QString exportDatabase() {
-    static const QString path = [] {
-        const QString cache = qEnvironmentVariable("QUILLMERE_BENCH_CACHE", QDir::current().filePath("bench-data"));
-        const qint64 records = qEnvironmentVariableIntValue("QUILLMERE_EXPORT_RECORDS")
-                                   ? qEnvironmentVariableIntValue("QUILLMERE_EXPORT_RECORDS")
-                                   : 1000000;
-        return QDir(benchProgramDirectory(cache, records, 0)).filePath("password.mdb");
-    }();
-    return path;
+// The records per table of the export benchmarks: bench/run.sh passes the
+// largest size of its run.
+int exportRecords() {
+    const int records = qEnvironmentVariableIntValue("QUILLMERE_EXPORT_RECORDS");
+    return records > 0 ? records : 1000000;
+}
+
+QString exportDatabase(qint64 records) {
+    const QString cache = qEnvironmentVariable("QUILLMERE_BENCH_CACHE", QDir::current().filePath("bench-data"));
+    return QDir(benchProgramDirectory(cache, records, 0)).filePath("password.mdb");
 }
 
 void exportWith(benchmark::State& state, bool json) {
-    const QString database = exportDatabase();
+    const QString database = exportDatabase(state.range(0));
     qint64 peak = 0;
     for (auto _ : state) {
         state.PauseTiming();
@@ -227,7 +229,7 @@ void BM_ExportCsv(benchmark::State& state) {
 
 // The floor: the sqlite3 shell writes each table's rows as CSV.
 void BM_ExportFloorSqliteShell(benchmark::State& state) {
-    const QString database = exportDatabase();
+    const QString database = exportDatabase(state.range(0));
     for (auto _ : state) {
         state.PauseTiming();
         QTemporaryDir out(files().dir.filePath("floor-XXXXXX"));
@@ -257,13 +259,19 @@ void BM_ExportFloorSqliteShell(benchmark::State& state) {
 BENCHMARK(BM_ImportCsv)->Arg(10000)->Arg(100000)->Arg(300000)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_ImportJson)->Arg(10000)->Arg(100000)->Arg(300000)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_ImportFloorSqlite)->Arg(100000)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_ExportFloorSqliteShell)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(2);
-BENCHMARK(BM_ExportCsv)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(2);
-BENCHMARK(BM_ExportJson)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(2);
 
 int main(int argc, char** argv) {
     QCoreApplication application(argc, argv);
     benchmark::Initialize(&argc, argv);
+    // Named with their records per table, so a run's figures say what they measured.
+    for (const auto& [name, function] :
+         {std::pair{"BM_ExportFloorSqliteShell", &BM_ExportFloorSqliteShell}, std::pair{"BM_ExportCsv", &BM_ExportCsv},
+          std::pair{"BM_ExportJson", &BM_ExportJson}})
+        benchmark::RegisterBenchmark(name, function)
+            ->Arg(exportRecords())
+            ->Unit(benchmark::kMillisecond)
+            ->UseRealTime()
+            ->Iterations(2);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
     return 0;

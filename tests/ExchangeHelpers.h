@@ -50,3 +50,27 @@ inline QList<QStringList> recordsOf(const QString& database, Section section) {
     }
     return rows;
 }
+
+// What an import must leave as it found it: the file's tables, indexes and
+// triggers as stored, and the search indexes' own settings.
+inline QString layoutOf(const QString& database) {
+    SQLite::Database db(database.toStdString(), SQLite::OPEN_READONLY);
+    QStringList lines;
+    SQLite::Statement schema(db, "SELECT type, name, coalesce(sql, '') FROM sqlite_master ORDER BY type, name");
+    QStringList settings;
+    while (schema.executeStep()) {
+        const QString name = QString::fromStdString(schema.getColumn(1).getString());
+        lines << QString::fromStdString(schema.getColumn(0).getString()) + ' ' + name + ' ' +
+                     QString::fromStdString(schema.getColumn(2).getString());
+        if (name.endsWith(QLatin1String(" search_config")))
+            settings << name;
+    }
+    for (const QString& table : settings) {
+        SQLite::Statement config(
+            db, QStringLiteral("SELECT k, v FROM %1 ORDER BY k").arg(Schema::quoted(table)).toStdString());
+        while (config.executeStep())
+            lines << table + ' ' + QString::fromStdString(config.getColumn(0).getString()) + '=' +
+                         QString::fromStdString(config.getColumn(1).getString());
+    }
+    return lines.join(QLatin1Char('\n'));
+}

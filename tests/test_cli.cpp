@@ -231,6 +231,7 @@ private slots:
         for (int i = 0; i < rows; ++i)
             csv += "site " + QByteArray::number(i) + ",https://example.com/" + QByteArray::number(i) + ",user,pw,\n";
         writeBytes(files.filePath("big.csv"), csv);
+        const QString layout = layoutOf(dir.recordDatabase());
         int killed = 0;
         for (int round = 0; round < 6; ++round) {
             QProcess process;
@@ -245,6 +246,8 @@ private slots:
             }
             process.waitForFinished();
             QCOMPARE(integrityOf(dir.recordDatabase()), QStringLiteral("ok"));
+            QCOMPARE(layoutOf(dir.recordDatabase()), layout);
+            QCOMPARE(searchIndexProblem(dir.recordDatabase()), QString());
             const qint64 after = dir.count("account");
             QVERIFY2(after == before || after == before + rows, qPrintable(QString::number(after)));
             if (after != before)

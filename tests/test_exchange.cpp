@@ -41,6 +41,16 @@ bool startsWithOwnText(const QString& remarks, const QString& own) {
     return remarks == own || remarks.startsWith(own + QLatin1Char('\n'));
 }
 
+// The records of a table whose indexed text holds the words.
+qint64 indexHits(const QString& database, const QString& table, const QString& words) {
+    SQLite::Database db(database.toStdString(), SQLite::OPEN_READONLY);
+    const QString index = Schema::quoted(table + QStringLiteral(" search"));
+    SQLite::Statement query(db, QStringLiteral("SELECT count(*) FROM %1 WHERE %1 MATCH ?").arg(index).toStdString());
+    query.bind(1, (QLatin1Char('"') + words + QLatin1Char('"')).toStdString());
+    query.executeStep();
+    return query.getColumn(0).getInt64();
+}
+
 } // namespace
 
 class ExchangeTest : public QObject {
@@ -433,6 +443,66 @@ private slots:
         QCOMPARE(recordsOf(dir.recordDatabase(), Section::Passwords), before);
         QCOMPARE(recordsOf(dir.recordDatabase(), Section::Notes), notesBefore);
         QCOMPARE(integrityOf(dir.recordDatabase()), QStringLiteral("ok"));
+    }
+
+    // However many records an import adds, the search index finds each of
+    // them, and the file keeps its triggers and index settings exactly as
+    // before, whether the import lands or fails half-way.
+    void importKeepsTheSearchIndex_data() {
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("many logins in CSV") << "csv";
+        QTest::newRow("every item type in Bitwarden JSON") << "json";
+        QTest::newRow("a bad line after many good ones") << "bad";
+    }
+    void importKeepsTheSearchIndex() {
+        QFETCH(QString, kind);
+        ProgramDirectory dir;
+        const QString layout = layoutOf(dir.recordDatabase());
+        QTemporaryDir files;
+        QString path = files.filePath("logins.csv");
+        const int logins = 3000;
+        if (kind == "json") {
+            if (importFixtures().isEmpty())
+                QSKIP("the real export files are not here");
+            path = QDir(importFixtures()).filePath("bitwarden-json-all-types.json");
+        } else {
+            QByteArray csv = "name,url,username,password,note\n";
+            for (int i = 0; i < logins; ++i) {
+                const QByteArray n = QByteArray::number(i);
+                csv += "Ünïcode site qx" + n + "qz,https://example.org/" + n + ",user" + n + ",secret" + n +
+                       ",\"first line\nqy" + n + "qy\"\n";
+            }
+            if (kind == "bad")
+                csv += "too,few\n";
+            writeBytes(path, csv);
+        }
+        bool landed = false;
+        try {
+            const Importer::Result result = Importer(dir.recordDatabase()).run(path);
+            landed = true;
+            if (kind == "csv")
+                QCOMPARE(at(result.imported, Section::Passwords), logins);
+        } catch (const ExchangeError& e) {
+            QVERIFY2(kind == "bad", qPrintable(e.message()));
+        }
+        QCOMPARE(landed, kind != "bad");
+        QCOMPARE(layoutOf(dir.recordDatabase()), layout);
+        QCOMPARE(searchIndexProblem(dir.recordDatabase()), QString());
+        if (kind != "json") {
+            for (int i : {0, 1234, logins - 1}) {
+                const QString n = QString::number(i);
+                QCOMPARE(indexHits(dir.recordDatabase(), "account", "Ünïcode site qx" + n + "qz"), qint64(landed));
+                QCOMPARE(indexHits(dir.recordDatabase(), "account", "qy" + n + "qy"), qint64(landed));
+                QCOMPARE(indexHits(dir.recordDatabase(), "account", "user" + n), qint64(landed));
+                QCOMPARE(indexHits(dir.recordDatabase(), "account", "secret" + n), qint64(0));
+            }
+        }
+        // The index follows the writes after the import too.
+        dir.exec(Database, "INSERT INTO account (Account) VALUES ('Harbourmaster'); INSERT INTO Notes (Title) VALUES "
+                           "('Harbourmaster'); DELETE FROM account WHERE _key = (SELECT max(_key) - 1 FROM account)");
+        QCOMPARE(indexHits(dir.recordDatabase(), "account", "harbourmaster"), qint64(1));
+        QCOMPARE(indexHits(dir.recordDatabase(), "Notes", "harbourmaster"), qint64(1));
+        QCOMPARE(searchIndexProblem(dir.recordDatabase()), QString());
     }
 
     // A record identical in every field to a stored one is skipped; one that

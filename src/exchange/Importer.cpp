@@ -2,6 +2,7 @@
 
 #include "DuplicateIndex.h"
 #include "ExchangeError.h"
+#include "store/BulkIndexing.h"
 #include "store/Connection.h"
 #include "store/StoreError.h"
 
@@ -63,6 +64,7 @@ Importer::Result Importer::run(const QString& path, const ImportOptions& options
     try {
         DuplicateIndex stored(db);
         std::array<std::unique_ptr<SQLite::Statement>, SectionCount> inserts;
+        std::array<std::unique_ptr<BulkIndexing>, SectionCount> indexing;
         Record record;
         while (reader->next(record)) {
             if (stored.isStored(record)) {
@@ -72,6 +74,7 @@ Importer::Result Importer::run(const QString& path, const ImportOptions& options
             std::unique_ptr<SQLite::Statement>& insert = inserts[int(record.section)];
             if (!insert) {
                 const Schema::Table& table = tableOf(record.section);
+                indexing[int(record.section)] = std::make_unique<BulkIndexing>(db, table.name);
                 const QString marks = QStringList(table.fields.size(), QStringLiteral("?")).join(QLatin1Char(','));
                 insert = std::make_unique<SQLite::Statement>(
                     db, QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
@@ -85,6 +88,10 @@ Importer::Result Importer::run(const QString& path, const ImportOptions& options
             ++at(result.imported, record.section);
         }
         inserts = {};
+        for (const std::unique_ptr<BulkIndexing>& index : indexing) {
+            if (index)
+                index->finish();
+        }
         db.exec("COMMIT");
     } catch (const ExchangeError&) {
         db.exec("ROLLBACK");
