@@ -1,0 +1,42 @@
+#pragma once
+
+#include "search/RecordSearch.h"
+
+#include <QAbstractTableModel>
+#include <QList>
+
+// The records a search found, for the Find window's list: a page at a time,
+// the next page fetched when the list scrolls to the end of what it holds.
+class SearchResultModel : public QAbstractTableModel {
+    Q_OBJECT
+public:
+    enum Column { SectionColumn, NameColumn, FieldColumn, TextColumn, ColumnCount };
+    // Where the match lies in the text column.
+    enum Role { MatchStartRole = Qt::UserRole, MatchLengthRole };
+
+    explicit SearchResultModel(QObject* parent = nullptr);
+
+    // Shows the first page of the query's hits; an empty query shows nothing.
+    // Throws StoreError, showing nothing.
+    void show(RecordSearch* search, const SearchQuery& query, int pageSize);
+    void clear();
+    const SearchHit& hit(int row) const { return m_hits.at(row); }
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+    bool canFetchMore(const QModelIndex& parent) const override;
+    void fetchMore(const QModelIndex& parent) override;
+
+signals:
+    // Reading a further page failed; the list keeps what it has.
+    void failed(const QString& message);
+
+private:
+    RecordSearch* m_search = nullptr;
+    SearchQuery m_query;
+    int m_pageSize = 0;
+    QList<SearchHit> m_hits;
+    bool m_more = false;
+};
