@@ -1,5 +1,6 @@
 #include "MainWindow.h"
 
+#include "find/FindWindow.h"
 #include "help/AboutWindow.h"
 #include "help/CreditWindow.h"
 #include "help/HelpWindow.h"
@@ -24,6 +25,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
+#include <QShortcut>
 #include <QSvgRenderer>
 #include <QToolButton>
 
@@ -125,6 +127,12 @@ void MainWindow::buildSectionButtons() {
                                     QStringLiteral(" Minimize to Taskbar "), 7800, 390, 495, 435);
     cmdClose = makePictureButton(this, QStringLiteral("cmdClose"), QStringLiteral("close"), QStringLiteral(" Exit "),
                                  8340, 390, 495, 435);
+    // Between the last section button (right edge 7035) and cmdMinimize (7800), centred.
+    cmdFind = makePictureButton(this, QStringLiteral("cmdFind"), QStringLiteral("find"), QStringLiteral(" Find "), 7170,
+                                390, 495, 435);
+    connect(cmdFind, &QToolButton::clicked, this, &MainWindow::showFind);
+    auto* findKey = new QShortcut(QKeySequence::Find, this);
+    connect(findKey, &QShortcut::activated, this, &MainWindow::showFind);
     connect(cmdAbout, &QToolButton::clicked, this, [this] { m_context.windows.show<AboutWindow>(m_context); });
     connect(cmdHelp, &QToolButton::clicked, this, [this] { m_context.windows.show<HelpWindow>(m_context); });
     connect(cmdMinimize, &QToolButton::clicked, this, &QWidget::showMinimized);
@@ -155,6 +163,38 @@ void MainWindow::showSection(QWidget* panel) {
     for (QWidget* p : {static_cast<QWidget*>(PicPassword), static_cast<QWidget*>(PicNotes),
                        static_cast<QWidget*>(Pictodo), static_cast<QWidget*>(PicPersonal)})
         p->setVisible(p == panel);
+}
+
+void MainWindow::showFind() {
+    if (auto* find = m_context.windows.show<FindWindow>(m_context))
+        find->focusSearchBox();
+}
+
+bool MainWindow::showRecord(Section section, RecordKey key) {
+    DataBinder& records = binder(section);
+    // The record may be newer than the binder's snapshot of its table.
+    if (records.positionOf(key) < 0)
+        records.Refresh();
+    if (records.positionOf(key) < 0)
+        return false;
+    records.setBookmark(key);
+    // Cards and persons share the personal panel, each in its own frame.
+    const std::tuple<Section, QPushButton*, QWidget*> panels[] = {
+        {Section::Passwords, cmdPasswords, PicPassword}, {Section::CreditCards, cmdPersonal, PicPersonal},
+        {Section::Personal, cmdPersonal, PicPersonal},   {Section::Notes, cmdNotes, PicNotes},
+        {Section::Reminders, cmdTodo, Pictodo},
+    };
+    for (const auto& [shownSection, button, panel] : panels) {
+        if (shownSection == section) {
+            button->setChecked(true);
+            showSection(panel);
+        }
+    }
+    if (isMinimized())
+        showNormal();
+    raise();
+    activateWindow();
+    return true;
 }
 
 const QString MainWindow::OfferUtility =

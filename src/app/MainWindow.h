@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/AppWindow.h"
+#include "sections/RecordDisplay.h"
 #include "sections/Section.h"
 #include "store/DataBinder.h"
 
@@ -15,7 +16,7 @@ class RemindersPanel;
 
 // The program's home after sign-in: it owns the five binders on the record
 // database and the four section panels, stacked over the home view.
-class MainWindow : public AppWindow, public SectionBinders {
+class MainWindow : public AppWindow, public SectionBinders, public RecordDisplay {
     Q_OBJECT
 public:
     static inline const QString Name = QStringLiteral("frmMain");
@@ -24,6 +25,7 @@ public:
     explicit MainWindow(AppContext& context);
     bool load() override;
     DataBinder& binder(Section section) override;
+    bool showRecord(Section section, RecordKey key) override;
 
     DataBinder* DatCCard;
     DataBinder* DatNotes;
@@ -37,6 +39,8 @@ public:
     QPushButton* cmdNotes;
     QPushButton* cmdTodo;
     QPushButton* cmdPersonal;
+    // Opens the Find window; it sits in the free strip of the top bar.
+    QToolButton* cmdFind;
     QToolButton* cmdMinimize;
     QToolButton* cmdClose;
 
@@ -65,6 +69,7 @@ private:
     void buildHomeView();
     void buildSectionButtons();
     void showSection(QWidget* panel);
+    void showFind();
 
     RecordCommands* m_commands = nullptr;
     QPoint m_pressPoint;

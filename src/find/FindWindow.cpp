@@ -17,60 +17,79 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QTableView>
+#include <QTimer>
 
 namespace {
 
-constexpr int RowHeight = 20;
-
-// The section of each searched table.
-const std::pair<const char*, Section> Sections[] = {
-    {"account", Section::Passwords}, {"Credit Card", Section::CreditCards}, {"Personal", Section::Personal},
-    {"Notes", Section::Notes},       {"Reminder", Section::Reminders},
-};
-
-Section sectionOf(const QString& table) {
-    for (const auto& [name, section] : Sections) {
-        if (table == QLatin1String(name))
+std::optional<Section> sectionOf(const QString& table) {
+    for (const Section section : AllSections) {
+        if (tableOf(section).name == table)
             return section;
     }
-    return Section::Passwords;
+    return std::nullopt;
+}
+
+// The window that shows records; the main window while the program runs.
+RecordDisplay* recordDisplay(const Windows& windows) {
+    for (AppWindow* window : windows.openWindows()) {
+        if (auto* display = dynamic_cast<RecordDisplay*>(window))
+            return display;
+    }
+    return nullptr;
 }
 
 } // namespace
 
 FindWindow::FindWindow(AppContext& context) : AppWindow(context, Name, nullptr, Qt::Window) {
     setWindowTitle(QStringLiteral("Find"));
-    setClientSize(this, 9000, 6300);
+    setClientSize(this, 10200, 6720);
 
-    txtFind = makeBox(this, QStringLiteral("txtFind"), 120, 120, 8760, 345);
-    txtFind->setAccessibleName(QStringLiteral("Find"));
+    lblFind = makeLabel(this, QStringLiteral("Find:"), 120, 180, 600, 240, Qt::AlignRight | Qt::AlignVCenter);
+    lblFind->setObjectName(QStringLiteral("lblFind"));
+    txtFind = makeBox(this, QStringLiteral("txtFind"), 780, 120, 9300, 345);
+    lblFind->setBuddy(txtFind); // screen readers name the box by its label
     txtFind->setPlaceholderText(QStringLiteral("Type any part of a name, address, note or reminder"));
-    txtFind->setClearButtonEnabled(false);
 
-    lblCounts = makeLabel(this, QString(), 120, 540, 8760, 240);
+    lblCounts = makeLabel(this, QString(), 120, 585, 9960, 240);
     lblCounts->setObjectName(QStringLiteral("lblCounts"));
 
     m_model = new SearchResultModel(this);
     lstResults = new QTableView(this);
     lstResults->setObjectName(QStringLiteral("lstResults"));
     lstResults->setAccessibleName(QStringLiteral("Records found"));
-    place(lstResults, 120, 840, 8760, 5340);
+    place(lstResults, 120, 930, 9960, 5670);
     lstResults->setModel(m_model);
     lstResults->setItemDelegateForColumn(SearchResultModel::TextColumn, new MatchDelegate(lstResults));
     lstResults->setEditTriggers(QAbstractItemView::NoEditTriggers);
     lstResults->setSelectionBehavior(QAbstractItemView::SelectRows);
     lstResults->setSelectionMode(QAbstractItemView::SingleSelection);
+    // Tab leaves the list for the box; the arrow keys move through the records.
     lstResults->setTabKeyNavigation(false);
     lstResults->setWordWrap(false);
+    lstResults->setCornerButtonEnabled(false);
     lstResults->verticalHeader()->hide();
-    lstResults->verticalHeader()->setDefaultSectionSize(RowHeight);
+    // Every row as high as a line of the list's font, whatever script a text is in:
+    // the number of rows that fill the list, and so the page read, stays known.
     lstResults->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    lstResults->verticalHeader()->setDefaultSectionSize(lstResults->fontMetrics().height() + 6);
     lstResults->horizontalHeader()->setStretchLastSection(true);
-    lstResults->setColumnWidth(SearchResultModel::SectionColumn, twips(1200));
-    lstResults->setColumnWidth(SearchResultModel::NameColumn, twips(2400));
-    lstResults->setColumnWidth(SearchResultModel::FieldColumn, twips(1200));
+    lstResults->horizontalHeader()->setHighlightSections(false);
+    const QFontMetrics metrics = lstResults->fontMetrics();
+    const int margin =
+        2 * lstResults->style()->pixelMetric(QStyle::PM_FocusFrameHMargin) + metrics.averageCharWidth() * 2;
+    lstResults->setColumnWidth(SearchResultModel::SectionColumn,
+                               metrics.horizontalAdvance(QStringLiteral("Credit Cards")) + margin);
+    lstResults->setColumnWidth(SearchResultModel::NameColumn, twips(3000));
+    lstResults->setColumnWidth(SearchResultModel::FieldColumn,
+                               metrics.horizontalAdvance(QStringLiteral("Account Name")) + margin);
 
-    connect(txtFind, &QLineEdit::textChanged, this, [this] { search(); });
+    // Keystrokes that arrive together are answered by one search, run as soon as
+    // the typing has been handled.
+    m_typed = new QTimer(this);
+    m_typed->setSingleShot(true);
+    m_typed->setInterval(0);
+    connect(m_typed, &QTimer::timeout, this, [this] { search(); });
+    connect(txtFind, &QLineEdit::textChanged, m_typed, qOverload<>(&QTimer::start));
     connect(lstResults, &QTableView::doubleClicked, this, &FindWindow::showPicked);
     connect(m_model, &SearchResultModel::failed, this,
             [this](const QString& message) { m_context.prompter.critical(message); });
@@ -86,6 +105,7 @@ FindWindow::~FindWindow() = default;
 bool FindWindow::load() {
     try {
         m_search = std::make_unique<RecordSearch>(m_context.file(Schema::RecordDatabaseFile));
+        m_seenVersion = m_search->dataVersion();
     } catch (const StoreError& e) {
         m_context.prompter.critical(e.message());
         return false;
@@ -93,11 +113,30 @@ bool FindWindow::load() {
     return true;
 }
 
-int FindWindow::visibleRows() const {
-    return std::max(10, lstResults->viewport()->height() / RowHeight + 1);
+void FindWindow::focusSearchBox() {
+    txtFind->setFocus();
+    txtFind->selectAll();
+}
+
+int FindWindow::pageSize() const {
+    // The whole height of the list, its heading included: never fewer rows than it shows.
+    return lstResults->height() / lstResults->verticalHeader()->defaultSectionSize() + 2;
+}
+
+QString FindWindow::countsText(const QList<qint64>& counts) {
+    QStringList parts;
+    qint64 total = 0;
+    for (qsizetype t = 0; t < counts.size() && t < qsizetype(searchedTables().size()); ++t) {
+        total += counts[t];
+        const QString count = counts[t] > RecordSearch::CountLimit ? QStringLiteral("%1+").arg(RecordSearch::CountLimit)
+                                                                   : QString::number(counts[t]);
+        parts << QStringLiteral("%1: %2").arg(searchedTables()[size_t(t)].section, count);
+    }
+    return total == 0 ? QStringLiteral("No record matches.") : parts.join(QStringLiteral("    "));
 }
 
 void FindWindow::search(int keepRow) {
+    m_typed->stop();
     const SearchQuery query = SearchQuery::parse(txtFind->text());
     if (query.isEmpty()) {
         m_model->clear();
@@ -106,64 +145,78 @@ void FindWindow::search(int keepRow) {
     }
     try {
         m_seenVersion = m_search->dataVersion();
-        m_model->show(m_search.get(), query, visibleRows());
-        showCounts(m_search->counts(query));
+        m_model->show(m_search.get(), query, pageSize(), keepRow + 1);
+        lblCounts->setText(countsText(m_search->counts(query)));
     } catch (const StoreError& e) {
         lblCounts->setText(QStringLiteral("The search failed."));
         m_context.prompter.critical(e.message());
         return;
     }
+    fitLabelWithin(lblCounts, lstResults->width());
     if (m_model->rowCount() > 0) {
-        const int row = std::min(keepRow, m_model->rowCount() - 1);
-        lstResults->setCurrentIndex(m_model->index(row, 0));
-        lstResults->scrollTo(m_model->index(row, 0));
+        const QModelIndex current = m_model->index(std::min(keepRow, m_model->rowCount() - 1), 0);
+        lstResults->setCurrentIndex(current);
+        lstResults->scrollTo(current);
     }
 }
 
-void FindWindow::showCounts(const QList<qint64>& counts) {
-    QStringList parts;
-    qint64 total = 0;
-    for (qsizetype t = 0; t < counts.size(); ++t) {
-        total += counts[t];
-        const QString count = counts[t] > RecordSearch::CountLimit
-                                  ? QStringLiteral("more than %1").arg(RecordSearch::CountLimit)
-                                  : QString::number(counts[t]);
-        parts << QStringLiteral("%1: %2").arg(searchedTables()[size_t(t)].section, count);
-    }
-    lblCounts->setText(total == 0 ? QStringLiteral("No record matches.") : parts.join(QStringLiteral("    ")));
+void FindWindow::searchNow() {
+    if (m_typed->isActive())
+        search();
 }
 
 void FindWindow::showPicked() {
-    const QModelIndex current = lstResults->currentIndex();
+    searchNow();
+    QModelIndex current = lstResults->currentIndex();
     if (!current.isValid())
         return;
-    const SearchHit hit = m_model->hit(current.row());
-    RecordDisplay* display = nullptr;
-    for (AppWindow* window : m_context.windows.openWindows()) {
-        if (auto* candidate = dynamic_cast<RecordDisplay*>(window))
-            display = candidate;
+    try {
+        // Records changed since the list was made: it shows them as they are now
+        // before anything is picked, so no record that has gone is shown.
+        if (m_search->dataVersion() != m_seenVersion) {
+            const SearchHit before = m_model->hit(current.row());
+            search(current.row());
+            current = lstResults->currentIndex();
+            if (!current.isValid() || m_model->hit(current.row()).table != before.table ||
+                m_model->hit(current.row()).key != before.key) {
+                m_context.prompter.warn(
+                    QStringLiteral("The records have changed. The list shows them as they are now."));
+                return;
+            }
+        }
+        const SearchHit hit = m_model->hit(current.row());
+        const std::optional<Section> section = sectionOf(hit.table);
+        RecordDisplay* display = recordDisplay(m_context.windows);
+        if (!section || !display)
+            return;
+        if (!display->showRecord(*section, hit.key)) {
+            m_context.prompter.warn(QStringLiteral("This record no longer exists."));
+            search(current.row());
+        }
+    } catch (const StoreError& e) {
+        m_context.prompter.critical(e.message());
     }
-    if (!display)
+}
+
+void FindWindow::escape() {
+    if (txtFind->text().isEmpty()) {
+        close();
         return;
-    if (!display->showRecord(sectionOf(hit.table), hit.key)) {
-        m_context.prompter.warn(QStringLiteral("This record no longer exists."));
-        search(current.row());
     }
+    txtFind->clear();
+    search();
+    txtFind->setFocus();
 }
 
 bool FindWindow::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() != QEvent::KeyPress)
         return AppWindow::eventFilter(watched, event);
     auto* key = static_cast<QKeyEvent*>(event);
+    if (key->modifiers() & ~Qt::KeypadModifier)
+        return AppWindow::eventFilter(watched, event);
     switch (key->key()) {
     case Qt::Key_Escape:
-        // The first Escape clears the box, the next one closes the window.
-        if (txtFind->text().isEmpty()) {
-            close();
-        } else {
-            txtFind->clear();
-            txtFind->setFocus();
-        }
+        escape();
         return true;
     case Qt::Key_Return:
     case Qt::Key_Enter:
@@ -173,14 +226,25 @@ bool FindWindow::eventFilter(QObject* watched, QEvent* event) {
     case Qt::Key_Down:
     case Qt::Key_PageUp:
     case Qt::Key_PageDown:
-        // Typing stays in the box while the keys move through the list.
+        // Typing stays in the box while these keys move through the list.
         if (watched == txtFind) {
+            searchNow();
             QApplication::sendEvent(lstResults, event);
             return true;
         }
         break;
+    default:
+        break;
     }
     return AppWindow::eventFilter(watched, event);
+}
+
+void FindWindow::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        escape();
+        return;
+    }
+    AppWindow::keyPressEvent(event);
 }
 
 void FindWindow::changeEvent(QEvent* event) {
@@ -190,7 +254,7 @@ void FindWindow::changeEvent(QEvent* event) {
             if (m_search->dataVersion() != m_seenVersion)
                 search(std::max(0, lstResults->currentIndex().row()));
         } catch (const StoreError&) {
-            // The next keystroke reports it.
+            // The next search tells the user.
         }
     }
     AppWindow::changeEvent(event);

@@ -7,6 +7,7 @@
 class QLabel;
 class QLineEdit;
 class QTableView;
+class QTimer;
 class RecordSearch;
 class SearchResultModel;
 
@@ -21,22 +22,34 @@ public:
     ~FindWindow() override;
     bool load() override;
 
+    // Puts the keyboard in the search box with its text selected, so typing replaces it.
+    void focusSearchBox();
+    // The rows the list reads at a time: a little more than it shows.
+    int pageSize() const;
+    // The counts line for hits per section, in the order of the searched tables.
+    static QString countsText(const QList<qint64>& counts);
+
+    QLabel* lblFind;
     QLineEdit* txtFind;
     QLabel* lblCounts;
     QTableView* lstResults;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
     void changeEvent(QEvent* event) override;
 
 private:
-    // Runs the box's query; keeps the given row current where it still exists.
+    // Runs the box's query; the given row stays current where it still exists.
     void search(int keepRow = 0);
+    // Runs a search the box is still waiting for, so the list shows what was typed.
+    void searchNow();
     void showPicked();
-    void showCounts(const QList<qint64>& counts);
-    int visibleRows() const;
+    // Escape: the first clears the box, the next one closes the window.
+    void escape();
 
     std::unique_ptr<RecordSearch> m_search;
     SearchResultModel* m_model;
+    QTimer* m_typed;
     qint64 m_seenVersion = -1;
 };

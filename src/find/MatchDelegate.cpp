@@ -6,34 +6,66 @@
 #include <QPainter>
 #include <QTextLayout>
 
+namespace {
+
+const QString Ellipsis = QStringLiteral("…");
+
+// Leaves out the start of a text whose match would end beyond the width, so the
+// match itself is always in view; the start moves by the characters left out.
+QString keepMatchInView(const QString& text, int& start, int length, const QFontMetrics& metrics, int width) {
+    const int end = std::min(int(text.size()), start + length);
+    if (metrics.horizontalAdvance(text.left(end)) <= width)
+        return text;
+    int cut = 0;
+    // A few characters of context after the match stay in view too.
+    const int after = std::min(int(text.size()), end + 3);
+    while (cut < start && metrics.horizontalAdvance(Ellipsis + text.mid(cut, after - cut)) > width)
+        ++cut;
+    // Never between the halves of a character outside the basic plane.
+    if (cut > 0 && cut < text.size() && text.at(cut).isLowSurrogate())
+        ++cut;
+    if (cut == 0)
+        return text;
+    start = start - cut + int(Ellipsis.size());
+    return Ellipsis + text.mid(cut);
+}
+
+} // namespace
+
 void MatchDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const {
     QStyleOptionViewItem item = option;
     initStyleOption(&item, index);
-    const QString text = item.text;
-    item.text.clear();
     const QWidget* widget = item.widget;
     QStyle* style = widget ? widget->style() : QApplication::style();
+    const QString fullText = item.text;
+    item.text.clear();
     // The row's ground, selection and focus as every other cell draws them.
     style->drawControl(QStyle::CE_ItemViewItem, &item, painter, widget);
+
+    const QRect area = style->subElementRect(QStyle::SE_ItemViewItemText, &item, widget).adjusted(3, 0, -3, 0);
+    int start = index.data(SearchResultModel::MatchStartRole).toInt();
+    const int length = index.data(SearchResultModel::MatchLengthRole).toInt();
+    const QString text = keepMatchInView(fullText, start, length, QFontMetrics(item.font), area.width());
 
     QTextCharFormat marked;
     marked.setFontWeight(QFont::Bold);
     marked.setBackground(QColor(255, 236, 140));
-    marked.setForeground(Qt::black);
+    marked.setForeground(QColor(Qt::black));
     QTextLayout layout(text, item.font);
-    layout.setFormats({{index.data(SearchResultModel::MatchStartRole).toInt(),
-                        index.data(SearchResultModel::MatchLengthRole).toInt(), marked}});
+    if (length > 0)
+        layout.setFormats({{start, length, marked}});
     layout.beginLayout();
     QTextLine line = layout.createLine();
     if (line.isValid())
         line.setNumColumns(int(text.size()));
     layout.endLayout();
+    if (!line.isValid())
+        return;
 
-    const QRect area = style->subElementRect(QStyle::SE_ItemViewItemText, &item, widget).adjusted(3, 0, -3, 0);
     painter->save();
     painter->setClipRect(area);
-    painter->setPen(item.palette.color(item.state & QStyle::State_Selected ? QPalette::HighlightedText
-                                                                           : QPalette::Text));
+    painter->setPen(
+        item.palette.color(item.state & QStyle::State_Selected ? QPalette::HighlightedText : QPalette::Text));
     layout.draw(painter, QPointF(area.left(), area.top() + (area.height() - line.height()) / 2));
     painter->restore();
 }

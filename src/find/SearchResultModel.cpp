@@ -2,9 +2,13 @@
 
 #include "store/StoreError.h"
 
+#include <QScopedValueRollback>
+
 SearchResultModel::SearchResultModel(QObject* parent) : QAbstractTableModel(parent) {}
 
-void SearchResultModel::show(RecordSearch* search, const SearchQuery& query, int pageSize) {
+void SearchResultModel::show(RecordSearch* search, const SearchQuery& query, int pageSize, int firstRows) {
+    // Those told of the reset read the first page, not a further one.
+    const QScopedValueRollback resetting(m_resetting, true);
     beginResetModel();
     m_search = search;
     m_query = query;
@@ -13,10 +17,12 @@ void SearchResultModel::show(RecordSearch* search, const SearchQuery& query, int
     m_more = false;
     try {
         if (m_search && !m_query.isEmpty()) {
-            m_hits = m_search->hits(m_query, m_pageSize);
-            m_more = m_hits.size() == m_pageSize;
+            const int first = std::max(m_pageSize, firstRows);
+            m_hits = m_search->hits(m_query, first);
+            m_more = m_hits.size() == first;
         }
     } catch (const StoreError&) {
+        m_hits.clear();
         endResetModel();
         throw;
     }
@@ -24,6 +30,7 @@ void SearchResultModel::show(RecordSearch* search, const SearchQuery& query, int
 }
 
 void SearchResultModel::clear() {
+    const QScopedValueRollback resetting(m_resetting, true);
     beginResetModel();
     m_hits.clear();
     m_more = false;
@@ -82,7 +89,7 @@ QVariant SearchResultModel::headerData(int section, Qt::Orientation orientation,
 }
 
 bool SearchResultModel::canFetchMore(const QModelIndex& parent) const {
-    return !parent.isValid() && m_more;
+    return !parent.isValid() && m_more && !m_resetting;
 }
 
 void SearchResultModel::fetchMore(const QModelIndex& parent) {

@@ -16,9 +16,10 @@ public:
 
     explicit SearchResultModel(QObject* parent = nullptr);
 
-    // Shows the first page of the query's hits; an empty query shows nothing.
-    // Throws StoreError, showing nothing.
-    void show(RecordSearch* search, const SearchQuery& query, int pageSize);
+    // Shows the first page of the query's hits, at least firstRows of them where
+    // there are so many; an empty query shows nothing. Later pages are read
+    // pageSize hits at a time. Throws StoreError, showing nothing.
+    void show(RecordSearch* search, const SearchQuery& query, int pageSize, int firstRows = 0);
     void clear();
     const SearchHit& hit(int row) const { return m_hits.at(row); }
 
@@ -39,4 +40,5 @@ private:
     int m_pageSize = 0;
     QList<SearchHit> m_hits;
     bool m_more = false;
+    bool m_resetting = false;
 };

@@ -215,6 +215,14 @@ QList<SearchHit> RecordSearch::hits(const SearchQuery& query, int limit, const S
     return found;
 }
 
+qint64 RecordSearch::dataVersion() {
+    try {
+        return m_connection->db().execAndGet("PRAGMA data_version").getInt64();
+    } catch (const std::exception& e) {
+        throw StoreError(m_connection->failure(QStringLiteral("cannot be searched"), e));
+    }
+}
+
 SearchHit RecordSearch::describe(int tableIndex, qint64 key, const SearchQuery& query) {
     const SearchedTable& table = searchedTables()[size_t(tableIndex)];
     SQLite::Statement& read = m_statements->get(

@@ -51,6 +51,9 @@ public:
     QList<qint64> counts(const SearchQuery& query);
     // At most limit hits after the given one (from the start when none). Throws StoreError.
     QList<SearchHit> hits(const SearchQuery& query, int limit, const SearchHit* after = nullptr);
+    // A number that changes when another connection has written the file since
+    // it was last read: hits shown earlier may be out of date. Throws StoreError.
+    qint64 dataVersion();
 
 private:
     class Statements;

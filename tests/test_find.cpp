@@ -1,0 +1,550 @@
+// The Find window through its real controls: opening it from the main window,
+// results as the user types, the keys, picking a record into the main window,
+// the counts, paging, and the secrets that never show.
+#include "Fakes.h"
+#include "Helpers.h"
+#include "ProgramDirectory.h"
+#include "app/MainWindow.h"
+#include "find/FindWindow.h"
+#include "find/SearchResultModel.h"
+#include "platform/Geometry.h"
+#include "search/RecordSearch.h"
+#include "sections/NotesPanel.h"
+#include "sections/PasswordPanel.h"
+#include "sections/PersonalPanel.h"
+#include "sections/RemindersPanel.h"
+
+#include <QAbstractItemModelTester>
+#include <QAccessible>
+#include <QApplication>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTableView>
+#include <QToolButton>
+
+namespace {
+
+QString focusName() {
+    QWidget* focus = QApplication::focusWidget();
+    return focus ? focus->objectName() : QStringLiteral("(none)");
+}
+
+// The search waits for the typing to be handled: let it run.
+void settle() {
+    QCoreApplication::sendPostedEvents();
+    QCoreApplication::processEvents();
+}
+
+QAbstractItemModel* results(FindWindow* find) {
+    return find->lstResults->model();
+}
+
+// A row of the list as the user reads it: section | record | found in | text.
+QString rowText(FindWindow* find, int row) {
+    QStringList cells;
+    for (int c = 0; c < results(find)->columnCount(); ++c)
+        cells << results(find)->index(row, c).data().toString();
+    return cells.join('|');
+}
+
+QString currentText(FindWindow* find) {
+    const QModelIndex current = find->lstResults->currentIndex();
+    return current.isValid() ? rowText(find, current.row()) : QStringLiteral("(no current row)");
+}
+
+void typeQuery(FindWindow* find, const QString& text) {
+    find->txtFind->setFocus();
+    find->txtFind->selectAll();
+    QTest::keyClicks(find->txtFind, text);
+    settle();
+}
+
+// The Return key or a double click on the current row.
+void pickCurrent(FindWindow* find, bool doubleClick) {
+    if (!doubleClick) {
+        QTest::keyClick(find->txtFind, Qt::Key_Return);
+        return;
+    }
+    const QRect cell = find->lstResults->visualRect(find->lstResults->currentIndex());
+    // A double click begins with a click, as the system sends it.
+    QTest::mouseClick(find->lstResults->viewport(), Qt::LeftButton, {}, cell.center());
+    QTest::mouseDClick(find->lstResults->viewport(), Qt::LeftButton, {}, cell.center());
+}
+
+} // namespace
+
+class FindTest : public QObject {
+    Q_OBJECT
+
+    MainWindow* openMain(FakeContext& fake) {
+        MainWindow* main = fake.windows.show<MainWindow>(fake.context);
+        if (main)
+            (void)QTest::qWaitForWindowActive(main);
+        return main;
+    }
+
+    // The model tester reads further pages itself: a test of paging goes without it.
+    FindWindow* openFind(MainWindow* main, FakeContext& fake, bool testModel = true) {
+        clickButton(main, QStringLiteral("cmdFind"));
+        auto* find = fake.windows.find<FindWindow>();
+        if (find) {
+            (void)QTest::qWaitForWindowActive(find);
+            if (testModel)
+                new QAbstractItemModelTester(results(find), QAbstractItemModelTester::FailureReportingMode::QtTest,
+                                             find);
+        }
+        return find;
+    }
+
+private slots:
+    void buttonAndKeyOpenOneWindow_data() {
+        QTest::addColumn<bool>("byKey");
+        QTest::newRow("button") << false;
+        QTest::newRow("Ctrl+F") << true;
+    }
+    void buttonAndKeyOpenOneWindow() {
+        QFETCH(bool, byKey);
+        ProgramDirectory dir;
+        FakeContext fake(dir.path());
+        MainWindow* main = openMain(fake);
+        QVERIFY(main);
+        click(main, "cmdPasswords");
+        main->PicPassword->DBGrid1->setFocus();
+        const auto open = [&] {
+            if (byKey)
+                QTest::keyClick(QApplication::focusWidget(), Qt::Key_F, Qt::ControlModifier);
+            else
+                clickButton(main, QStringLiteral("cmdFind"));
+        };
+        open();
+        auto* find = fake.windows.find<FindWindow>();
+        QVERIFY(find);
+        QVERIFY(QTest::qWaitForWindowActive(find));
+        QVERIFY(!find->parentWidget());
+        QVERIFY(!find->isModal());
+        QCOMPARE(focusName(), QStringLiteral("txtFind"));
+
+        typeQuery(find, "bank");
+        QVERIFY(results(find)->rowCount() > 0);
+        main->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(main));
+        // Opened again from the main window: the same window, with what was typed
+        // selected so that new typing replaces it.
+        main->PicPassword->DBGrid1->setFocus();
+        open();
+        QVERIFY(QTest::qWaitForWindowActive(find));
+        QCOMPARE(fake.windows.find<FindWindow>(), find);
+        int finds = 0;
+        for (AppWindow* window : fake.windows.openWindows())
+            finds += qobject_cast<FindWindow*>(window) != nullptr;
+        QCOMPARE(finds, 1);
+        QCOMPARE(find->txtFind->selectedText(), QStringLiteral("bank"));
+        QCOMPARE(focusName(), QStringLiteral("txtFind"));
+    }
+
+    void findButtonSitsInTheFreeStrip() {
+        ProgramDirectory dir;
+        FakeContext fake(dir.path());
+        MainWindow* main = openMain(fake);
+        QVERIFY(main);
+        QToolButton* button = main->cmdFind;
+        QCOMPARE(button->objectName(), QStringLiteral("cmdFind"));
+        QCOMPARE(button->toolTip(), QStringLiteral(" Find "));
+        QVERIFY(!button->icon().isNull());
+        QVERIFY(button->isVisible());
+        QCOMPARE(QAccessible::queryAccessibleInterface(button)->text(QAccessible::Name), QStringLiteral("Find"));
+        QVERIFY(button->x() > main->cmdPersonal->geometry().right());
+        QVERIFY(button->geometry().right() < main->cmdMinimize->x());
+        // The controls the window had keep their places.
+        QCOMPARE(main->cmdPersonal->geometry(), QRect(twips(5760), twips(525), twips(1275), twips(495)));
+        QCOMPARE(main->cmdMinimize->geometry(), QRect(twips(7800), twips(390), twips(495), twips(435)));
+        for (QWidget* other : main->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+            if (other != button && other->isVisible())
+                QVERIFY2(!other->geometry().intersects(button->geometry()), qPrintable(other->objectName()));
+        }
+    }
+
+    void pickingShowsTheRecord_data() {
+        QTest::addColumn<QString>("query");
+        QTest::addColumn<int>("section");
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<QString>("box");
+        QTest::addColumn<QString>("shown");
+        QTest::addColumn<bool>("bankShown");
+        QTest::newRow("password") << "bookshop" << int(Section::Passwords) << "cmdPasswords"
+                                  << "Text1"
+                                  << "Online Bookshop" << false;
+        QTest::newRow("card, bank details hidden") << "credit union" << int(Section::CreditCards) << "cmdPersonal"
+                                                   << "Text17"
+                                                   << "MasterCard" << false;
+        QTest::newRow("card, bank details shown") << "riverton" << int(Section::CreditCards) << "cmdPersonal"
+                                                  << "Text21"
+                                                  << "Sample Credit Union" << true;
+        QTest::newRow("person") << "birch" << int(Section::Personal) << "cmdPersonal"
+                                << "Text10"
+                                << "Sam Marsh" << false;
+        QTest::newRow("note") << "kettle" << int(Section::Notes) << "cmdNotes"
+                              << "Text7"
+                              << "Wi-Fi at home" << false;
+        QTest::newRow("reminder") << "dentist" << int(Section::Reminders) << "cmdTodo"
+                                  << "Text8"
+                                  << "2/3/2027" << false;
+        QTest::newRow("record newer than the main window's")
+            << "late arrival" << int(Section::Passwords) << "cmdPasswords"
+            << "Text1"
+            << "Late Arrival" << false;
+    }
+    void pickingShowsTheRecord() {
+        QFETCH(QString, query);
+        QFETCH(int, section);
+        QFETCH(QString, button);
+        QFETCH(QString, box);
+        QFETCH(QString, shown);
+        QFETCH(bool, bankShown);
+        ProgramDirectory dir;
+        FakeContext fake(dir.path());
+        MainWindow* main = openMain(fake);
+        QVERIFY(main);
+        // Written by another program after the main window took its records.
+        dir.exec("password.mdb", "INSERT INTO account (Account, User) VALUES ('Late Arrival', 'someone')");
+        // The user left the bank details as they like them, on another section.
+        if (bankShown) {
+            click(main, "cmdPersonal");
+            click(main, "cmdBank");
+        }
+        click(main, "cmdTodo");
+        FindWindow* find = openFind(main, fake);
+        QVERIFY(find);
+        typeQuery(find, query);
+        QCOMPARE(find->lstResults->currentIndex().row(), 0);
+        const SearchHit hit = static_cast<SearchResultModel*>(results(find))->hit(0);
+
+        pickCurrent(find, false);
+        QVERIFY(fake.prompter.calls.isEmpty());
+        auto* sectionButton = main->findChild<QPushButton*>(button);
+        QVERIFY(sectionButton->isChecked());
+        const QList<QWidget*> panels = {main->PicPassword, main->PicNotes, main->Pictodo, main->PicPersonal};
+        for (QWidget* panel : panels) {
+            const bool expected = (button == "cmdPasswords" && panel == main->PicPassword) ||
+                                  (button == "cmdNotes" && panel == main->PicNotes) ||
+                                  (button == "cmdTodo" && panel == main->Pictodo) ||
+                                  (button == "cmdPersonal" && panel == main->PicPersonal);
+            QCOMPARE(panel->isVisible(), expected);
+        }
+        for (QPushButton* other : {main->cmdPasswords, main->cmdNotes, main->cmdTodo, main->cmdPersonal})
+            QCOMPARE(other->isChecked(), other == sectionButton);
+        DataBinder& binder = main->binder(Section(section));
+        QCOMPARE(binder.Bookmark(), hit.key);
+        auto* boxWidget = main->findChild<QLineEdit*>(box);
+        QVERIFY(boxWidget);
+        QCOMPARE(boxWidget->text(), shown);
+        QVERIFY(boxWidget->isVisible());
+        QCOMPARE(main->PicPersonal->PicBank->isVisible(), bankShown && button == "cmdPersonal");
+        QCOMPARE(main->PicPersonal->PicBank->isHidden(), !bankShown);
+        // The lists and grids select it too.
+        if (Section(section) == Section::Notes) {
+            QListView* list = main->PicNotes->DBList1;
+            QCOMPARE(list->selectionModel()->selectedIndexes().size(), 1);
+            QCOMPARE(list->selectionModel()->selectedIndexes().first().data().toString(), shown);
+        }
+        if (Section(section) == Section::Reminders || Section(section) == Section::Passwords) {
+            QTableView* grid =
+                Section(section) == Section::Reminders ? main->Pictodo->DBGrid2 : main->PicPassword->DBGrid1;
+            QCOMPARE(grid->selectionModel()->selectedRows().size(), 1);
+            QCOMPARE(grid->selectionModel()->selectedRows().first().data().toString(), shown);
+        }
+        // The main window shows it; the Find window stays for another pick.
+        QVERIFY(QTest::qWaitForWindowActive(main));
+        QCOMPARE(fake.windows.find<FindWindow>(), find);
+        QVERIFY(find->isVisible());
+    }
+
+    void arrowsMoveAndEitherWayPicks_data() {
+        QTest::addColumn<bool>("doubleClick");
+        QTest::newRow("Return") << false;
+        QTest::newRow("double click") << true;
+    }
+    void arrowsMoveAndEitherWayPicks() {
+        QFETCH(bool, doubleClick);
+        ProgramDirectory dir;
+        FakeContext fake(dir.path());
+        MainWindow* main = openMain(fake);
+        QVERIFY(main);
+        FindWindow* find = openFind(main, fake);
+        QVERIFY(find);
+        // The accounts' addresses and the cards' websites.
+        typeQuery(find, "example.");
+        QVERIFY(results(find)->rowCount() >= 6);
+        QCOMPARE(find->lstResults->currentIndex().row(), 0);
+        QCOMPARE(find->lstResults->selectionModel()->selectedRows().size(), 1);
+        QTest::keyClick(find->txtFind, Qt::Key_Up);
+        QCOMPARE(find->lstResults->currentIndex().row(), 0);
+        for (int row = 1; row <= 5; ++row) {
+            QTest::keyClick(find->txtFind, Qt::Key_Down);
+            QCOMPARE(find->lstResults->currentIndex().row(), row);
+        }
+        QTest::keyClick(find->txtFind, Qt::Key_Up);
+        QCOMPARE(find->lstResults->currentIndex().row(), 4);
+        QCOMPARE(focusName(), QStringLiteral("txtFind"));
+        QCOMPARE(find->txtFind->text(), QStringLiteral("example."));
+        // Row 4 is the first card: the accounts come first, four of them.
+        QVERIFY2(currentText(find).startsWith("Credit Cards|Visa, Example Savings Bank|"),
+                 qPrintable(currentText(find)));
+        pickCurrent(find, doubleClick);
+        QVERIFY(main->PicPersonal->isVisible());
+        QCOMPARE(main->DatCCard->value("Type Card"), QStringLiteral("Visa"));
+
+        // Back in the Find window the user picks another.
+        find->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(find));
+        QTest::keyClick(find->txtFind, Qt::Key_Down);
+        pickCurrent(find, doubleClick);
+        QCOMPARE(main->DatCCard->value("Type Card"), QStringLiteral("MasterCard"));
+        QVERIFY(fake.prompter.calls.isEmpty());
+    }
+
+    void escapeClearsThenCloses_data() {
+        QTest::addColumn<bool>("fromList");
+        QTest::newRow("in the box") << false;
+        QTest::newRow("in the list") << true;
+    }
+    void escapeClearsThenCloses() {
+        QFETCH(bool, fromList);
+        ProgramDirectory dir;
+        FakeContext fake(dir.path());
+        MainWindow* main = openMain(fake);
+        QVERIFY(main);
+        FindWindow* find = openFind(main, fake);
+        QVERIFY(find);
+        typeQuery(find, "web");
+        QVERIFY(results(find)->rowCount() > 0);
+        QVERIFY(!find->lblCounts->text().isEmpty());
+        QWidget* keys = find->txtFind;
+        if (fromList) {
+            find->lstResults->setFocus();
+            keys = find->lstResults;
+        }
+        QTest::keyClick(keys, Qt::Key_Escape);
+        settle();
+        QCOMPARE(find->txtFind->text(), QString());
+        QCOMPARE(results(find)->rowCount(), 0);
+        QCOMPARE(find->lblCounts->text(), QString());
+        QVERIFY(find->isVisible());
+        QCOMPARE(focusName(), QStringLiteral("txtFind"));
+        QTest::keyClick(find->txtFind, Qt::Key_Escape);
+        QVERIFY(!fake.windows.find<FindWindow>());
+        QVERIFY(main->isVisible());
+    }
+
+    void emptyBoxShowsNothing_data() {
+        QTest::addColumn<QString>("typed");
+        QTest::newRow("typed and taken back") << "we\b\b";
+        QTest::newRow("blanks") << "   ";
+    }
+    void emptyBoxShowsNothing() {
+        QFETCH(QString, typed);
+        ProgramDirectory dir;
+        FakeContext fake(dir.path());
+        MainWindow* main = openMain(fake);
+        QVERIFY(main);
+        FindWindow* find = openFind(main, fake);
+        QVERIFY(find);
+        for (const QChar c : typed) {
+            if (c == '\b')
+                QTest::keyClick(find->txtFind, Qt::Key_Backspace);
+            else
+                QTest::keyClicks(find->txtFind, QString(c));
+            settle();
+        }
+        QCOMPARE(results(find)->rowCount(), 0);
+        QCOMPARE(find->lblCounts->text(), QString());
+        QTest::keyClick(find->txtFind, Qt::Key_Return);
+        QVERIFY(!main->PicPassword->isVisible());
+    }
+
+    void countsPerSection_data() {
+        QTest::addColumn<QString>("query");
+        QTest::addColumn<QString>("counts");
+        QTest::newRow("several sections")
+            << "example"
+            << "Passwords: 4    Credit Cards: 2    Personal: 2    Notes: 0    Reminders: 0";
+        QTest::newRow("one or two letters: names that begin with them")
+            << "sa"
+            << "Passwords: 0    Credit Cards: 1    Personal: 1    Notes: 0    Reminders: 0";
+        QTest::newRow("more than the count goes to")
+            << "many"
+            << "Passwords: 1000+    Credit Cards: 0    Personal: 0    Notes: 1    Reminders: 0";
+        QTest::newRow("no hit") << "xylophone"
+                                << "No record matches.";
+    }
+    void countsPerSection() {
+        QFETCH(QString, query);
+        QFETCH(QString, counts);
+        ProgramDirectory dir;
+        dir.exec("password.mdb", "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 1200) "
+                                 "INSERT INTO account (Account) SELECT 'Many ' || i FROM n;"
+                                 "INSERT INTO Notes (Title, Note) VALUES ('How many', 'one')");
+        FakeContext fake(dir.path());
+        MainWindow* main = openMain(fake);
+        QVERIFY(main);
+        FindWindow* find = openFind(main, fake);
+        QVERIFY(find);
+        typeQuery(find, query);
+        QCOMPARE(find->lblCounts->text(), counts);
+        // The whole line shows.
+        QVERIFY(find->lblCounts->sizeHint().width() <= find->lblCounts->width());
+    }
+
+    void secretsAreNeverShown_data() {
+        QTest::addColumn<QString>("query");
+        QTest::addColumn<QString>("secret");
+        QTest::addColumn<int>("rows");
+        QTest::newRow("a password beside the same word in the remarks") << "kestrel"
+                                                                        << "kestrel-in-the-wind" << 1;
+        QTest::newRow("a password alone") << "heron#"
+                                          << "Heron#2006" << 0;
+        QTest::newRow("a card number") << "4111"
+                                       << "4111 1111 1111 1111" << 0;
+        QTest::newRow("a security code of a card found by its bank") << "example savings"
+                                                                     << "987" << 2;
+        QTest::newRow("one letter") << "e"
+                                    << "Gr33n-Meadow!" << 2;
+    }
+    void secretsAreNeverShown() {
+        QFETCH(QString, query);
+        QFETCH(QString, secret);
+        QFETCH(int, rows);
+        ProgramDirectory dir;
+        dir.exec("password.mdb", "INSERT INTO account (Account, Password, Notes) VALUES ('Birding', "
+                                 "'kestrel-in-the-wind', 'Hint: the kestrel');"
+                                 "UPDATE \"Credit Card\" SET \"Security Code\" = '987' WHERE \"Type Card\" = 'Visa'");
+        FakeContext fake(dir.path());
+        MainWindow* main = openMain(fake);
+        QVERIFY(main);
+        FindWindow* find = openFind(main, fake);
+        QVERIFY(find);
+        typeQuery(find, query);
+        QCOMPARE(results(find)->rowCount(), rows);
+        for (int row = 0; row < results(find)->rowCount(); ++row) {
+            for (int column = 0; column < results(find)->columnCount(); ++column) {
+                for (int role = 0; role < Qt::UserRole + 8; ++role) {
+                    const QString value = results(find)->index(row, column).data(role).toString();
+                    QVERIFY2(!value.contains(secret, Qt::CaseInsensitive), qPrintable(rowText(find, row)));
+                }
+            }
+        }
+    }
+
+    void resultsAreReadPageByPage() {
+        ProgramDirectory dir;
+        dir.exec("password.mdb", "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 3000) "
+                                 "INSERT INTO account (Account, User) SELECT 'Paged ' || i, 'user' || i FROM n");
+        FakeContext fake(dir.path());
+        MainWindow* main = openMain(fake);
+        QVERIFY(main);
+        FindWindow* find = openFind(main, fake, false);
+        QVERIFY(find);
+        typeQuery(find, "paged");
+        QTest::qWait(20);
+        const int page = find->pageSize();
+        QVERIFY(page < 100);
+        QCOMPARE(results(find)->rowCount(), page);
+        const int shownRows =
+            find->lstResults->viewport()->height() / find->lstResults->verticalHeader()->defaultSectionSize();
+        QVERIFY2(page >= shownRows, qPrintable(QStringLiteral("%1 rows show, %2 read").arg(shownRows).arg(page)));
+        // Scrolled to its end, the list reads one more page, in order, without repeats.
+        find->lstResults->scrollToBottom();
+        settle();
+        QTRY_COMPARE(results(find)->rowCount(), 2 * page);
+        // Moving down from the box goes on past the first page.
+        for (int i = 0; i < 2 * page + 3; ++i)
+            QTest::keyClick(find->txtFind, Qt::Key_Down);
+        QTRY_VERIFY(results(find)->rowCount() >= 3 * page);
+        QCOMPARE(find->lstResults->currentIndex().row(), 2 * page + 3);
+        auto* model = static_cast<SearchResultModel*>(results(find));
+        for (int row = 1; row < model->rowCount(); ++row)
+            QVERIFY(model->hit(row).key > model->hit(row - 1).key);
+        QCOMPARE(rowText(find, 2 * page + 3),
+                 QStringLiteral("Passwords|Paged %1|Account Name|Paged %1").arg(2 * page + 4));
+    }
+
+    void aRecordGoneIsNotShown() {
+        ProgramDirectory dir;
+        FakeContext fake(dir.path());
+        MainWindow* main = openMain(fake);
+        QVERIFY(main);
+        FindWindow* find = openFind(main, fake);
+        QVERIFY(find);
+        typeQuery(find, "bookshop");
+        QCOMPARE(results(find)->rowCount(), 1);
+        dir.exec("password.mdb", "DELETE FROM account WHERE Account = 'Online Bookshop'");
+        QTest::keyClick(find->txtFind, Qt::Key_Return);
+        QCOMPARE(fake.prompter.calls.size(), 1);
+        QCOMPARE(fake.prompter.last().kind, QStringLiteral("warn"));
+        QCOMPARE(results(find)->rowCount(), 0);
+        QCOMPARE(find->lblCounts->text(), QStringLiteral("No record matches."));
+        QVERIFY(!main->PicPassword->isVisible());
+    }
+
+    void listFollowsChangesMadeElsewhere() {
+        ProgramDirectory dir;
+        FakeContext fake(dir.path());
+        MainWindow* main = openMain(fake);
+        QVERIFY(main);
+        FindWindow* find = openFind(main, fake);
+        QVERIFY(find);
+        typeQuery(find, "kettle");
+        QCOMPARE(results(find)->rowCount(), 1);
+        main->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(main));
+        dir.exec("password.mdb", "INSERT INTO Notes (Title, Note) VALUES ('Copper kettle', 'a gift')");
+        find->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(find));
+        QCOMPARE(results(find)->rowCount(), 2);
+        QCOMPARE(rowText(find, 1), QStringLiteral("Notes|Copper kettle|Subject|Copper kettle"));
+    }
+
+    void tabMovesBetweenBoxAndList() {
+        ProgramDirectory dir;
+        FakeContext fake(dir.path());
+        MainWindow* main = openMain(fake);
+        QVERIFY(main);
+        FindWindow* find = openFind(main, fake);
+        QVERIFY(find);
+        typeQuery(find, "example");
+        const QStringList forward = {"lstResults", "txtFind", "lstResults"};
+        for (const QString& name : forward) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            QCOMPARE(focusName(), name);
+        }
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab, Qt::ShiftModifier);
+        QCOMPARE(focusName(), QStringLiteral("txtFind"));
+        // In the list the arrow keys move and Return picks, as in the box.
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QTest::keyClick(find->lstResults, Qt::Key_Down);
+        QCOMPARE(find->lstResults->currentIndex().row(), 1);
+        QTest::keyClick(find->lstResults, Qt::Key_Return);
+        QVERIFY(main->PicPassword->isVisible());
+        QCOMPARE(main->DatPassword->AbsolutePosition(), 1);
+    }
+
+    void boxIsNamedByItsLabel() {
+        ProgramDirectory dir;
+        FakeContext fake(dir.path());
+        MainWindow* main = openMain(fake);
+        QVERIFY(main);
+        FindWindow* find = openFind(main, fake);
+        QVERIFY(find);
+        QCOMPARE(find->lblFind->buddy(), find->txtFind);
+        QCOMPARE(QAccessible::queryAccessibleInterface(find->txtFind)->text(QAccessible::Name),
+                 QStringLiteral("Find:"));
+        QVERIFY(!QAccessible::queryAccessibleInterface(find->lstResults)->text(QAccessible::Name).isEmpty());
+    }
+};
+
+QTEST_MAIN(FindTest)
+#include "test_find.moc"
