@@ -1,0 +1,444 @@
+// The Find window at 1,000, 100,000 and 1,000,000 records per table: a keystroke
+// in its box until the result list has painted the answer, for queries of three
+// or more characters and of one or two; each paired with bare SQLite running the
+// same index queries for the same hits and counts in the same run. Besides: the
+// first 50 hits of a query that matches every record against one that matches a
+// single record, the size of the search index against the data, and the growth
+// of the process's peak memory while the window searches.
+//
+//   bench_search [--benchmark_filter=...] [--cache DIR]   (DIR defaults to ./bench-data)
+#include "BenchDatabase.h"
+#include "Fakes.h"
+#include "find/FindWindow.h"
+#include "platform/Look.h"
+#include "platform/Windows.h"
+#include "search/RecordSearch.h"
+#include "store/Schema.h"
+
+#include <QAbstractItemModel>
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLineEdit>
+#include <QPointer>
+#include <QTableView>
+#include <QTest>
+#include <SQLiteCpp/Database.h>
+#include <SQLiteCpp/Statement.h>
+#include <benchmark/benchmark.h>
+#include <map>
+#include <set>
+
+namespace {
+
+QString g_cache;
+
+// Typed the way a user types them: each query is what the box holds after the
+// measured keystroke. The data sets' names begin with these words, a quarter of
+// them in other scripts; "springfield" is in every card and every person.
+const QStringList LongQueries = {"acc",  "acco",   "accou",  "café",   "caf",        "straße",
+                                 "ørst", "ørsted", "note 1", "perso",  "springfield", "日本語",
+                                 "bank", "stree",  "mail",   "unïcod", "record 12",   "xyzzy"};
+const QStringList ShortQueries = {"a", "ac", "s", "st", "日", "日本", "n", "no", "p", "pe", "b", "ba", "c", "ca"};
+
+qint64 statusKb(const char* field) {
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith(field))
+            return line.mid(qstrlen(field)).trimmed().split(' ').first().toLongLong();
+    }
+    return -1;
+}
+
+// Starts a new peak: VmHWM falls back to the memory in use now.
+void resetPeak() {
+    QFile clear(QStringLiteral("/proc/self/clear_refs"));
+    if (clear.open(QIODevice::WriteOnly))
+        clear.write("5");
+}
+
+double median(std::vector<double> values) {
+    if (values.empty())
+        return -1;
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+// Counts the paints of the result list that come after its contents changed.
+class ListPaints : public QObject {
+public:
+    explicit ListPaints(QTableView* list) : m_viewport(list->viewport()) {
+        m_viewport->installEventFilter(this);
+        connect(list->model(), &QAbstractItemModel::modelReset, this, [this] { changed = true; });
+    }
+    bool changed = false;
+    int paints = 0;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (changed && event->type() == QEvent::Paint)
+            ++paints;
+        return false;
+    }
+
+private:
+    QWidget* m_viewport;
+};
+
+// Bare SQLite on the same file: the index queries the window's search runs for
+// one query, the counts capped as the window caps them and the first page of
+// hits with the fields the list shows, and nothing else.
+class BareSearch {
+public:
+    explicit BareSearch(const QString& path) : m_db(path.toStdString(), SQLite::OPEN_READONLY) {}
+
+    double runMs(const QString& text, int pageSize) {
+        QElapsedTimer timer;
+        timer.start();
+        const SearchQuery query = SearchQuery::parse(text);
+        qint64 total = 0;
+        int found = 0;
+        for (const SearchedTable& table : searchedTables()) {
+            const auto [count, keys] = run(table, query, pageSize - found);
+            total += count;
+            found += int(keys.size());
+            for (const qint64 key : keys)
+                total += read(table, key);
+        }
+        benchmark::DoNotOptimize(total);
+        return timer.nsecsElapsed() / 1e6;
+    }
+
+    // Keys of the records matching, in key order.
+    QList<qint64> keys(const SearchedTable& table, const SearchQuery& query, int limit) {
+        return run(table, query, limit).second;
+    }
+
+private:
+    SQLite::Statement& statement(const QString& sql) {
+        const std::string key = sql.toStdString();
+        auto it = m_statements.find(key);
+        if (it == m_statements.end())
+            it = m_statements.emplace(key, std::make_unique<SQLite::Statement>(m_db, key)).first;
+        it->second->reset();
+        return *it->second;
+    }
+
+    QString fieldList(const SearchedTable& table) {
+        QStringList names;
+        for (const SearchedField& field : table.fields)
+            names << Schema::quoted(field.name);
+        return names.join(", ");
+    }
+
+    // The capped count and the first keys of the query's hits in one table.
+    std::pair<qint64, QList<qint64>> run(const SearchedTable& table, const SearchQuery& query, int limit) {
+        QList<qint64> keys;
+        if (!query.matchesNameStart()) {
+            const QString index = Schema::quoted(table.index());
+            SQLite::Statement& count = statement(
+                QStringLiteral("SELECT count(*) FROM (SELECT rowid FROM %1 WHERE %1 MATCH ? LIMIT 1001)").arg(index));
+            count.bind(1, query.indexExpression().toStdString());
+            count.executeStep();
+            const qint64 counted = count.getColumn(0).getInt64();
+            count.reset();
+            if (limit > 0) {
+                SQLite::Statement& page = statement(
+                    QStringLiteral("SELECT rowid FROM %1 WHERE %1 MATCH ? ORDER BY rowid LIMIT ?").arg(index));
+                page.bind(1, query.indexExpression().toStdString());
+                page.bind(2, limit);
+                while (page.executeStep())
+                    keys << page.getColumn(0).getInt64();
+                page.reset();
+            }
+            return {counted, keys};
+        }
+        // Names that begin with the word, through the same indexes of name beginnings.
+        const QString word = query.shortWords().first();
+        const qsizetype letters = SearchQuery::length(word);
+        std::set<qint64> merged;
+        for (const NameField& name : table.nameFields) {
+            SQLite::Statement& select = statement(
+                QStringLiteral("SELECT _key FROM %1 INDEXED BY %2 WHERE substr(%3, 1, %4) IN (?, ?, ?) ORDER BY _key "
+                               "LIMIT ?")
+                    .arg(Schema::quoted(table.table), Schema::quoted(name.indexStem + ' ' + QString::number(letters)),
+                         Schema::quoted(name.name))
+                    .arg(letters));
+            select.bind(1, word.toLower().toStdString());
+            select.bind(2, word.toUpper().toStdString());
+            select.bind(3, (word.left(1).toUpper() + word.mid(1).toLower()).toStdString());
+            select.bind(4, 1001);
+            while (select.executeStep())
+                merged.insert(select.getColumn(0).getInt64());
+            select.reset();
+        }
+        for (auto it = merged.begin(); it != merged.end() && keys.size() < limit; ++it)
+            keys << *it;
+        return {qint64(std::min<size_t>(merged.size(), 1001)), keys};
+    }
+
+    qint64 read(const SearchedTable& table, qint64 key) {
+        SQLite::Statement& select = statement(
+            QStringLiteral("SELECT %1 FROM %2 WHERE _key = ?").arg(fieldList(table), Schema::quoted(table.table)));
+        select.bind(1, static_cast<int64_t>(key));
+        qint64 size = 0;
+        if (select.executeStep()) {
+            for (int c = 0; c < select.getColumnCount(); ++c)
+                size += QString::fromUtf8(select.getColumn(c).getText()).size();
+        }
+        select.reset();
+        return size;
+    }
+
+    SQLite::Database m_db;
+    std::map<std::string, std::unique_ptr<SQLite::Statement>> m_statements;
+};
+
+// The Find window on a data set, as the program opens it.
+struct FindSession {
+    explicit FindSession(qint64 records)
+        : dir(benchProgramDirectory(g_cache, records, 0)), fake(dir),
+          bare(QDir(dir).filePath(Schema::RecordDatabaseFile)) {}
+    ~FindSession() {
+        if (window)
+            window->close();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+    bool open() {
+        window = fake.windows.show<FindWindow>(fake.context);
+        return window && QTest::qWaitForWindowExposed(window);
+    }
+    // The box holds the text and the list shows its answer, painted.
+    void settleOn(const QString& text) {
+        window->txtFind->setText(text);
+        QCoreApplication::processEvents();
+        window->lstResults->viewport()->repaint();
+        QCoreApplication::processEvents();
+    }
+    // Milliseconds from the key that makes the box hold `text` until the list has
+    // painted its answer; -1 when it never did.
+    double keystroke(const QString& text) {
+        settleOn(text.chopped(1));
+        ListPaints paints(window->lstResults);
+        QElapsedTimer timer;
+        timer.start();
+        QTest::sendKeyEvent(QTest::Click, window->txtFind, Qt::Key_unknown, text.right(1), Qt::NoModifier);
+        while (paints.paints == 0 && timer.elapsed() < 10000)
+            QCoreApplication::processEvents();
+        // What the same round of painting still had queued.
+        QCoreApplication::processEvents();
+        return paints.paints > 0 ? timer.nsecsElapsed() / 1e6 : -1;
+    }
+
+    QString dir;
+    FakeContext fake;
+    BareSearch bare;
+    QPointer<FindWindow> window;
+};
+
+struct Measured {
+    double keystrokeMs = -1;
+    double bareMs = -1;
+    int keystrokes = 0;
+    double peakMbDelta = -1;
+    int pageSize = 0;
+};
+
+// The keystrokes of one kind of query, each followed by the bare queries for the
+// same hits, so both meet the same load of the machine. Kept per size and kind.
+Measured measure(qint64 records, bool longQueries) {
+    static std::map<std::pair<qint64, bool>, Measured> done;
+    const auto key = std::make_pair(records, longQueries);
+    if (done.count(key))
+        return done[key];
+    FindSession session(records);
+    Measured result;
+    resetPeak();
+    const qint64 before = statusKb("VmRSS:");
+    if (!session.open())
+        return result;
+    result.pageSize = session.window->pageSize();
+    std::vector<double> times, bare;
+    const QStringList& queries = longQueries ? LongQueries : ShortQueries;
+    for (int round = 0; round < 3; ++round) {
+        for (const QString& query : queries) {
+            const double ms = session.keystroke(query);
+            if (ms < 0)
+                return result;
+            times.push_back(ms);
+            bare.push_back(session.bare.runMs(query, result.pageSize));
+        }
+    }
+    result.peakMbDelta = (statusKb("VmHWM:") - before) / 1024.0;
+    result.keystrokeMs = median(times);
+    result.bareMs = median(bare);
+    result.keystrokes = int(times.size());
+    done[key] = result;
+    return result;
+}
+
+void reportKeystrokes(benchmark::State& state, bool longQueries) {
+    Measured m;
+    for (auto _ : state) {
+        m = measure(state.range(0), longQueries);
+        if (m.keystrokeMs < 0)
+            return state.SkipWithError("the list did not paint an answer");
+        state.SetIterationTime(m.keystrokeMs / 1000);
+    }
+    state.counters["keystrokes"] = m.keystrokes;
+    state.counters["bare_ms"] = m.bareMs;
+    state.counters["ratio"] = m.bareMs > 0 ? m.keystrokeMs / m.bareMs : 0;
+    state.counters["page_rows"] = m.pageSize;
+    state.counters["target_ms"] = 16;
+}
+
+void reportBare(benchmark::State& state, bool longQueries) {
+    Measured m;
+    for (auto _ : state) {
+        m = measure(state.range(0), longQueries);
+        if (m.bareMs < 0)
+            return state.SkipWithError("not measured");
+        state.SetIterationTime(m.bareMs / 1000);
+    }
+}
+
+void BM_KeystrokeLong(benchmark::State& state) {
+    reportKeystrokes(state, true);
+}
+void BM_KeystrokeShort(benchmark::State& state) {
+    reportKeystrokes(state, false);
+}
+void BM_BareLong(benchmark::State& state) {
+    reportBare(state, true);
+}
+void BM_BareShort(benchmark::State& state) {
+    reportBare(state, false);
+}
+
+// The peak memory the window added while it answered every keystroke above.
+void BM_Memory(benchmark::State& state) {
+    Measured m;
+    for (auto _ : state) {
+        m = measure(state.range(0), true);
+        const Measured s = measure(state.range(0), false);
+        m.peakMbDelta = std::max(m.peakMbDelta, s.peakMbDelta);
+        state.SetIterationTime(std::max(0.0, m.keystrokeMs) / 1000);
+    }
+    state.counters["peak_mb_delta"] = m.peakMbDelta;
+    state.counters["memory_target_mb"] = 16.0 * std::max<qint64>(1, state.range(0) / 1000000);
+}
+
+// The first 50 hits through the program's search: every record of the first
+// table matches ("record" is in every account's notes), or exactly one record,
+// found by a piece of text only it holds, in the last table.
+void firstHits(benchmark::State& state, bool matchAll) {
+    FindSession session(state.range(0));
+    QString text = QStringLiteral("record");
+    if (!matchAll) {
+        SQLite::Database db(QDir(session.dir).filePath(Schema::RecordDatabaseFile).toStdString(),
+                            SQLite::OPEN_READONLY);
+        // A dozen characters of random hex from a reminder in the middle: no other record holds them.
+        SQLite::Statement reminders(db, "SELECT Reminder FROM Reminder WHERE _key >= ? ORDER BY _key LIMIT 50");
+        reminders.bind(1, static_cast<int64_t>(state.range(0) / 2));
+        while (text == QLatin1String("record") && reminders.executeStep()) {
+            for (const QString& line : QString::fromStdString(reminders.getColumn(0).getString()).split('\n')) {
+                if (line.size() >= 12 && !line.contains(' ')) {
+                    text = line.left(12);
+                    break;
+                }
+            }
+        }
+    }
+    RecordSearch search(QDir(session.dir).filePath(Schema::RecordDatabaseFile));
+    const SearchQuery query = SearchQuery::parse(text);
+    std::vector<double> times;
+    qsizetype hits = 0;
+    for (auto _ : state) {
+        QElapsedTimer timer;
+        timer.start();
+        hits = search.hits(query, 50).size();
+        const double ms = timer.nsecsElapsed() / 1e6;
+        state.SetIterationTime(ms / 1000);
+        times.push_back(ms);
+    }
+    if (hits != (matchAll ? 50 : 1))
+        return state.SkipWithError(qPrintable(QStringLiteral("%1 hits for %2").arg(hits).arg(text)));
+    state.counters["hits"] = double(hits);
+    state.counters["median_ms"] = median(times);
+}
+
+void BM_First50MatchAll(benchmark::State& state) {
+    firstHits(state, true);
+}
+void BM_First50MatchOne(benchmark::State& state) {
+    firstHits(state, false);
+}
+
+// The search index's pages against the pages of the records it indexes.
+void BM_IndexSize(benchmark::State& state) {
+    const QString dir = benchProgramDirectory(g_cache, state.range(0), 0);
+    SQLite::Database db(QDir(dir).filePath(Schema::RecordDatabaseFile).toStdString(), SQLite::OPEN_READONLY);
+    double index = 0, data = 0;
+    for (auto _ : state) {
+        QElapsedTimer timer;
+        timer.start();
+        index = data = 0;
+        SQLite::Statement sizes(db, "SELECT name, sum(pgsize) FROM dbstat GROUP BY name");
+        while (sizes.executeStep()) {
+            const QString name = QString::fromStdString(sizes.getColumn(0).getString());
+            const double bytes = sizes.getColumn(1).getDouble();
+            bool isIndex = false, isData = false;
+            for (const SearchedTable& table : searchedTables()) {
+                isIndex = isIndex || name.startsWith(table.index());
+                for (const NameField& field : table.nameFields)
+                    isIndex = isIndex || name.startsWith(field.indexStem + ' ');
+                isData = isData || name == table.table;
+            }
+            index += isIndex ? bytes : 0;
+            data += isData ? bytes : 0;
+        }
+        state.SetIterationTime(timer.nsecsElapsed() / 1e9);
+    }
+    state.counters["index_mb"] = index / 1048576;
+    state.counters["data_mb"] = data / 1048576;
+    state.counters["index_ratio"] = data > 0 ? index / data : 0;
+}
+
+void sizes(benchmark::internal::Benchmark* b) {
+    b->Arg(1000)->Arg(100000)->Arg(1000000)->UseManualTime()->Unit(benchmark::kMillisecond);
+}
+
+BENCHMARK(BM_KeystrokeLong)->Name("find_keystroke_long")->Apply(sizes)->Iterations(1);
+BENCHMARK(BM_BareLong)->Name("find_bare_long")->Apply(sizes)->Iterations(1);
+BENCHMARK(BM_KeystrokeShort)->Name("find_keystroke_short")->Apply(sizes)->Iterations(1);
+BENCHMARK(BM_BareShort)->Name("find_bare_short")->Apply(sizes)->Iterations(1);
+BENCHMARK(BM_Memory)->Name("find_memory")->Apply(sizes)->Iterations(1);
+BENCHMARK(BM_First50MatchAll)->Name("find_first50_all")->Apply(sizes)->Iterations(30);
+BENCHMARK(BM_First50MatchOne)->Name("find_first50_one")->Apply(sizes)->Iterations(30);
+BENCHMARK(BM_IndexSize)->Name("find_index_size")->Apply(sizes)->Iterations(1);
+
+} // namespace
+
+int main(int argc, char** argv) {
+    // A real display when there is one (bench/run.sh gives one), so painting reaches a screen.
+    if (qEnvironmentVariableIsEmpty("DISPLAY"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    applyProgramLook(app);
+    g_cache = QDir::current().filePath(QStringLiteral("bench-data"));
+    std::vector<char*> rest;
+    for (int i = 0; i < argc; ++i) {
+        if (QByteArray(argv[i]) == "--cache" && i + 1 < argc)
+            g_cache = QString::fromLocal8Bit(argv[++i]);
+        else
+            rest.push_back(argv[i]);
+    }
+    int count = int(rest.size());
+    benchmark::Initialize(&count, rest.data());
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
