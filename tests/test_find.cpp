@@ -6,6 +6,7 @@
 #include "ProgramDirectory.h"
 #include "app/MainWindow.h"
 #include "find/FindWindow.h"
+#include "find/MatchDelegate.h"
 #include "find/SearchResultModel.h"
 #include "platform/Geometry.h"
 #include "search/RecordSearch.h"
@@ -530,6 +531,41 @@ private slots:
         QTest::keyClick(find->lstResults, Qt::Key_Return);
         QVERIFY(main->PicPassword->isVisible());
         QCOMPARE(main->DatPassword->AbsolutePosition(), 1);
+    }
+
+    void matchStaysInViewInALongLine_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("match");
+        QTest::addColumn<bool>("cutBefore");
+        QTest::addColumn<bool>("cutAfter");
+        const QString hex = QStringLiteral("0123456789ABCDEF").repeated(8);
+        QTest::newRow("short line") << "Straße Ørsted"
+                                    << "Ørsted" << false << false;
+        QTest::newRow("match at the start") << "needle " + hex << "needle" << false << true;
+        QTest::newRow("match at the end") << hex + " needle"
+                                          << "needle" << true << false;
+        QTest::newRow("match in the middle") << hex + " needle " + hex << "needle" << true << true;
+        QTest::newRow("characters outside the basic plane") << QStringLiteral("😀").repeated(40) + " needle"
+                                                            << "needle" << true << false;
+    }
+    void matchStaysInViewInALongLine() {
+        QFETCH(QString, text);
+        QFETCH(QString, match);
+        QFETCH(bool, cutBefore);
+        QFETCH(bool, cutAfter);
+        const QFontMetrics metrics(QApplication::font());
+        // Widths a pixel or two apart cut the line at every possible place.
+        const int narrowest = metrics.horizontalAdvance(QStringLiteral("0123456789ABCDEF0123456789"));
+        for (int width = narrowest; width < narrowest + 40; width += 3) {
+            int start = int(text.indexOf(match));
+            const QString shown = fitMatchText(text, start, int(match.size()), metrics, width);
+            QCOMPARE(shown.mid(start, match.size()), match);
+            QCOMPARE(shown.startsWith(QStringLiteral("…")), cutBefore);
+            QCOMPARE(shown.endsWith(QStringLiteral("…")), cutAfter);
+            QVERIFY2(metrics.horizontalAdvance(shown) <= width, qPrintable(shown));
+            // No half of a character is left at the cut.
+            QVERIFY2(!shown.at(1).isLowSurrogate(), qPrintable(QString::number(width)));
+        }
     }
 
     void boxIsNamedByItsLabel() {
