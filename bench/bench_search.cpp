@@ -40,6 +40,9 @@ QString g_cache;
 const QStringList LongQueries = {"acc",  "acco",   "accou",  "café",   "caf",         "straße",
                                  "ørst", "ørsted", "note 1", "perso",  "springfield", "日本語",
                                  "bank", "stree",  "mail",   "unïcod", "record 12",   "xyzzy"};
+// A word every record of a section holds, then one or two letters that none of
+// them holds: each candidate of the long word is read to look for the short one.
+const QStringList MixedQueries = {"record zq", "bank zq", "springfield zq"};
 const QStringList ShortQueries = {"a", "ac", "s", "st", "日", "日本", "n", "no", "p", "pe", "b", "ba", "c", "ca"};
 
 qint64 statusKb(const char* field) {
@@ -250,9 +253,11 @@ struct Measured {
 
 // The keystrokes of one kind of query, each followed by the bare queries for the
 // same hits, so both meet the same load of the machine. Kept per size and kind.
-Measured measure(qint64 records, bool longQueries) {
-    static std::map<std::pair<qint64, bool>, Measured> done;
-    const auto key = std::make_pair(records, longQueries);
+enum class Kind { Long, Short, Mixed };
+
+Measured measure(qint64 records, Kind kind) {
+    static std::map<std::pair<qint64, Kind>, Measured> done;
+    const auto key = std::make_pair(records, kind);
     if (done.count(key))
         return done[key];
     {
@@ -271,8 +276,8 @@ Measured measure(qint64 records, bool longQueries) {
     result.pageSize = session.window->pageSize();
     std::vector<double> times, bare, core;
     RecordSearch search(QDir(session.dir).filePath(Schema::RecordDatabaseFile));
-    const QStringList& queries = longQueries ? LongQueries : ShortQueries;
-    for (int round = 0; round < 3; ++round) {
+    const QStringList& queries = kind == Kind::Long ? LongQueries : kind == Kind::Short ? ShortQueries : MixedQueries;
+    for (int round = 0; round < (kind == Kind::Mixed ? 1 : 3); ++round) {
         for (const QString& query : queries) {
             const double ms = session.keystroke(query);
             if (ms < 0)
@@ -296,10 +301,10 @@ Measured measure(qint64 records, bool longQueries) {
     return result;
 }
 
-void reportKeystrokes(benchmark::State& state, bool longQueries) {
+void reportKeystrokes(benchmark::State& state, Kind kind) {
     Measured m;
     for (auto _ : state) {
-        m = measure(state.range(0), longQueries);
+        m = measure(state.range(0), kind);
         if (m.keystrokeMs < 0)
             return state.SkipWithError("the list did not paint an answer");
         state.SetIterationTime(m.keystrokeMs / 1000);
@@ -312,10 +317,10 @@ void reportKeystrokes(benchmark::State& state, bool longQueries) {
     state.counters["target_ms"] = 16;
 }
 
-void reportBare(benchmark::State& state, bool longQueries) {
+void reportBare(benchmark::State& state, Kind kind) {
     Measured m;
     for (auto _ : state) {
-        m = measure(state.range(0), longQueries);
+        m = measure(state.range(0), kind);
         if (m.bareMs < 0)
             return state.SkipWithError("not measured");
         state.SetIterationTime(m.bareMs / 1000);
@@ -323,24 +328,27 @@ void reportBare(benchmark::State& state, bool longQueries) {
 }
 
 void BM_KeystrokeLong(benchmark::State& state) {
-    reportKeystrokes(state, true);
+    reportKeystrokes(state, Kind::Long);
 }
 void BM_KeystrokeShort(benchmark::State& state) {
-    reportKeystrokes(state, false);
+    reportKeystrokes(state, Kind::Short);
+}
+void BM_KeystrokeMixed(benchmark::State& state) {
+    reportKeystrokes(state, Kind::Mixed);
 }
 void BM_BareLong(benchmark::State& state) {
-    reportBare(state, true);
+    reportBare(state, Kind::Long);
 }
 void BM_BareShort(benchmark::State& state) {
-    reportBare(state, false);
+    reportBare(state, Kind::Short);
 }
 
 // The peak memory the window added while it answered every keystroke above.
 void BM_Memory(benchmark::State& state) {
     Measured m;
     for (auto _ : state) {
-        m = measure(state.range(0), true);
-        const Measured s = measure(state.range(0), false);
+        m = measure(state.range(0), Kind::Long);
+        const Measured s = measure(state.range(0), Kind::Short);
         m.peakMbDelta = std::max(m.peakMbDelta, s.peakMbDelta);
         state.SetIterationTime(std::max(0.0, m.keystrokeMs) / 1000);
     }
@@ -432,6 +440,7 @@ BENCHMARK(BM_KeystrokeLong)->Name("find_keystroke_long")->Apply(sizes)->Iteratio
 BENCHMARK(BM_BareLong)->Name("find_bare_long")->Apply(sizes)->Iterations(1);
 BENCHMARK(BM_KeystrokeShort)->Name("find_keystroke_short")->Apply(sizes)->Iterations(1);
 BENCHMARK(BM_BareShort)->Name("find_bare_short")->Apply(sizes)->Iterations(1);
+BENCHMARK(BM_KeystrokeMixed)->Name("find_keystroke_mixed")->Apply(sizes)->Iterations(1);
 BENCHMARK(BM_Memory)->Name("find_memory")->Apply(sizes)->Iterations(1);
 BENCHMARK(BM_First50MatchAll)->Name("find_first50_all")->Apply(sizes)->Iterations(30);
 BENCHMARK(BM_First50MatchOne)->Name("find_first50_one")->Apply(sizes)->Iterations(30);
