@@ -4,6 +4,7 @@
 #include "Fakes.h"
 #include "ProgramDirectory.h"
 #include "app/Startup.h"
+#include "platform/AppWindow.h"
 #include "store/DataBinder.h"
 #include "store/Migration.h"
 #include "store/Schema.h"
@@ -14,11 +15,14 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QPointer>
 #include <QProcess>
+#include <QProgressBar>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
+#include <QTimer>
 #include <SQLiteCpp/Database.h>
 #include <SQLiteCpp/Statement.h>
 #include <unistd.h>
@@ -89,10 +93,49 @@ qint64 matches(const QString& path, const QString& table, const QString& query) 
     return count.getColumn(0).getInt64();
 }
 
+// Records of the five tables together.
+qint64 recordCount(const QString& path) {
+    SQLite::Database db(path.toStdString(), SQLite::OPEN_READONLY);
+    qint64 count = 0;
+    for (const Schema::Table* table : Schema::recordTables())
+        count += db.execAndGet(QStringLiteral("SELECT count(*) FROM %1").arg(Schema::quoted(table->name)).toStdString())
+                     .getInt64();
+    return count;
+}
+
+// The settings the search indexes keep in the file, other than their version.
+QStringList indexSettings(const QString& path) {
+    SQLite::Database db(path.toStdString(), SQLite::OPEN_READONLY);
+    QStringList settings;
+    for (const Schema::Table* table : Schema::recordTables()) {
+        SQLite::Statement all(db, QStringLiteral("SELECT k FROM %1 WHERE k <> 'version'")
+                                      .arg(Schema::quoted(table->name + " search_config"))
+                                      .toStdString());
+        while (all.executeStep())
+            settings << table->name + ": " + QString::fromStdString(all.getColumn(0).getString());
+    }
+    return settings;
+}
+
 bool hasSearchIndex(const QString& path) {
     SQLite::Database db(path.toStdString(), SQLite::OPEN_READONLY);
     return db.execAndGet("SELECT count(*) FROM sqlite_master WHERE name = 'account search'").getInt() == 1;
 }
+
+class PaintCounter : public QObject {
+public:
+    explicit PaintCounter(int& paints) : m_paints(paints) {}
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Paint)
+            ++m_paints;
+        return false;
+    }
+
+private:
+    int& m_paints;
+};
 
 void copyOwnerOnly(const QString& from, const QString& to) {
     QFile::remove(to);
@@ -143,10 +186,16 @@ private slots:
         QCOMPARE(Migration::versionOf(path), 0);
         const QByteArray before = recordsDigest(path);
 
-        const Migration::Outcome outcome = Migration::migrate(path);
+        Migration::Progress progress;
+        const Migration::Outcome outcome = Migration::migrate(path, &progress);
         QVERIFY2(outcome.error.isEmpty(), qPrintable(outcome.error));
         QVERIFY(outcome.migrated);
         QCOMPARE(outcome.fromVersion, 0);
+        QVERIFY(progress.finished);
+        QCOMPARE(progress.done.load(), progress.total.load());
+        QCOMPARE(progress.total.load(), recordCount(path));
+        // The settings that speed the filling up are not left in the file.
+        QCOMPARE(indexSettings(path), QStringList());
         QCOMPARE(Migration::versionOf(path), Migration::newestVersion());
         QCOMPARE(recordsDigest(path), before);
         QCOMPARE(integrityOf(path), QStringLiteral("ok"));
@@ -271,6 +320,40 @@ private slots:
             QCOMPARE(fake.prompter.calls.size(), 0);
             QCOMPARE(Migration::versionOf(dir.recordDatabase()), Migration::newestVersion());
         }
+    }
+
+    // A long migration shows a window that keeps painting and moves on while the
+    // work runs; the window goes when the work is done and the file is migrated.
+    void longMigrationShowsItsProgress() {
+        ProgramDirectory dir;
+        QFile::remove(dir.recordDatabase());
+        makeOldDatabase(dir.recordDatabase(), 6000);
+        FakeContext fake(dir.path());
+        QPointer<QWidget> window;
+        QList<int> values;
+        int paints = 0;
+        PaintCounter counter(paints);
+        QTimer watch;
+        watch.setInterval(10);
+        QObject::connect(&watch, &QTimer::timeout, [&] {
+            if (!window && (window = static_cast<QWidget*>(fake.windows.find(QStringLiteral("frmUpdating")))))
+                window->installEventFilter(&counter);
+            if (window && window->isVisible())
+                values << window->findChild<QProgressBar*>(QStringLiteral("progressBar"))->value();
+        });
+        watch.start();
+        updateRecordDatabase(fake.context, 0);
+        watch.stop();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+
+        QVERIFY(!window);
+        QCOMPARE(fake.prompter.calls.size(), 0);
+        QCOMPARE(Migration::versionOf(dir.recordDatabase()), Migration::newestVersion());
+        QVERIFY(paints > 0);
+        QVERIFY2(values.size() >= 3, qPrintable(QString::number(values.size())));
+        QVERIFY(std::is_sorted(values.begin(), values.end()));
+        QVERIFY2(std::any_of(values.begin(), values.end(), [](int v) { return v > 0 && v < 1000; }),
+                 qPrintable(QString::number(values.last())));
     }
 
     // Killed at random moments, the migration leaves either the old file whole

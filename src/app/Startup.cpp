@@ -1,5 +1,8 @@
 #include "Startup.h"
 
+#include "MigrationWindow.h"
+#include "platform/Windows.h"
+
 #include "core/DataLocation.h"
 #include "platform/AppContext.h"
 #include "store/LegacyConversion.h"
@@ -8,9 +11,13 @@
 
 #include <QCursor>
 #include <QDir>
+#include <QEventLoop>
 #include <QFile>
 #include <QGuiApplication>
+#include <QThread>
+#include <QTimer>
 #include <cstdio>
+#include <memory>
 
 bool dataFolderUsable(const DataLocation& data, Prompter& prompter) {
     if (data.error.isEmpty())
@@ -41,9 +48,30 @@ bool convertLegacyFiles(AppContext& context) {
     return true;
 }
 
-void updateRecordDatabase(AppContext& context) {
+void updateRecordDatabase(AppContext& context, int windowAfterMs) {
+    const QString path = context.file(Schema::RecordDatabaseFile);
+    // The usual start: a file of the newest version costs one read of its header.
+    if (!Migration::needed(path))
+        return;
     QGuiApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
-    const Migration::Outcome outcome = Migration::migrate(context.file(Schema::RecordDatabaseFile));
+    Migration::Progress progress;
+    Migration::Outcome outcome;
+    // The work runs on a thread of its own, so the windows keep painting.
+    std::unique_ptr<QThread> worker(QThread::create([&] { outcome = Migration::migrate(path, &progress); }));
+    QEventLoop loop;
+    QObject::connect(worker.get(), &QThread::finished, &loop, &QEventLoop::quit);
+    // A small file is done before a window would be worth showing.
+    QTimer later;
+    later.setSingleShot(true);
+    QObject::connect(&later, &QTimer::timeout, &loop,
+                     [&] { context.windows.show<MigrationWindow>(context, progress); });
+    later.start(windowAfterMs);
+    worker->start();
+    loop.exec();
+    worker->wait();
+    later.stop();
+    if (AppWindow* window = context.windows.find(MigrationWindow::Name))
+        window->close();
     QGuiApplication::restoreOverrideCursor();
     if (!outcome.error.isEmpty())
         context.prompter.warn(outcome.error);

@@ -17,10 +17,11 @@ bool dataFolderUsable(const DataLocation& data, Prompter& prompter);
 bool convertLegacyFiles(AppContext& context);
 
 // Brings the record database to the newest layout version before anything
-// opens it, with the busy pointer shown. A failure is told as a warning: the
-// file is unchanged and still usable, the program goes on, and the next start
-// tries again.
-void updateRecordDatabase(AppContext& context);
+// opens it, with the busy pointer shown, and a window with the progress once
+// the work has lasted windowAfterMs. A failure is told as a warning: the file
+// is unchanged and still usable, the program goes on, and the next start tries
+// again.
+void updateRecordDatabase(AppContext& context, int windowAfterMs = 400);
 
 // Removes what an interrupted write of the program may have left in the data
 // folder: temporary copies and half-made conversions. The database files

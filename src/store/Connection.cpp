@@ -13,7 +13,9 @@ namespace {
 constexpr int BusyTimeoutMs = 5000;
 }
 
-Connection::Connection(const QString& path) : m_path(path) {
+Connection::Connection(const QString& path) : Connection(path, std::nullopt) {}
+
+Connection::Connection(const QString& path, const std::optional<QString>& onlyTable) : m_path(path) {
     const QFileInfo info(path);
     if (!info.exists())
         throw StoreError(QStringLiteral("The database file %1 is missing.").arg(path));
@@ -23,9 +25,11 @@ Connection::Connection(const QString& path) : m_path(path) {
         m_db = std::make_unique<SQLite::Database>(path.toStdString(), SQLite::OPEN_READWRITE, BusyTimeoutMs);
         waitForLocks(m_db->getHandle(), BusyTimeoutMs);
         m_db->exec("PRAGMA synchronous=FULL");
-        // Reading the schema proves the file is a database at all.
-        m_db->execAndGet("SELECT count(*) FROM sqlite_master");
-        connectVirtualTables();
+        // Reading the header proves the file is a database at all; the version
+        // says whether it has search indexes, without reading its schema.
+        m_version = m_db->execAndGet("PRAGMA user_version").getInt();
+        if (m_version >= 1)
+            connectSearchIndexes(onlyTable);
     } catch (const std::exception& e) {
         m_db.reset();
         throw StoreError(failure(QStringLiteral("cannot be opened"), e));
@@ -34,20 +38,26 @@ Connection::Connection(const QString& path) : m_path(path) {
 
 Connection::~Connection() = default;
 
-void Connection::connectVirtualTables() {
+void Connection::connectSearchIndexes(const std::optional<QString>& onlyTable) {
     // A connection reads a virtual table's set-up from the file the first time a
     // statement uses it, and every write fires the search index's triggers. Done
     // here, no later write needs that read: while another program holds the file
     // it would fail as "vtable constructor failed" rather than say the file is locked.
-    QStringList names;
-    SQLite::Statement tables(*m_db, "SELECT name FROM sqlite_master WHERE type = 'table' AND sql LIKE 'CREATE "
-                                    "VIRTUAL TABLE%'");
-    while (tables.executeStep())
-        names << QString::fromStdString(tables.getColumn(0).getString());
-    tables.reset();
-    for (const QString& name : names)
+    // Only a write to a table fires its index's triggers: a connection that
+    // serves one table takes up that table's index alone.
+    QStringList tables;
+    for (const Schema::Table* table : Schema::recordTables())
+        if (!onlyTable || *onlyTable == table->name)
+            tables << table->name;
+    for (const QString& table : tables) {
+        const QString index = table + QStringLiteral(" search");
+        // A file that lost an index still opens; the utility's repair rebuilds it.
+        if (sqlite3_table_column_metadata(m_db->getHandle(), "main", index.toUtf8().constData(), nullptr, nullptr,
+                                          nullptr, nullptr, nullptr, nullptr) != SQLITE_OK)
+            continue;
         SQLite::Statement(*m_db,
-                          QStringLiteral("SELECT rowid FROM %1 LIMIT 0").arg(Schema::quoted(name)).toStdString());
+                          QStringLiteral("SELECT rowid FROM %1 LIMIT 0").arg(Schema::quoted(index)).toStdString());
+    }
 }
 
 StoreError::Reason Connection::reasonOf(const std::exception& failure) {

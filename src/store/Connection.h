@@ -6,12 +6,15 @@
 #include <QStringList>
 #include <SQLiteCpp/Database.h>
 #include <memory>
+#include <optional>
 
 // One SQLite connection to an existing database file, read-write and shared.
 // It never creates the file: a missing file is an error, not an empty database.
 class Connection {
 public:
     explicit Connection(const QString& path); // throws StoreError
+    // A connection that writes only to the given table of the record database.
+    Connection(const QString& path, const std::optional<QString>& onlyTable);
     ~Connection();
 
     SQLite::Database& db() { return *m_db; }
@@ -38,9 +41,13 @@ public:
     // What SQLite's failure means for the user; Unknown for anything not from SQLite.
     static StoreError::Reason reasonOf(const std::exception& failure);
 
+    // The file's layout version (PRAGMA user_version), read when it was opened.
+    int version() const { return m_version; }
+
 private:
-    void connectVirtualTables();
+    void connectSearchIndexes(const std::optional<QString>& onlyTable);
 
     QString m_path;
     std::unique_ptr<SQLite::Database> m_db;
+    int m_version = 0;
 };

@@ -40,7 +40,7 @@ void DataBinder::open() {
     if (m_recordsetType != 0)
         throw StoreError(QStringLiteral("Only table mode is supported."));
     m_rowQuery.reset();
-    auto connection = std::make_unique<Connection>(m_databaseName);
+    auto connection = std::make_unique<Connection>(m_databaseName, m_recordSource);
     connection->requireTable(m_recordSource, m_requiredFields);
     connection->useRollbackJournal();
     m_fields = connection->columns(m_recordSource);

@@ -5,8 +5,11 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <SQLiteCpp/Database.h>
+#include <SQLiteCpp/Statement.h>
 #include <SQLiteCpp/Transaction.h>
+#include <sqlite3.h>
 
 namespace {
 
@@ -37,18 +40,104 @@ QStringList schemaParts() {
     return parts;
 }
 
-void runPart(SQLite::Database& db, int version) {
-    db.exec(schemaParts().at(version).toStdString());
+// What a step works with: the open file, inside the migration's transaction.
+struct Run {
+    SQLite::Database& db;
+    Migration::Progress& progress;
+};
+
+// Pending index data FTS5 keeps in memory before it writes a segment. The
+// default (1 MB) makes a large file's index from thousands of small segments
+// merged again and again; a few large ones are written once.
+constexpr qint64 FillHashBytes = 64LL << 20;
+// The page cache while a migration runs, in KiB: the index's pages are written
+// many times over before the commit.
+constexpr int MigrationCacheKiB = 128 * 1024;
+
+QString quoted(const QString& name) {
+    return QLatin1Char('"') + QString(name).replace(QLatin1Char('"'), QStringLiteral("\"\"")) + QLatin1Char('"');
+}
+
+// Where a search index takes its text from: the records' table, key and fields.
+struct IndexSource {
+    QString table;
+    QString key;
+    QStringList fields;
+};
+
+IndexSource sourceOf(SQLite::Database& db, const QString& index) {
+    SQLite::Statement declared(db, "SELECT sql FROM sqlite_master WHERE type = 'table' AND name = ?");
+    declared.bind(1, index.toStdString());
+    if (!declared.executeStep())
+        throw StoreError(QStringLiteral("the search index \"%1\" is missing").arg(index));
+    const QString sql = QString::fromStdString(declared.getColumn(0).getString());
+    static const QRegularExpression content(QStringLiteral("\\bcontent\\s*=\\s*'([^']+)'"));
+    static const QRegularExpression contentKey(QStringLiteral("\\bcontent_rowid\\s*=\\s*'([^']+)'"));
+    IndexSource source{content.match(sql).captured(1), contentKey.match(sql).captured(1), {}};
+    if (source.table.isEmpty() || source.key.isEmpty())
+        throw StoreError(QStringLiteral("the search index \"%1\" names no table of records").arg(index));
+    SQLite::Statement fields(db, "SELECT name FROM pragma_table_info(?)");
+    fields.bind(1, index.toStdString());
+    while (fields.executeStep())
+        source.fields << quoted(QString::fromStdString(fields.getColumn(0).getString()));
+    return source;
+}
+
+qint64 recordCount(SQLite::Database& db, const IndexSource& source) {
+    return db.execAndGet(QStringLiteral("SELECT count(*) FROM %1").arg(quoted(source.table)).toStdString()).getInt64();
+}
+
+// Counts the records read into an index; always true, so it can stand in a WHERE clause.
+void countIndexedRecord(sqlite3_context* call, int, sqlite3_value**) {
+    static_cast<Migration::Progress*>(sqlite3_user_data(call))->done.fetch_add(1, std::memory_order_relaxed);
+    sqlite3_result_int(call, 1);
+}
+
+// Fills the external-content index from its table in one statement, as
+// "rebuild" would, with large in-memory segments and the progress counted.
+void fillIndex(Run& run, const QString& index, const IndexSource& source) {
+    const QString name = quoted(index);
+    run.db.exec(
+        QStringLiteral("INSERT INTO %1 (%1, rank) VALUES ('hashsize', %2)").arg(name).arg(FillHashBytes).toStdString());
+    run.db.exec(QStringLiteral("INSERT INTO %1 (%1) VALUES ('delete-all')").arg(name).toStdString());
+    run.db.exec(QStringLiteral("INSERT INTO %1 (rowid, %2) SELECT %3, %2 FROM %4 WHERE migration_record_read()")
+                    .arg(name, source.fields.join(QStringLiteral(", ")), quoted(source.key), quoted(source.table))
+                    .toStdString());
+    // Later writes go back to the default, so one large save never holds much in memory.
+    run.db.exec(QStringLiteral("DELETE FROM %1 WHERE k = 'hashsize'")
+                    .arg(quoted(index + QStringLiteral("_config")))
+                    .toStdString());
+}
+
+// Runs a part of the schema on an existing file. The part ends by filling its
+// search indexes ("rebuild"); those are done by fillIndex, which tells how far it is.
+void runPart(Run& run, int version) {
+    static const QRegularExpression rebuild(
+        QStringLiteral("^INSERT INTO \"([^\"]+)\" \\(\"\\1\"\\) VALUES \\('rebuild'\\);[ \\t]*$"),
+        QRegularExpression::MultilineOption);
+    QString sql = schemaParts().at(version);
+    QStringList indexes;
+    for (auto it = rebuild.globalMatch(sql); it.hasNext();)
+        indexes << it.next().captured(1);
+    sql.remove(rebuild);
+    run.db.exec(sql.toStdString());
+    QList<IndexSource> sources;
+    for (const QString& index : indexes) {
+        sources << sourceOf(run.db, index);
+        run.progress.total += recordCount(run.db, sources.last());
+    }
+    for (qsizetype i = 0; i < indexes.size(); ++i)
+        fillIndex(run, indexes[i], sources[i]);
 }
 
 // Version 1: the search index over every table's text but the secrets, filled
 // from the records the file already holds.
-void addSearchIndex(SQLite::Database& db) {
-    runPart(db, 1);
+void addSearchIndex(Run& run) {
+    runPart(run, 1);
 }
 
 // Steps[n] brings a file of version n to version n + 1.
-using Step = void (*)(SQLite::Database&);
+using Step = void (*)(Run&);
 const Step Steps[] = {&addSearchIndex};
 
 int storedVersion(SQLite::Database& db) {
@@ -73,7 +162,20 @@ int versionOf(const QString& path) {
     }
 }
 
-Outcome migrate(const QString& path) {
+bool needed(const QString& path) {
+    if (!QFileInfo(path).isFile())
+        return false;
+    try {
+        const int version = versionOf(path);
+        return version >= 0 && version < newestVersion();
+    } catch (const StoreError&) {
+        return false;
+    }
+}
+
+Outcome migrate(const QString& path, Progress* progress) {
+    Progress ownProgress;
+    const auto finish = qScopeGuard([&] { (progress ? *progress : ownProgress).finished = true; });
     Outcome outcome;
     if (!QFileInfo(path).isFile())
         return outcome;
@@ -81,6 +183,10 @@ Outcome migrate(const QString& path) {
         SQLite::Database db(path.toStdString(), SQLite::OPEN_READWRITE, BusyTimeoutMs);
         db.exec("PRAGMA journal_mode=DELETE");
         db.exec("PRAGMA synchronous=FULL");
+        db.exec("PRAGMA cache_size=-" + std::to_string(MigrationCacheKiB));
+        Run run{.db = db, .progress = progress ? *progress : ownProgress};
+        sqlite3_create_function_v2(db.getHandle(), "migration_record_read", 0, SQLITE_UTF8 | SQLITE_DIRECTONLY,
+                                   &run.progress, &countIndexedRecord, nullptr, nullptr, nullptr);
         outcome.fromVersion = storedVersion(db);
         if (outcome.fromVersion >= newestVersion())
             return outcome;
@@ -89,7 +195,7 @@ Outcome migrate(const QString& path) {
         // One transaction for every step: the file is either as it was or of the newest version.
         SQLite::Transaction transaction(db, SQLite::TransactionBehavior::IMMEDIATE);
         for (int version = storedVersion(db); version < newestVersion(); ++version) {
-            Steps[version](db);
+            Steps[version](run);
             if (storedVersion(db) != version + 1)
                 throw StoreError(QStringLiteral("the step to version %1 did not record its version").arg(version + 1));
         }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <atomic>
 
 // The layout version of the record database, kept in the file's user_version.
 //
@@ -30,10 +31,25 @@ struct Outcome {
     QString error;         // for the user; the file is unchanged when set
 };
 
+// How far a migration has come, for a window to show while it runs on another
+// thread: records indexed so far out of the records to index. Both stay 0 while
+// the steps only add tables.
+struct Progress {
+    std::atomic<qint64> done{0};
+    std::atomic<qint64> total{0};
+    std::atomic<bool> finished{false}; // set when migrate() returns, whatever its outcome
+};
+
+// True when the file at path is of an older version than this program makes.
+// Reads only the file's header: cheap enough for every start. False for a
+// missing or unreadable file; migrate() then tells what is wrong, if anything.
+bool needed(const QString& path);
+
 // Brings the record database at path up to the newest version. A missing file
 // is left alone (the windows report it); a newer file than this program knows
-// is left as it is.
-Outcome migrate(const QString& path);
+// is left as it is. Safe to run on a thread of its own; progress, when given,
+// is updated as it goes.
+Outcome migrate(const QString& path, Progress* progress = nullptr);
 
 // The schema's SQL that makes an empty record database of the given version:
 // the tables, then the parts up to that version. The layout of older files,
