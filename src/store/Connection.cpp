@@ -24,7 +24,10 @@ Connection::Connection(const QString& path, const std::optional<QString>& onlyTa
     try {
         m_db = std::make_unique<SQLite::Database>(path.toStdString(), SQLite::OPEN_READWRITE, BusyTimeoutMs);
         waitForLocks(m_db->getHandle(), BusyTimeoutMs);
-        m_db->exec("PRAGMA synchronous=FULL");
+        // A write is done when its journal is deleted; EXTRA flushes that deletion
+        // too, or a power cut soon after could bring the journal back and the next
+        // start would roll the write back.
+        m_db->exec("PRAGMA synchronous=EXTRA");
         // Reading the header proves the file is a database at all; the version
         // says whether it has search indexes, without reading its schema.
         m_version = m_db->execAndGet("PRAGMA user_version").getInt();

@@ -182,7 +182,7 @@ Outcome migrate(const QString& path, Progress* progress) {
     try {
         SQLite::Database db(path.toStdString(), SQLite::OPEN_READWRITE, BusyTimeoutMs);
         db.exec("PRAGMA journal_mode=DELETE");
-        db.exec("PRAGMA synchronous=FULL");
+        db.exec("PRAGMA synchronous=EXTRA"); // as every write: see Connection
         db.exec("PRAGMA cache_size=-" + std::to_string(MigrationCacheKiB));
         Run run{.db = db, .progress = progress ? *progress : ownProgress};
         sqlite3_create_function_v2(db.getHandle(), "migration_record_read", 0, SQLITE_UTF8 | SQLITE_DIRECTONLY,
