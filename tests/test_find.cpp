@@ -473,6 +473,29 @@ private slots:
                  QStringLiteral("Passwords|Paged %1|Account Name|Paged %1").arg(2 * page + 4));
     }
 
+    // Letters too few for the index are looked for in each record the long word
+    // finds: the list fills in turns of the event loop and the count says "at least".
+    void aRareShortWordFillsTheListInTurns() {
+        ProgramDirectory dir;
+        dir.exec("password.mdb", "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 3000) "
+                                 "INSERT INTO account (Account, User) SELECT 'Paged ' || i, CASE WHEN i IN (500, 1500, "
+                                 "2990) THEN 'zq' ELSE 'someone' END FROM n");
+        FakeContext fake(dir.path());
+        MainWindow* main = openMain(fake);
+        QVERIFY(main);
+        FindWindow* find = openFind(main, fake);
+        QVERIFY(find);
+        typeQuery(find, "paged zq");
+        // The first turn looks at fewer records than lie before the first hit.
+        QVERIFY(results(find)->rowCount() < 3);
+        QTRY_COMPARE(results(find)->rowCount(), 3);
+        QCOMPARE(rowText(find, 0), QStringLiteral("Passwords|Paged 500|Account Name|Paged 500"));
+        QCOMPARE(rowText(find, 2), QStringLiteral("Passwords|Paged 2990|Account Name|Paged 2990"));
+        QCOMPARE(find->lblCounts->text(),
+                 QStringLiteral("Passwords: ?    Credit Cards: 0    Personal: 0    Notes: 0    Reminders: 0"));
+        QCOMPARE(find->lstResults->currentIndex().row(), 0);
+    }
+
     void aRecordGoneIsNotShown() {
         ProgramDirectory dir;
         FakeContext fake(dir.path());

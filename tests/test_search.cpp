@@ -225,6 +225,77 @@ private slots:
         }
     }
 
+    // A query with a short word besides its index or name match reads each record
+    // that match finds; page() reads a bounded number of them per call and goes on
+    // where it stopped, so a rare short word costs many calls, never one long one.
+    void boundedPagesFindWhatUnboundedFinds_data() {
+        QTest::addColumn<QString>("query");
+        QTest::addColumn<int>("pageSize");
+        QTest::addColumn<int>("expected");
+        QTest::newRow("index match, rare short word") << "filler zq" << 7 << 6;
+        QTest::newRow("index match, common short word") << "filler 1" << 5 << 0;
+        QTest::newRow("name beginning, rare short word") << "fi zq" << 3 << 4;
+        QTest::newRow("one letter names over two fields, rare short word") << "v zq" << 2 << 2;
+        QTest::newRow("no short word") << "filler" << 50 << 0;
+    }
+    void boundedPagesFindWhatUnboundedFinds() {
+        QFETCH(QString, query);
+        QFETCH(int, pageSize);
+        QFETCH(int, expected);
+        ProgramDirectory dir;
+        dir.exec("password.mdb",
+                 "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 600) "
+                 "INSERT INTO Notes (Title, Note) SELECT CASE i % 2 WHEN 0 THEN 'Filler ' ELSE 'fILLER ' END || i, "
+                 "CASE WHEN i IN (3, 250, 251, 599) THEN 'has ZQ in it' ELSE 'plain' END FROM n;"
+                 "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 600) "
+                 "INSERT INTO \"Credit Card\" (\"Type Card\", \"Bank Name\", Phone) SELECT CASE i % 3 WHEN 0 "
+                 "THEN 'Visa' ELSE 'Amex' END, CASE i % 3 WHEN 0 THEN 'Bank' ELSE 'v' || i || ' filler bank' END, "
+                 "CASE WHEN i IN (2, 400) THEN 'zq' ELSE '' END FROM n;");
+        RecordSearch search(dir.recordDatabase());
+        const SearchQuery parsed = SearchQuery::parse(query);
+        const QList<SearchHit> unbounded = walk(search, query, 10000);
+        if (expected > 0)
+            QCOMPARE(unbounded.size(), expected);
+        search.setScanLimit(37);
+        QList<SearchHit> bounded;
+        SearchPosition from;
+        int calls = 0;
+        for (;;) {
+            const SearchPage page = search.page(parsed, pageSize, from);
+            QVERIFY(page.hits.size() <= pageSize);
+            bounded += page.hits;
+            // Each call makes progress, so the pages come to an end.
+            QVERIFY(page.next.tableIndex > from.tableIndex ||
+                    (page.next.tableIndex == from.tableIndex && page.next.afterKey > from.afterKey) || page.finished);
+            from = page.next;
+            ++calls;
+            if (page.finished || calls > 5000)
+                break;
+        }
+        QCOMPARE(bounded.size(), unbounded.size());
+        for (qsizetype i = 0; i < bounded.size(); ++i) {
+            QCOMPARE(bounded[i].tableIndex, unbounded[i].tableIndex);
+            QCOMPARE(bounded[i].key, unbounded[i].key);
+        }
+        if (!parsed.containedWords().isEmpty())
+            QVERIFY2(calls > 5, qPrintable(QStringLiteral("%1 calls").arg(calls)));
+
+        // Counts: exact where the bound let the scan finish, else at least what was found.
+        const QList<qint64> exact = search.counts(parsed);
+        const QList<HitCount> counted = search.boundedCounts(parsed);
+        for (qsizetype t = 0; t < exact.size(); ++t) {
+            if (counted[t].exact)
+                QCOMPARE(counted[t].count, exact[t]);
+            else
+                QVERIFY(counted[t].count <= exact[t]);
+        }
+        search.setScanLimit(100000);
+        for (qsizetype t = 0; t < exact.size(); ++t) {
+            QVERIFY(search.boundedCounts(parsed)[t].exact);
+            QCOMPARE(search.boundedCounts(parsed)[t].count, exact[t]);
+        }
+    }
+
     void countsStopAboveTheLimit() {
         ProgramDirectory dir;
         dir.exec("password.mdb", QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE "

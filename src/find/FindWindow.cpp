@@ -91,6 +91,11 @@ FindWindow::FindWindow(AppContext& context) : AppWindow(context, Name, nullptr, 
     connect(m_typed, &QTimer::timeout, this, [this] { search(); });
     connect(txtFind, &QLineEdit::textChanged, m_typed, qOverload<>(&QTimer::start));
     connect(lstResults, &QTableView::doubleClicked, this, &FindWindow::showPicked);
+    // Hits that a long search found in later turns: the first of them is selected.
+    connect(m_model, &QAbstractItemModel::rowsInserted, this, [this] {
+        if (!lstResults->currentIndex().isValid())
+            lstResults->setCurrentIndex(m_model->index(0, 0));
+    });
     connect(m_model, &SearchResultModel::failed, this,
             [this](const QString& message) { m_context.prompter.critical(message); });
     txtFind->installEventFilter(this);
@@ -123,16 +128,22 @@ int FindWindow::pageSize() const {
     return lstResults->height() / lstResults->verticalHeader()->defaultSectionSize() + 2;
 }
 
-QString FindWindow::countsText(const QList<qint64>& counts) {
+QString FindWindow::countsText(const QList<HitCount>& counts) {
     QStringList parts;
     qint64 total = 0;
+    bool allExact = true;
     for (qsizetype t = 0; t < counts.size() && t < qsizetype(searchedTables().size()); ++t) {
-        total += counts[t];
-        const QString count = counts[t] > RecordSearch::CountLimit ? QStringLiteral("%1+").arg(RecordSearch::CountLimit)
-                                                                   : QString::number(counts[t]);
+        const HitCount& section = counts[t];
+        total += section.count;
+        allExact = allExact && section.exact;
+        // A count the search stopped short of finishing is at least what it found.
+        const QString count =
+            section.count > RecordSearch::CountLimit ? QStringLiteral("%1+").arg(RecordSearch::CountLimit)
+            : !section.exact ? (section.count > 0 ? QStringLiteral("%1+").arg(section.count) : QStringLiteral("?"))
+                             : QString::number(section.count);
         parts << QStringLiteral("%1: %2").arg(searchedTables()[size_t(t)].section, count);
     }
-    return total == 0 ? QStringLiteral("No record matches.") : parts.join(QStringLiteral("    "));
+    return total == 0 && allExact ? QStringLiteral("No record matches.") : parts.join(QStringLiteral("    "));
 }
 
 void FindWindow::search(int keepRow) {
@@ -146,7 +157,7 @@ void FindWindow::search(int keepRow) {
     try {
         m_seenVersion = m_search->dataVersion();
         m_model->show(m_search.get(), query, pageSize(), keepRow + 1);
-        lblCounts->setText(countsText(m_search->counts(query)));
+        lblCounts->setText(countsText(m_search->boundedCounts(query)));
     } catch (const StoreError& e) {
         lblCounts->setText(QStringLiteral("The search failed."));
         m_context.prompter.critical(e.message());

@@ -10,6 +10,7 @@ class QTableView;
 class QTimer;
 class RecordSearch;
 class SearchResultModel;
+struct HitCount;
 
 // Finds records of all five sections as the user types and shows the one
 // picked in the main window. One instance, no owner, not modal; it stays open
@@ -27,7 +28,7 @@ public:
     // The rows the list reads at a time: a little more than it shows.
     int pageSize() const;
     // The counts line for hits per section, in the order of the searched tables.
-    static QString countsText(const QList<qint64>& counts);
+    static QString countsText(const QList<HitCount>& counts);
 
     QLabel* lblFind;
     QLineEdit* txtFind;

@@ -3,37 +3,56 @@
 #include "store/StoreError.h"
 
 #include <QScopedValueRollback>
+#include <QTimer>
 
-SearchResultModel::SearchResultModel(QObject* parent) : QAbstractTableModel(parent) {}
+SearchResultModel::SearchResultModel(QObject* parent) : QAbstractTableModel(parent) {
+    // A page cut short by the search's bound on work goes on once the events that
+    // came meanwhile (the next keystroke, say) have been handled.
+    m_goOn = new QTimer(this);
+    m_goOn->setSingleShot(true);
+    m_goOn->setInterval(0);
+    connect(m_goOn, &QTimer::timeout, this, &SearchResultModel::readMore);
+}
 
 void SearchResultModel::show(RecordSearch* search, const SearchQuery& query, int pageSize, int firstRows) {
     // Those told of the reset read the first page, not a further one.
-    const QScopedValueRollback resetting(m_resetting, true);
+    const QScopedValueRollback busy(m_busy, true);
     beginResetModel();
     m_search = search;
     m_query = query;
     m_pageSize = std::max(1, pageSize);
     m_hits.clear();
     m_more = false;
+    m_goOn->stop();
+    m_wanted = std::max(m_pageSize, firstRows);
     try {
         if (m_search && !m_query.isEmpty()) {
-            const int first = std::max(m_pageSize, firstRows);
-            m_hits = m_search->hits(m_query, first);
-            m_more = m_hits.size() == first;
+            const SearchPage page = m_search->page(m_query, m_wanted);
+            m_hits = page.hits;
+            m_next = page.next;
+            m_more = !page.finished;
         }
     } catch (const StoreError&) {
         m_hits.clear();
+        m_more = false;
         endResetModel();
         throw;
     }
     endResetModel();
+    goOnIfShort();
+}
+
+void SearchResultModel::goOnIfShort() {
+    if (m_more && m_hits.size() < m_wanted)
+        m_goOn->start();
 }
 
 void SearchResultModel::clear() {
-    const QScopedValueRollback resetting(m_resetting, true);
+    const QScopedValueRollback busy(m_busy, true);
     beginResetModel();
     m_hits.clear();
     m_more = false;
+    m_goOn->stop();
     m_query = SearchQuery();
     endResetModel();
 }
@@ -89,24 +108,35 @@ QVariant SearchResultModel::headerData(int section, Qt::Orientation orientation,
 }
 
 bool SearchResultModel::canFetchMore(const QModelIndex& parent) const {
-    return !parent.isValid() && m_more && !m_resetting;
+    return !parent.isValid() && m_more && !m_busy;
 }
 
 void SearchResultModel::fetchMore(const QModelIndex& parent) {
     if (!canFetchMore(parent))
         return;
-    QList<SearchHit> page;
+    m_wanted = std::max(m_wanted, int(m_hits.size()) + m_pageSize);
+    readMore();
+}
+
+void SearchResultModel::readMore() {
+    if (!m_more || m_hits.size() >= m_wanted || m_busy)
+        return;
+    // Those told of the new rows may ask for more: that waits until these are in.
+    const QScopedValueRollback busy(m_busy, true);
+    SearchPage page;
     try {
-        page = m_search->hits(m_query, m_pageSize, &m_hits.last());
+        page = m_search->page(m_query, m_wanted - int(m_hits.size()), m_next);
     } catch (const StoreError& e) {
         m_more = false;
         emit failed(e.message());
         return;
     }
-    m_more = page.size() == m_pageSize;
-    if (page.isEmpty())
-        return;
-    beginInsertRows({}, int(m_hits.size()), int(m_hits.size() + page.size()) - 1);
-    m_hits += page;
-    endInsertRows();
+    m_next = page.next;
+    m_more = !page.finished;
+    if (!page.hits.isEmpty()) {
+        beginInsertRows({}, int(m_hits.size()), int(m_hits.size() + page.hits.size()) - 1);
+        m_hits += page.hits;
+        endInsertRows();
+    }
+    goOnIfShort();
 }

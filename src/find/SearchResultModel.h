@@ -5,8 +5,12 @@
 #include <QAbstractTableModel>
 #include <QList>
 
+class QTimer;
+
 // The records a search found, for the Find window's list: a page at a time,
-// the next page fetched when the list scrolls to the end of what it holds.
+// the next page fetched when the list scrolls to the end of what it holds. A
+// page the search's bound on work cut short is filled in later turns of the
+// event loop, so typing is never held up by a long search.
 class SearchResultModel : public QAbstractTableModel {
     Q_OBJECT
 public:
@@ -35,10 +39,16 @@ signals:
     void failed(const QString& message);
 
 private:
+    void readMore();
+    void goOnIfShort();
+
     RecordSearch* m_search = nullptr;
     SearchQuery m_query;
     int m_pageSize = 0;
     QList<SearchHit> m_hits;
     bool m_more = false;
-    bool m_resetting = false;
+    bool m_busy = false;
+    SearchPosition m_next;
+    int m_wanted = 0; // rows asked for so far
+    QTimer* m_goOn;
 };

@@ -8,6 +8,7 @@
 #include <QSet>
 #include <SQLiteCpp/Statement.h>
 #include <map>
+#include <optional>
 #include <set>
 #include <sqlite3.h>
 
@@ -163,6 +164,147 @@ QList<qint64> RecordSearch::matchingKeys(int tableIndex, const SearchQuery& quer
     for (auto it = merged.begin(); it != merged.end() && keys.size() < limit; ++it)
         keys << *it;
     return keys;
+}
+
+RecordSearch::Scan RecordSearch::scanKeys(int tableIndex, const SearchQuery& query, qint64 afterKey, int limit,
+                                          qint64 budget) {
+    const SearchedTable& table = searchedTables()[size_t(tableIndex)];
+    const QStringList contained = query.containedWords();
+    Scan scan;
+    scan.lastKey = afterKey;
+    if (contained.isEmpty()) {
+        // Every record the index or name match finds is a hit: the limit bounds the work.
+        scan.keys = matchingKeys(tableIndex, query, afterKey, limit);
+        scan.lookedAt = scan.keys.size();
+        scan.tableDone = scan.keys.size() < limit;
+        if (!scan.keys.isEmpty())
+            scan.lastKey = scan.keys.last();
+        return scan;
+    }
+    // Whether the record holds the short words, as a column: each record found is
+    // looked at once, hit or not, and the scan stops after budget of them.
+    const QString holds = QStringLiteral("(1%1)").arg(containsFilters(table, contained.size()));
+    const auto bindWords = [&](SQLite::Statement& statement) {
+        int next = 1;
+        for (const QString& word : contained)
+            statement.bind(next++, word.toStdString());
+        return next;
+    };
+    if (!query.matchesNameStart()) {
+        SQLite::Statement& select =
+            m_statements->get(QStringLiteral("SELECT rowid, %2 FROM %1 WHERE %1 MATCH ? AND rowid > ? ORDER BY rowid "
+                                             "LIMIT ?")
+                                  .arg(Schema::quoted(table.index()), holds));
+        int next = bindWords(select);
+        select.bind(next++, query.indexExpression().toStdString());
+        select.bind(next++, static_cast<int64_t>(afterKey));
+        select.bind(next, static_cast<int64_t>(budget));
+        while (scan.keys.size() < limit && select.executeStep()) {
+            ++scan.lookedAt;
+            scan.lastKey = select.getColumn(0).getInt64();
+            if (select.getColumn(1).getInt())
+                scan.keys << scan.lastKey;
+        }
+        scan.tableDone = scan.keys.size() < limit && scan.lookedAt < budget;
+        return scan;
+    }
+    // Each spelling of the first word in each name field is one run of its index in
+    // key order. Where a run stopped at the budget, the keys beyond its last one are
+    // unknown: the merged runs are trusted up to the smallest such key.
+    const QString& start = query.shortWords().first();
+    const qsizetype letters = SearchQuery::length(start);
+    std::map<qint64, bool> merged;
+    std::optional<qint64> bound;
+    for (const NameField& name : table.nameFields) {
+        SQLite::Statement& select = m_statements->get(
+            QStringLiteral("SELECT _key, %5 FROM %1 INDEXED BY %2 WHERE substr(%3, 1, %4) = ? AND _key > ? ORDER BY "
+                           "_key LIMIT ?")
+                .arg(Schema::quoted(table.table), Schema::quoted(name.indexStem + ' ' + QString::number(letters)),
+                     Schema::quoted(name.name))
+                .arg(letters)
+                .arg(holds));
+        for (const QString& spelling : caseVariants(start)) {
+            select.reset();
+            int next = bindWords(select);
+            select.bind(next++, spelling.toStdString());
+            select.bind(next++, static_cast<int64_t>(afterKey));
+            select.bind(next, static_cast<int64_t>(budget));
+            qint64 rows = 0, last = 0;
+            while (select.executeStep()) {
+                ++rows;
+                last = select.getColumn(0).getInt64();
+                merged[last] = select.getColumn(1).getInt() != 0;
+            }
+            if (rows >= budget)
+                bound = bound ? std::min(*bound, last) : last;
+        }
+    }
+    for (const auto& [key, holdsWords] : merged) {
+        if ((bound && key > *bound) || scan.keys.size() >= limit)
+            break;
+        ++scan.lookedAt;
+        scan.lastKey = key;
+        if (holdsWords)
+            scan.keys << key;
+    }
+    scan.tableDone = !bound && scan.keys.size() < limit;
+    if (bound && scan.keys.size() < limit)
+        scan.lastKey = *bound;
+    return scan;
+}
+
+SearchPage RecordSearch::page(const SearchQuery& query, int limit, SearchPosition from) {
+    SearchPage page;
+    page.next = from;
+    const int tables = int(searchedTables().size());
+    if (query.isEmpty() || limit <= 0 || from.tableIndex >= tables) {
+        page.finished = query.isEmpty() || from.tableIndex >= tables;
+        return page;
+    }
+    qint64 budget = m_scanLimit;
+    try {
+        for (int t = from.tableIndex; t < tables; ++t) {
+            const qint64 afterKey = t == from.tableIndex ? from.afterKey : 0;
+            const Scan scan = scanKeys(t, query, afterKey, limit - int(page.hits.size()), budget);
+            for (const qint64 key : scan.keys)
+                page.hits << describe(t, key, query);
+            budget -= scan.lookedAt;
+            if (!scan.tableDone) {
+                page.next = {t, scan.lastKey};
+                break;
+            }
+            page.next = {t + 1, 0};
+            page.finished = t + 1 == tables;
+            if (int(page.hits.size()) >= limit || budget <= 0)
+                break;
+        }
+    } catch (const std::exception& e) {
+        m_statements->finishAll();
+        throw StoreError(m_connection->failure(QStringLiteral("cannot be searched"), e));
+    }
+    m_statements->finishAll();
+    return page;
+}
+
+QList<HitCount> RecordSearch::boundedCounts(const SearchQuery& query) {
+    if (query.containedWords().isEmpty()) {
+        QList<HitCount> exact;
+        for (const qint64 count : counts(query))
+            exact << HitCount{count, true};
+        return exact;
+    }
+    QList<HitCount> counted;
+    try {
+        for (int t = 0; t < int(searchedTables().size()); ++t) {
+            const Scan scan = scanKeys(t, query, 0, CountLimit + 1, m_scanLimit);
+            counted << HitCount{scan.keys.size(), scan.tableDone || scan.keys.size() > CountLimit};
+        }
+    } catch (const std::exception& e) {
+        m_statements->finishAll();
+        throw StoreError(m_connection->failure(QStringLiteral("cannot be searched"), e));
+    }
+    m_statements->finishAll();
+    return counted;
 }
 
 QList<qint64> RecordSearch::counts(const SearchQuery& query) {

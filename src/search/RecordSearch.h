@@ -5,6 +5,7 @@
 
 #include <QList>
 #include <QString>
+#include <algorithm>
 #include <memory>
 
 class Connection;
@@ -20,6 +21,26 @@ struct SearchHit {
     QString text;       // the line of that field that holds the match, cut to a readable length
     int matchStart = 0; // the matched characters within text
     int matchLength = 0;
+};
+
+// Where a paged search goes on: after the given key of the given section
+// (an index into searchedTables()).
+struct SearchPosition {
+    int tableIndex = 0;
+    qint64 afterKey = 0;
+};
+
+// Hits read by one call of RecordSearch::page().
+struct SearchPage {
+    QList<SearchHit> hits;
+    SearchPosition next;   // where the following page starts
+    bool finished = false; // no hit lies beyond next
+};
+
+// A section's number of hits; one that is not exact is at least that many.
+struct HitCount {
+    qint64 count = 0;
+    bool exact = true;
 };
 
 // Finds records of all five sections of a record database as the user types.
@@ -51,15 +72,34 @@ public:
     QList<qint64> counts(const SearchQuery& query);
     // At most limit hits after the given one (from the start when none). Throws StoreError.
     QList<SearchHit> hits(const SearchQuery& query, int limit, const SearchHit* after = nullptr);
+    // The same as hits() and counts(), with the work of one call bounded: a query
+    // with words of one or two letters besides its index or name match reads each
+    // record that match finds to look for them, and one call reads at most
+    // scanLimit() of those. So a page may hold fewer hits than asked, or none,
+    // and not be the last; a count may stop short. Throw StoreError.
+    SearchPage page(const SearchQuery& query, int limit, SearchPosition from = {});
+    QList<HitCount> boundedCounts(const SearchQuery& query);
+    int scanLimit() const { return m_scanLimit; }
+    void setScanLimit(int records) { m_scanLimit = std::max(1, records); }
+
     // A number that changes when another connection has written the file since
     // it was last read: hits shown earlier may be out of date. Throws StoreError.
     qint64 dataVersion();
 
 private:
     class Statements;
+    // Keys of one table read within a bound of records looked at.
+    struct Scan {
+        QList<qint64> keys;
+        qint64 lookedAt = 0;
+        qint64 lastKey = 0; // the last key looked at, where the next scan starts
+        bool tableDone = false;
+    };
     QList<qint64> matchingKeys(int tableIndex, const SearchQuery& query, qint64 afterKey, int limit);
+    Scan scanKeys(int tableIndex, const SearchQuery& query, qint64 afterKey, int limit, qint64 budget);
     SearchHit describe(int tableIndex, qint64 key, const SearchQuery& query);
 
     std::unique_ptr<Connection> m_connection;
     std::unique_ptr<Statements> m_statements;
+    int m_scanLimit = 200; // about 2 ms of reading records with long texts
 };
