@@ -18,6 +18,7 @@
 #include <QLineEdit>
 #include <QTableView>
 #include <QTimer>
+#include <algorithm>
 
 namespace {
 
@@ -96,6 +97,14 @@ FindWindow::FindWindow(AppContext& context) : AppWindow(context, Name, nullptr, 
         if (!lstResults->currentIndex().isValid())
             lstResults->setCurrentIndex(m_model->index(0, 0));
     });
+    // Counts the search stopped short of are known once the list holds every hit.
+    connect(m_model, &SearchResultModel::allRead, this, [this] {
+        QList<HitCount> exact;
+        for (const qint64 count : m_model->countsRead())
+            exact << HitCount{count, true};
+        lblCounts->setText(countsText(exact));
+        lblCounts->setToolTip(QString());
+    });
     connect(m_model, &SearchResultModel::failed, this,
             [this](const QString& message) { m_context.prompter.critical(message); });
     txtFind->installEventFilter(this);
@@ -157,7 +166,12 @@ void FindWindow::search(int keepRow) {
     try {
         m_seenVersion = m_search->dataVersion();
         m_model->show(m_search.get(), query, pageSize(), keepRow + 1);
-        lblCounts->setText(countsText(m_search->boundedCounts(query)));
+        const QList<HitCount> counts = m_search->boundedCounts(query);
+        lblCounts->setText(countsText(counts));
+        const bool allExact = std::all_of(counts.begin(), counts.end(), [](const HitCount& c) { return c.exact; });
+        lblCounts->setToolTip(allExact ? QString()
+                                       : QStringLiteral("A count with \"+\" or \"?\" is still being looked for: "
+                                                        "the list goes on filling."));
     } catch (const StoreError& e) {
         lblCounts->setText(QStringLiteral("The search failed."));
         m_context.prompter.critical(e.message());

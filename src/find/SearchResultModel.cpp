@@ -57,6 +57,13 @@ void SearchResultModel::clear() {
     endResetModel();
 }
 
+QList<qint64> SearchResultModel::countsRead() const {
+    QList<qint64> counts(qsizetype(searchedTables().size()), 0);
+    for (const SearchHit& hit : m_hits)
+        ++counts[hit.tableIndex];
+    return counts;
+}
+
 int SearchResultModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : int(m_hits.size());
 }
@@ -138,5 +145,7 @@ void SearchResultModel::readMore() {
         m_hits += page.hits;
         endInsertRows();
     }
+    if (page.finished)
+        emit allRead();
     goOnIfShort();
 }

@@ -26,6 +26,8 @@ public:
     void show(RecordSearch* search, const SearchQuery& query, int pageSize, int firstRows = 0);
     void clear();
     const SearchHit& hit(int row) const { return m_hits.at(row); }
+    // Hits per section among the rows read, in the order of the searched tables.
+    QList<qint64> countsRead() const;
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
@@ -37,6 +39,8 @@ public:
 signals:
     // Reading a further page failed; the list keeps what it has.
     void failed(const QString& message);
+    // The last hit has been read after pages cut short: the list holds every hit.
+    void allRead();
 
 private:
     void readMore();
