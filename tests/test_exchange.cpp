@@ -348,6 +348,19 @@ private slots:
             << QByteArray("{\"items\": [{\"type\": 5, \"name\": \"Key\", \"notes\": null,"
                           " \"sshKey\": {\"publicKey\": \"ssh-ed25519 AAA\", \"keyFingerprint\": \"SHA256:x\"}}]}")
             << R{{"notes", "Key", "keyFingerprint: SHA256:x\npublicKey: ssh-ed25519 AAA"}};
+        {
+            // Texts longer than a read of the file, with escapes and brackets where one read ends.
+            QByteArray raw = QByteArray(262144 - 64, 'x');
+            QString text = QString(262144 - 64, 'x');
+            for (int i = 0; i < 24; ++i) {
+                raw += "\\\"}]\\\\\\n[\\u00e9";
+                text += "\"}]\\\n[\u00e9";
+            }
+            QTest::newRow("bitwarden json texts longer than a read")
+                << QByteArray("{\"items\": [{\"type\": 2, \"name\": \"Long\", \"notes\": \"" + raw +
+                              "\"},\n{\"type\": 2, \"name\": \"After\", \"notes\": \"" + raw + raw + "\"}]}")
+                << R{{"notes", "Long", text}, {"notes", "After", text + text}};
+        }
         QTest::newRow("bitwarden json folders after items")
             << QByteArray("{\"items\": [{\"type\": 2, \"name\": \"N\", \"notes\": \"b\", \"folderId\": \"x\"}],"
                           " \"folders\": [{\"id\": \"x\", \"name\": \"Late\"}]}")
@@ -416,6 +429,10 @@ private slots:
             << qint64(3);
         QTest::newRow("json item without type")
             << QByteArray("{\"items\": [\n{\"type\": 2, \"name\": \"a\"},\n\n{\"name\": \"b\"}]}") << qint64(4);
+        QTest::newRow("broken json item after a text longer than a read")
+            << ("{\"items\": [\n{\"type\": 2, \"name\": \"a\", \"notes\": \"" + QByteArray(300000, 'y') +
+                "\\n\"},\n{\"type\": 1, \"name\": }\n]}")
+            << qint64(3);
         QTest::newRow("json cut off") << QByteArray("{\"items\": [\n{\"type\": 2, \"name\": \"a\"},\n{\"type\"")
                                       << qint64(3);
     }

@@ -4,10 +4,20 @@
 
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <array>
 #include <cstring>
 
 namespace {
 constexpr qint64 ChunkBytes = 256 * 1024;
+
+// The bytes a walk over strings, objects and arrays must look at one by one:
+// the rest is copied or passed over in runs.
+constexpr std::array<bool, 256> IsSpecial = [] {
+    std::array<bool, 256> special{};
+    for (const unsigned char c : {'"', '\\', '\n', '{', '}', '[', ']'})
+        special[c] = true;
+    return special;
+}();
 // Nesting beyond this is no export file, and would only exhaust memory.
 constexpr int MaxDepth = 64;
 } // namespace
@@ -17,25 +27,27 @@ JsonStream::JsonStream(const QString& path) : m_file(path) {
         throw ExchangeError(QStringLiteral("%1 cannot be read: %2").arg(path, m_file.errorString()));
 }
 
-int JsonStream::peek() {
-    if (m_pos >= m_chunk.size()) {
-        m_chunkOffset += m_chunk.size();
-        m_chunk = m_file.read(ChunkBytes);
-        m_pos = 0;
-        if (m_chunk.isEmpty())
-            return -1;
-    }
-    return static_cast<unsigned char>(m_chunk.at(m_pos));
+int JsonStream::refill() {
+    m_chunkOffset += m_chunk.size();
+    m_chunk = m_file.read(ChunkBytes);
+    m_pos = 0;
+    if (m_chunk.isEmpty())
+        return -1;
+    return static_cast<unsigned char>(m_chunk.at(0));
 }
 
-int JsonStream::get() {
-    const int c = peek();
-    if (c >= 0) {
-        ++m_pos;
-        if (c == '\n')
-            ++m_line;
-    }
-    return c;
+qsizetype JsonStream::takePlain(QByteArray* out) {
+    // The bytes up to the next one that means something to the walk, in one piece.
+    const char* data = m_chunk.constData();
+    const qsizetype size = m_chunk.size();
+    qsizetype end = m_pos;
+    while (end < size && !IsSpecial[static_cast<unsigned char>(data[end])])
+        ++end;
+    const qsizetype length = end - m_pos;
+    if (out && length > 0)
+        out->append(data + m_pos, length);
+    m_pos = end;
+    return length;
 }
 
 JsonStream::Mark JsonStream::mark() const {
@@ -99,6 +111,7 @@ void JsonStream::string(QByteArray* out) {
     if (out)
         out->append('"');
     for (;;) {
+        takePlain(out);
         const int c = get();
         if (c < 0)
             throw ExchangeError(QStringLiteral("a text is never closed."), start);
@@ -127,6 +140,7 @@ void JsonStream::value(QByteArray* out) {
     if (first == '{' || first == '[') {
         int depth = 0;
         do {
+            takePlain(out);
             const int c = peek();
             if (c < 0)
                 throw ExchangeError(QStringLiteral("the file ends inside a value."), start);

@@ -35,8 +35,21 @@ public:
     void reset(const Mark& mark);
 
 private:
-    int peek();
-    int get();
+    int peek() { return m_pos < m_chunk.size() ? static_cast<unsigned char>(m_chunk.constData()[m_pos]) : refill(); }
+    int get() {
+        const int c = peek();
+        if (c >= 0) {
+            ++m_pos;
+            if (c == '\n')
+                ++m_line;
+        }
+        return c;
+    }
+    // Reads the next chunk: its first byte, or -1 at the end of the file.
+    int refill();
+    // Takes the run of bytes at the position that are neither quotes, escapes,
+    // brackets nor line breaks, appending them when given; their count.
+    qsizetype takePlain(QByteArray* out);
     void skipSpace();
     void expect(char c, const char* what);
     // Reads a value, appending its bytes to out when given.
