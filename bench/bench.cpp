@@ -6,7 +6,10 @@
 //
 //   quillmere_bench --sizes 1000,100000 --deleted 0,10,50 --cache DIR --out FILE.json [--prepare-only]
 #include "BenchDatabase.h"
+#include "BenchMemory.h"
+#include "BenchResult.h"
 #include "Fakes.h"
+#include "ProcessFigures.h"
 #include "app/MainWindow.h"
 #include "editors/RecordEditor.h"
 #include "platform/Look.h"
@@ -23,7 +26,6 @@
 #include <QJsonObject>
 #include <QLineEdit>
 #include <QListView>
-#include <QProcess>
 #include <QPushButton>
 #include <QRandomGenerator>
 #include <QScrollBar>
@@ -32,7 +34,6 @@
 #include <SQLiteCpp/Database.h>
 #include <SQLiteCpp/Statement.h>
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <functional>
@@ -41,13 +42,6 @@ namespace {
 
 constexpr int Repeats = 15;
 QRandomGenerator walk(20261207); // the same walk in every run
-
-double median(std::vector<double> values) {
-    if (values.empty())
-        return -1;
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
 
 // Counts paint events of a widget and its children.
 class PaintCounter : public QObject {
@@ -80,12 +74,6 @@ double untilPainted(QWidget* watched, const std::function<void()>& action) {
     return counter.paints > 0 ? timer.nsecsElapsed() / 1e6 : -1;
 }
 
-struct Result {
-    QString name;
-    double ms = 0;
-    int iterations = 0;
-};
-
 double timesOf(int repeats, const std::function<double()>& once) {
     std::vector<double> times;
     for (int i = 0; i < repeats; ++i)
@@ -93,25 +81,28 @@ double timesOf(int repeats, const std::function<double()>& once) {
     return median(times);
 }
 
-void measureActions(const QString& dir, const QString& suffix, std::vector<Result>& out) {
+void measureActions(const QString& dir, const QString& suffix, std::vector<BenchResult>& out) {
     FakeContext fake(dir);
     MainWindow* main = nullptr;
-    // The main window's load, until its first paint is done.
-    out.push_back({"load/" + suffix,
-                   timesOf(5,
-                           [&] {
-                               delete main;
-                               QElapsedTimer timer;
-                               timer.start();
-                               main = new MainWindow(fake.context);
-                               main->load();
-                               main->show();
-                               if (!QTest::qWaitForWindowExposed(main))
-                                   return -1.0;
-                               QCoreApplication::processEvents();
-                               return timer.nsecsElapsed() / 1e6;
-                           }),
-                   5});
+    // The main window's load, until its first paint is done, with the memory it takes.
+    double loadPeakMb = 0;
+    const double loadMs = timesOf(5, [&] {
+        delete main;
+        main = nullptr;
+        const PeakGrowth memory;
+        QElapsedTimer timer;
+        timer.start();
+        main = new MainWindow(fake.context);
+        main->load();
+        main->show();
+        if (!QTest::qWaitForWindowExposed(main))
+            return -1.0;
+        QCoreApplication::processEvents();
+        const double ms = timer.nsecsElapsed() / 1e6;
+        loadPeakMb = std::max(loadPeakMb, memory.mb());
+        return ms;
+    });
+    out.push_back({"load/" + suffix, loadMs, 5, {{"peak_mb_delta", loadPeakMb}}});
     delete main;
     main = fake.windows.show<MainWindow>(fake.context);
     if (!QTest::qWaitForWindowExposed(main))
@@ -226,50 +217,6 @@ void measureActions(const QString& dir, const QString& suffix, std::vector<Resul
     }
 }
 
-// Milliseconds from starting a program to its mark that the named window was painted.
-double launchToShown(const QString& program, const QStringList& args, const QByteArray& window) {
-    QProcess child;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("QUILLMERE_SHOWN_MARKS", "1");
-    child.setProcessEnvironment(env);
-    const auto started = std::chrono::steady_clock::now().time_since_epoch();
-    child.start(program, args);
-    double ms = -1;
-    QByteArray output;
-    QElapsedTimer limit;
-    limit.start();
-    while (ms < 0 && limit.elapsed() < 20000 && child.waitForReadyRead(20000)) {
-        output += child.readAllStandardOutput();
-        for (const QByteArray& line : output.split('\n')) {
-            const QList<QByteArray> parts = line.split(' ');
-            if (parts.size() == 3 && parts[0] == "shown" && parts[1] == window)
-                ms = (parts[2].toLongLong() - std::chrono::duration_cast<std::chrono::nanoseconds>(started).count()) /
-                     1e6;
-        }
-    }
-    child.kill();
-    child.waitForFinished();
-    return ms;
-}
-
-void measureProcesses(std::vector<Result>& out) {
-    // In turn, so a drift of the machine's speed touches both alike.
-    std::vector<double> program, minimal, ratios;
-    launchToShown(PROGRAM_BINARY, {}, "frmLogin"); // warm-up of both
-    launchToShown(MINIMAL_BINARY, {}, "minimal");
-    for (int i = 0; i < 11; ++i) {
-        const double a = launchToShown(PROGRAM_BINARY, {}, "frmLogin");
-        const double b = launchToShown(MINIMAL_BINARY, {}, "minimal");
-        program.push_back(a);
-        minimal.push_back(b);
-        if (a > 0 && b > 0)
-            ratios.push_back(a / b);
-    }
-    out.push_back({"process/launch_to_signin_shown", median(program), 11});
-    out.push_back({"process/minimal_window_shown", median(minimal), 11});
-    out.push_back({"process/launch_ratio_to_minimal", median(ratios), 11});
-}
-
 } // namespace
 
 int main(int argc, char** argv) {
@@ -304,26 +251,29 @@ int main(int argc, char** argv) {
             }
         return 0;
     }
-    std::vector<Result> results;
+    std::vector<BenchResult> results;
     std::fprintf(stderr, "whole-process start-up...\n");
-    measureProcesses(results);
+    measureLaunch(results);
     for (qint64 size : sizes) {
         for (int percent : deleted) {
             std::fprintf(stderr, "preparing %lld records, %d%% deleted...\n", size, percent);
             const QString dir = benchProgramDirectory(cache, size, percent);
             std::fprintf(stderr, "measuring...\n");
-            measureActions(dir, QStringLiteral("%1/del%2").arg(size).arg(percent), results);
+            const QString suffix = QStringLiteral("%1/del%2").arg(size).arg(percent);
+            measureActions(dir, suffix, results);
+            std::fprintf(stderr, "sign-in as a whole process...\n");
+            measureSignIn(dir, suffix, results);
         }
     }
     QJsonArray benchmarks;
-    for (const Result& r : results)
-        benchmarks.append(QJsonObject{{"name", r.name},
-                                      {"run_type", "iteration"},
-                                      {"iterations", r.iterations},
-                                      {"real_time", r.ms},
-                                      {"cpu_time", r.ms},
-                                      {"time_unit", "ms"},
-                                      {"aggregate_name", "median"}});
+    for (const BenchResult& r : results) {
+        QJsonObject entry{
+            {"name", r.name},   {"run_type", "iteration"}, {"iterations", r.iterations}, {"real_time", r.ms},
+            {"cpu_time", r.ms}, {"time_unit", "ms"},       {"aggregate_name", "median"}};
+        for (auto counter = r.counters.begin(); counter != r.counters.end(); ++counter)
+            entry.insert(counter.key(), counter.value());
+        benchmarks.append(entry);
+    }
     const QJsonObject context{{"executable", "quillmere_bench"},
                               {"platform", QGuiApplication::platformName()},
                               {"note", "medians; each GUI action until its painting is done"}};

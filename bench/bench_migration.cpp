@@ -7,6 +7,7 @@
 //
 //   bench_migration [--benchmark_filter=...] [--cache DIR]   (DIR defaults to ./bench-data)
 #include "BenchDatabase.h"
+#include "BenchMemory.h"
 #include "store/Migration.h"
 
 #include <QCoreApplication>
@@ -22,24 +23,6 @@
 namespace {
 
 QString g_cache;
-
-qint64 statusKb(const char* field) {
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith(field))
-            return line.mid(qstrlen(field)).trimmed().split(' ').first().toLongLong();
-    }
-    return -1;
-}
-
-// Starts a new peak: VmHWM falls back to the memory in use now.
-void resetPeak() {
-    QFile clear(QStringLiteral("/proc/self/clear_refs"));
-    if (clear.open(QIODevice::WriteOnly))
-        clear.write("5");
-}
 
 // Bare SQLite reading every field the search index takes in, from a cold connection.
 double readAllTextMs(const QString& path) {
@@ -77,8 +60,7 @@ void BM_Migration(benchmark::State& state) {
         if (!QFile::copy(old, path))
             return state.SkipWithError("the old file could not be copied");
         const qint64 before = QFileInfo(path).size();
-        resetPeak();
-        const qint64 rssBefore = statusKb("VmRSS:");
+        const PeakGrowth memory;
         Migration::Progress progress;
         QElapsedTimer timer;
         timer.start();
@@ -88,7 +70,7 @@ void BM_Migration(benchmark::State& state) {
             return state.SkipWithError(qPrintable(outcome.error));
         state.SetIterationTime(ms / 1000);
         times.push_back(ms);
-        peakMb = std::max(peakMb, (statusKb("VmHWM:") - rssBefore) / 1024.0);
+        peakMb = std::max(peakMb, memory.mb());
         indexShare = double(QFileInfo(path).size() - before) / double(before);
         if (progress.done != progress.total)
             return state.SkipWithError("the progress did not reach its end");
@@ -120,7 +102,7 @@ BENCHMARK(BM_MigrationWhenDataSetWasMade)->Arg(1000000)->Iterations(1)->UseManua
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
-    g_cache = QDir::current().filePath(QStringLiteral("bench-data"));
+    g_cache = qEnvironmentVariable("QUILLMERE_BENCH_CACHE", QDir::current().filePath(QStringLiteral("bench-data")));
     std::vector<char*> rest;
     for (int i = 0; i < argc; ++i) {
         if (QByteArray(argv[i]) == "--cache" && i + 1 < argc)

@@ -454,7 +454,7 @@ int main(int argc, char** argv) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     applyProgramLook(app);
-    g_cache = QDir::current().filePath(QStringLiteral("bench-data"));
+    g_cache = qEnvironmentVariable("QUILLMERE_BENCH_CACHE", QDir::current().filePath(QStringLiteral("bench-data")));
     std::vector<char*> rest;
     for (int i = 0; i < argc; ++i) {
         if (QByteArray(argv[i]) == "--cache" && i + 1 < argc)

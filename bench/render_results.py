@@ -28,6 +28,9 @@ def load(results_dir):
 
 
 def ms(benchmark):
+    """The benchmark's time in milliseconds; -1 when it failed to measure (skipped with an error)."""
+    if benchmark.get("error_occurred"):
+        return -1.0
     return benchmark.get("real_time", 0.0) * TO_MS.get(benchmark.get("time_unit", "ns"), 1e-6)
 
 
@@ -58,14 +61,14 @@ def read_targets(path):
 
 
 def check(target, everything):
-    """One line per target: the verdict and the figures it rests on."""
+    """One line per target and its verdict ("met", "not met", "not measured", "unreadable")."""
     if "bad" in target:
-        return f"- Unreadable target row: `{target['bad']}`"
+        return f"- Unreadable target row: `{target['bad']}`", "unreadable"
     pattern = re.compile(target["pattern"])
     matched = [b for b in everything if pattern.search(b["name"])]
     what, comparison, limit = target["what"], target["comparison"], float(target["target"])
     if not matched:
-        return f"- **{what}**: not measured in this run (no benchmark matches `{target['pattern']}`)."
+        return f"- **{what}**: not measured in this run (no benchmark matches `{target['pattern']}`).", "not measured"
     failed = [b["name"] for b in matched if ms(b) < 0]
     details = []
     verdicts = []
@@ -104,11 +107,12 @@ def check(target, everything):
         name = target["baseline"]
         for b in matched:
             value = counters(b).get(name)
-            verdicts.append(value is not None and value <= limit)
-            details.append(f"{b['name']} {name} = {value}")
-        summary = f"{name} at most {limit:g}"
+            verdicts.append(value is not None and 0 <= value <= limit)
+            details.append(f"{b['name']} {name} " + ("not reported" if value is None else f"{value:.4g}"))
+        reported = [counters(b)[name] for b in matched if name in counters(b)]
+        summary = f"{name} at most {limit:g}" + (f"; largest {max(reported):.4g}" if reported else "")
     else:
-        return f"- **{what}**: unknown comparison `{comparison}`."
+        return f"- **{what}**: unknown comparison `{comparison}`.", "unreadable"
     met = all(verdicts) and not failed
     verdict = "met" if met else "not met"
     misses = sum(1 for v in verdicts if not v)
@@ -120,7 +124,7 @@ def check(target, everything):
     line += ")."
     if details and not met:
         line += "\n  " + "; ".join(details[:12]) + ("; ..." if len(details) > 12 else "")
-    return line
+    return line, verdict
 
 
 def main():
@@ -134,7 +138,17 @@ def main():
     if run_info.exists():
         out += [f"- {line}" for line in run_info.read_text().splitlines()] + [""]
     out += ["## Against the targets", ""]
-    out += [check(t, everything) for t in read_targets(targets_path)]
+    checks = [check(t, everything) for t in read_targets(targets_path)]
+    tally = {kind: sum(1 for _, verdict in checks if verdict == kind)
+             for kind in ("met", "not met", "not measured", "unreadable")}
+    out.append(f"{len(checks)} targets: " + ", ".join(f"{count} {kind}" for kind, count in tally.items() if count)
+               + ".")
+    failed = [b["name"] for b in everything if ms(b) < 0]
+    if failed:
+        out.append(f"{len(failed)} benchmark(s) failed to measure in this run: "
+                   + ", ".join(f"`{name}`" for name in failed[:20]) + ("; ..." if len(failed) > 20 else "") + ".")
+    out.append("")
+    out += [line for line, _ in checks]
     out.append("")
     for name, run in runs.items():
         out += [f"## {name}", ""]
@@ -144,6 +158,8 @@ def main():
         out += ["| Benchmark | Time (ms) | Iterations | Counters |", "|---|---:|---:|---|"]
         for b in run["benchmarks"]:
             extra = ", ".join(f"{k} {v:.4g}" for k, v in counters(b).items())
+            if b.get("error_occurred"):
+                extra = f"failed: {b.get('error_message', '')}"
             out.append(f"| {b['name']} | {figure(ms(b))} | {b.get('iterations', '')} | {extra} |")
         out.append("")
     notes = Path(__file__).with_name("notes.md")
