@@ -22,13 +22,13 @@ qint64 nowNs() {
 // A program started with its marks on, read as it prints them.
 class MarkedProcess {
 public:
-    explicit MarkedProcess(const QString& program) {
+    explicit MarkedProcess(const QString& program, const QStringList& args = {}) {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("QUILLMERE_SHOWN_MARKS"), QStringLiteral("1"));
         m_child.setProcessEnvironment(env);
         m_child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         started = nowNs();
-        m_child.start(program, {});
+        m_child.start(program, args);
     }
     ~MarkedProcess() {
         m_child.kill();
@@ -89,8 +89,8 @@ double msBetween(qint64 fromNs, qint64 toNs) {
 }
 
 // Launch until the named window's first paint; -1 when it never came.
-double launchToShown(const QString& program, const QByteArray& window) {
-    MarkedProcess child(program);
+double launchToShown(const QString& program, const QByteArray& window, const QStringList& args = {}) {
+    MarkedProcess child(program, args);
     const std::optional<qint64> shown = child.waitFor("shown", window);
     return shown ? msBetween(child.started, *shown) : -1;
 }
@@ -132,19 +132,30 @@ QString programIn(const QString& directory) {
 
 void measureLaunch(std::vector<BenchResult>& out) {
     // In turn, so a drift of the machine's speed touches both alike.
-    std::vector<double> program, minimal, ratios;
-    launchToShown(PROGRAM_BINARY, "frmLogin"); // warm-up of both
+    // The minimal program with one line of text shows what setting up the fonts costs.
+    const QStringList withText{QStringLiteral("--text")};
+    std::vector<double> program, minimal, text, ratios, textRatios;
+    launchToShown(PROGRAM_BINARY, "frmLogin"); // warm-up of all three
     launchToShown(MINIMAL_BINARY, "minimal");
+    launchToShown(MINIMAL_BINARY, "minimal_text", withText);
     for (int i = 0; i < Pairs; ++i) {
         const double a = launchToShown(PROGRAM_BINARY, "frmLogin");
         const double b = launchToShown(MINIMAL_BINARY, "minimal");
+        const double c = launchToShown(MINIMAL_BINARY, "minimal_text", withText);
         program.push_back(a);
         minimal.push_back(b);
+        text.push_back(c);
         if (a > 0 && b > 0)
             ratios.push_back(a / b);
+        if (a > 0 && c > 0)
+            textRatios.push_back(a / c);
     }
-    out.push_back({"process/launch_to_signin_shown", median(program), Pairs, {{"pair_ratio", median(ratios)}}});
+    out.push_back({"process/launch_to_signin_shown",
+                   median(program),
+                   Pairs,
+                   {{"pair_ratio", median(ratios)}, {"pair_ratio_to_text_window", median(textRatios)}}});
     out.push_back({"process/minimal_window_shown", median(minimal), Pairs, {}});
+    out.push_back({"process/minimal_text_window_shown", median(text), Pairs, {}});
 }
 
 void measureSignIn(const QString& programDirectory, const QString& suffix, std::vector<BenchResult>& out) {
