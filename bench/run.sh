@@ -29,6 +29,9 @@ mkdir -p "$results"
     echo "date: $(date -u +%Y-%m-%dT%H:%MZ)"
     echo "sizes: $sizes"
     echo "deleted: $deleted"
+    if [ -n "${QUILLMERE_BENCH_SKIP:-}" ]; then
+        echo "left out of this run: benchmarks matching \`${QUILLMERE_BENCH_SKIP}\`"
+    fi
 } > "$results/run.txt"
 
 run_all() {
@@ -42,9 +45,17 @@ run_all() {
     for standard in 1000 100000 1000000; do
         grep -qx "$standard" <<< "$(tr ',' '\n' <<< "$sizes")" || skipped+=("$standard")
     done
-    local filter=()
+    # QUILLMERE_BENCH_SKIP, a regular expression of benchmark names, leaves out more (run.txt says which).
+    local left_out=""
     if [ ${#skipped[@]} -gt 0 ]; then
-        filter=(--benchmark_filter="-/($(IFS='|'; echo "${skipped[*]}"))(/|$)")
+        left_out="/($(IFS='|'; echo "${skipped[*]}"))(/|$)"
+    fi
+    if [ -n "${QUILLMERE_BENCH_SKIP:-}" ]; then
+        left_out="${left_out:+$left_out|}${QUILLMERE_BENCH_SKIP}"
+    fi
+    local filter=()
+    if [ -n "$left_out" ]; then
+        filter=(--benchmark_filter="-($left_out)")
     fi
     for program in build-bench/bench/bench_*; do
         [ -x "$program" ] && [ -f "$program" ] || continue
