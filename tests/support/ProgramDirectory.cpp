@@ -10,14 +10,21 @@
 #include <sys/stat.h>
 
 ProgramDirectory::ProgramDirectory() {
-    const QDir delivered(QStringLiteral(DELIVERED_DIR));
-    for (const QString& name : delivered.entryList({"*.mdb", "*.rpt"}, QDir::Files)) {
-        QFile::copy(delivered.filePath(name), file(name));
-        QFile::setPermissions(file(name), QFile::ReadOwner | QFile::WriteOwner);
-    }
+    // The files as delivered, from the sources: a build folder's own copies are the
+    // user's and are not made again when the sources change.
+    copyFiles(QStringLiteral(TEMPLATE_DIR), QStringLiteral("*.mdb"));
+    copyFiles(QStringLiteral(LAYOUT_DIR), QStringLiteral("*.rpt"));
     // As the program's start does: a build folder made before the newest layout
     // holds delivered files of an older version.
     Migration::migrate(recordDatabase());
+}
+
+void ProgramDirectory::copyFiles(const QString& directory, const QString& pattern) const {
+    const QDir from(directory);
+    for (const QString& name : from.entryList({pattern}, QDir::Files)) {
+        QFile::copy(from.filePath(name), file(name));
+        QFile::setPermissions(file(name), QFile::ReadOwner | QFile::WriteOwner);
+    }
 }
 
 void ProgramDirectory::exec(const QString& fileName, const QString& sql) const {

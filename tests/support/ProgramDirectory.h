@@ -32,6 +32,8 @@ public:
     void refuseWrites(const QString& fileName, const QString& table) const;
 
 private:
+    void copyFiles(const QString& directory, const QString& pattern) const;
+
     QTemporaryDir m_dir;
 };
 
