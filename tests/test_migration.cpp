@@ -184,6 +184,7 @@ private slots:
         else
             makeOldDatabase(path, kind == "many" ? 3000 : 0);
         QCOMPARE(Migration::versionOf(path), 0);
+        QVERIFY(Migration::needed(path));
         const QByteArray before = recordsDigest(path);
 
         Migration::Progress progress;
@@ -194,6 +195,7 @@ private slots:
         QVERIFY(progress.finished);
         QCOMPARE(progress.done.load(), progress.total.load());
         QCOMPARE(progress.total.load(), recordCount(path));
+        QVERIFY(!Migration::needed(path));
         // The settings that speed the filling up are not left in the file.
         QCOMPARE(indexSettings(path), QStringList());
         QCOMPARE(Migration::versionOf(path), Migration::newestVersion());
@@ -262,6 +264,8 @@ private slots:
         if (kind == "missing")
             QFile::remove(dir.recordDatabase());
         const QByteArray before = dir.bytes("password.mdb");
+        // The start's quick check agrees: nothing to do.
+        QVERIFY(!Migration::needed(dir.recordDatabase()));
         const Migration::Outcome outcome = Migration::migrate(dir.recordDatabase());
         QVERIFY(!outcome.migrated);
         QCOMPARE(outcome.error, QString());
