@@ -8,12 +8,13 @@ Paginator::Paginator(int capacity, int lineHeight, int rowPadding)
 
 void Paginator::begin(qint64 key, int line) {
     m_starts.push_back({key, line});
+    m_begun = true;
     m_used = 0;
 }
 
 void Paginator::add(qint64 key, int lines) {
     lines = std::max(1, lines);
-    if (m_starts.empty())
+    if (!m_begun)
         begin(key, 0);
     int done = 0;
     while (true) {
@@ -34,7 +35,8 @@ void Paginator::add(qint64 key, int lines) {
 }
 
 std::vector<PageStart> Paginator::takeNew() {
-    std::vector<PageStart> fresh(m_starts.begin() + qsizetype(m_taken), m_starts.end());
-    m_taken = m_starts.size();
+    // Handed over, they are kept by the caller alone: a million pages would otherwise be held twice.
+    std::vector<PageStart> fresh;
+    fresh.swap(m_starts);
     return fresh;
 }

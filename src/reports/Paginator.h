@@ -22,7 +22,6 @@ public:
 
     void add(qint64 key, int lines);
     // The pages begun so far; the first page begins at the first record.
-    const std::vector<PageStart>& starts() const { return m_starts; }
     // Hands the pages begun since the last call to the caller.
     std::vector<PageStart> takeNew();
     int maxLines() const { return m_maxLines; }
@@ -31,6 +30,6 @@ private:
     void begin(qint64 key, int line);
     int m_capacity, m_lineHeight, m_rowPadding, m_maxLines;
     int m_used = 0;
-    std::vector<PageStart> m_starts;
-    std::size_t m_taken = 0;
+    std::vector<PageStart> m_starts; // begun since the last takeNew()
+    bool m_begun = false;
 };

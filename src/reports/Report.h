@@ -7,6 +7,7 @@
 #include <QObject>
 #include <QStringList>
 #include <atomic>
+#include <deque>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -78,7 +79,9 @@ private:
     qint64 m_dataVersion = 0;
 
     mutable std::mutex m_mutex;
-    std::vector<PageStart> m_starts;
+    // A deque grows without copying itself: a vector of a million pages would
+    // briefly hold its old and its new storage at once.
+    std::deque<PageStart> m_starts;
     std::atomic<bool> m_complete = false, m_stop = false;
     std::atomic<double> m_progress = 0;
     std::thread m_counter;
