@@ -310,6 +310,31 @@ private slots:
     }
 
     // A search holds no lock on the file between calls: the windows save at once.
+    // The hits counting found are what the first page of the same query shows,
+    // until another program writes: then both read the file again.
+    void countsAndPagesSeeWritesMadeBetweenThem_data() {
+        QTest::addColumn<QString>("query");
+        QTest::newRow("index match") << "zebrafinch";
+        QTest::newRow("name beginning") << "zq";
+    }
+    void countsAndPagesSeeWritesMadeBetweenThem() {
+        QFETCH(QString, query);
+        ProgramDirectory dir;
+        RecordSearch search(dir.recordDatabase());
+        const SearchQuery parsed = SearchQuery::parse(query);
+        const auto passwords = [&] { return search.counts(parsed).first(); };
+        const auto firstPage = [&] { return search.page(parsed, 10).hits.size(); };
+        QCOMPARE(passwords(), 0);
+        dir.exec("password.mdb", "INSERT INTO account (Account, User) VALUES ('ZQ Zebrafinch Club', 'x')");
+        QCOMPARE(firstPage(), 1);
+        QCOMPARE(passwords(), 1);
+        dir.exec("password.mdb", "INSERT INTO account (Account, User) VALUES ('Zq zebrafinch watchers', 'y')");
+        QCOMPARE(firstPage(), 2);
+        dir.exec("password.mdb", "DELETE FROM account WHERE User IN ('x', 'y')");
+        QCOMPARE(firstPage(), 0);
+        QCOMPARE(passwords(), 0);
+    }
+
     void searchLeavesTheFileFreeForWrites() {
         ProgramDirectory dir;
         RecordSearch search(dir.recordDatabase());

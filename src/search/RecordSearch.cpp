@@ -120,6 +120,26 @@ RecordSearch::RecordSearch(const QString& databasePath) {
 RecordSearch::~RecordSearch() = default;
 
 QList<qint64> RecordSearch::matchingKeys(int tableIndex, const SearchQuery& query, qint64 afterKey, int limit) {
+    const QString identity = query.indexExpression() + QChar(0x1f) + query.shortWords().join(QChar(0x1f)) +
+                             QChar(0x1f) + query.containedWords().join(QChar(0x1f));
+    const qint64 version = dataVersion();
+    if (m_known.query != identity || m_known.dataVersion != version)
+        m_known = {identity, version, {}};
+    const auto known = m_known.keys.find(tableIndex);
+    if (known != m_known.keys.end()) {
+        QList<qint64> keys;
+        for (auto it = std::upper_bound(known->second.begin(), known->second.end(), afterKey);
+             it != known->second.end() && keys.size() < limit; ++it)
+            keys << *it;
+        return keys;
+    }
+    QList<qint64> keys = readMatchingKeys(tableIndex, query, afterKey, limit);
+    if (afterKey == 0 && keys.size() < limit)
+        m_known.keys[tableIndex] = keys;
+    return keys;
+}
+
+QList<qint64> RecordSearch::readMatchingKeys(int tableIndex, const SearchQuery& query, qint64 afterKey, int limit) {
     const SearchedTable& table = searchedTables()[size_t(tableIndex)];
     const QStringList contained = query.containedWords();
     const auto bindFilters = [&](SQLite::Statement& statement, int first) {
@@ -313,21 +333,9 @@ QList<qint64> RecordSearch::counts(const SearchQuery& query) {
         for (int t = 0; t < int(searchedTables().size()); ++t) {
             if (query.isEmpty()) {
                 counts << 0;
-            } else if (query.matchesNameStart()) {
-                counts << matchingKeys(t, query, 0, CountLimit + 1).size();
             } else {
-                const SearchedTable& table = searchedTables()[size_t(t)];
-                const QStringList contained = query.containedWords();
-                SQLite::Statement& count = m_statements->get(
-                    QStringLiteral("SELECT count(*) FROM (SELECT rowid FROM %1 WHERE %1 MATCH ?%2 LIMIT ?)")
-                        .arg(Schema::quoted(table.index()), containsFilters(table, contained.size())));
-                int next = 1;
-                count.bind(next++, query.indexExpression().toStdString());
-                for (const QString& word : contained)
-                    count.bind(next++, word.toStdString());
-                count.bind(next, CountLimit + 1);
-                count.executeStep();
-                counts << count.getColumn(0).getInt64();
+                // The keys rather than a count: the first page of the same query takes them.
+                counts << matchingKeys(t, query, 0, CountLimit + 1).size();
             }
         }
     } catch (const std::exception& e) {

@@ -6,6 +6,7 @@
 #include <QList>
 #include <QString>
 #include <algorithm>
+#include <map>
 #include <memory>
 
 class Connection;
@@ -96,10 +97,22 @@ private:
         bool tableDone = false;
     };
     QList<qint64> matchingKeys(int tableIndex, const SearchQuery& query, qint64 afterKey, int limit);
+    QList<qint64> readMatchingKeys(int tableIndex, const SearchQuery& query, qint64 afterKey, int limit);
     Scan scanKeys(int tableIndex, const SearchQuery& query, qint64 afterKey, int limit, qint64 budget);
     SearchHit describe(int tableIndex, qint64 key, const SearchQuery& query);
 
     std::unique_ptr<Connection> m_connection;
     std::unique_ptr<Statements> m_statements;
     int m_scanLimit = 200; // about 2 ms of reading records with long texts
+
+    // Every hit of a table that counting found, so the first page of the same
+    // query reads no index again: for a rare query whose words are common, the
+    // index's work is most of a keystroke. Valid while the file's data_version
+    // and the query stay the same.
+    struct KnownHits {
+        QString query;
+        qint64 dataVersion = -1;
+        std::map<int, QList<qint64>> keys; // by table index; only tables whose every hit is known
+    };
+    KnownHits m_known;
 };
