@@ -8,6 +8,7 @@
 // be the record the main window then shows.
 //
 //   bench_find_open [--benchmark_filter=...] [--cache DIR]   (DIR defaults to ./bench-data)
+//   BENCH_TRACE=1 prints each keystroke's time.
 #include "BenchDatabase.h"
 #include "Fakes.h"
 #include "app/MainWindow.h"
