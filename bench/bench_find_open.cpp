@@ -10,6 +10,7 @@
 //   bench_find_open [--benchmark_filter=...] [--cache DIR]   (DIR defaults to ./bench-data)
 //   BENCH_TRACE=1 prints each keystroke's time.
 #include "BenchDatabase.h"
+#include "BenchMain.h"
 #include "Fakes.h"
 #include "app/MainWindow.h"
 #include "find/FindWindow.h"
@@ -237,17 +238,5 @@ int main(int argc, char** argv) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     applyProgramLook(app);
-    g_cache = qEnvironmentVariable("QUILLMERE_BENCH_CACHE", QDir::current().filePath(QStringLiteral("bench-data")));
-    std::vector<char*> rest;
-    for (int i = 0; i < argc; ++i) {
-        if (QByteArray(argv[i]) == "--cache" && i + 1 < argc)
-            g_cache = QString::fromLocal8Bit(argv[++i]);
-        else
-            rest.push_back(argv[i]);
-    }
-    int count = int(rest.size());
-    benchmark::Initialize(&count, rest.data());
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return runBenchmarks(argc, argv, g_cache);
 }

@@ -7,6 +7,7 @@
 //
 //   bench_migration [--benchmark_filter=...] [--cache DIR]   (DIR defaults to ./bench-data)
 #include "BenchDatabase.h"
+#include "BenchMain.h"
 #include "BenchMemory.h"
 #include "store/Migration.h"
 
@@ -102,18 +103,5 @@ BENCHMARK(BM_MigrationWhenDataSetWasMade)->Arg(1000000)->Iterations(1)->UseManua
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
-    g_cache = qEnvironmentVariable("QUILLMERE_BENCH_CACHE", QDir::current().filePath(QStringLiteral("bench-data")));
-    std::vector<char*> rest;
-    for (int i = 0; i < argc; ++i) {
-        if (QByteArray(argv[i]) == "--cache" && i + 1 < argc)
-            g_cache = QString::fromLocal8Bit(argv[++i]);
-        else
-            rest.push_back(argv[i]);
-    }
-    QDir().mkpath(g_cache);
-    int count = int(rest.size());
-    benchmark::Initialize(&count, rest.data());
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return runBenchmarks(argc, argv, g_cache);
 }

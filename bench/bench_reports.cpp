@@ -6,6 +6,8 @@
 //
 //   bench_reports [--benchmark_filter=...] [--cache DIR]   (DIR defaults to ./bench-data)
 #include "BenchDatabase.h"
+#include "BenchMain.h"
+#include "BenchMemory.h"
 #include "Fakes.h"
 #include "platform/Look.h"
 #include "platform/Windows.h"
@@ -27,24 +29,6 @@ namespace {
 QString g_cache;
 
 const char* const Layout = "password.rpt"; // the widest report, on the table with the longest texts
-
-qint64 statusKb(const char* field) {
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith(field))
-            return line.mid(qstrlen(field)).trimmed().split(' ').first().toLongLong();
-    }
-    return -1;
-}
-
-// Starts a new peak: VmHWM falls back to the memory in use now.
-void resetPeak() {
-    QFile clear(QStringLiteral("/proc/self/clear_refs"));
-    if (clear.open(QIODevice::WriteOnly))
-        clear.write("5");
-}
 
 double msSince(const QElapsedTimer& timer) {
     return timer.nsecsElapsed() / 1e6;
@@ -128,8 +112,8 @@ void BM_PreviewFirstPage(benchmark::State& state) {
     std::vector<double> times, baselines;
     qint64 peakDelta = 0;
     for (auto _ : state) {
-        resetPeak();
-        const qint64 before = statusKb("VmRSS:");
+        resetPeakMemory();
+        const qint64 before = processStatusKb("VmRSS:");
         QElapsedTimer timer;
         timer.start();
         if (!preview.open() || !preview.waitFirstPage())
@@ -140,7 +124,7 @@ void BM_PreviewFirstPage(benchmark::State& state) {
         const int rows = int(preview.window->report()->page(0).rows.size());
         baselines.push_back(bare.readMs(std::numeric_limits<qint64>::min(), rows));
         preview.waitCounted();
-        peakDelta = std::max(peakDelta, statusKb("VmHWM:") - before);
+        peakDelta = std::max(peakDelta, processStatusKb("VmHWM:") - before);
         preview.close();
     }
     std::sort(times.begin(), times.end());
@@ -214,8 +198,8 @@ void BM_PdfExport(benchmark::State& state) {
     QTemporaryDir out;
     preview.fake.fileDialogs.answer = out.filePath("report.pdf");
     for (auto _ : state) {
-        resetPeak();
-        const qint64 before = statusKb("VmRSS:");
+        resetPeakMemory();
+        const qint64 before = processStatusKb("VmRSS:");
         QElapsedTimer timer;
         timer.start();
         preview.open();
@@ -225,7 +209,7 @@ void BM_PdfExport(benchmark::State& state) {
             return state.SkipWithError("the export did not finish");
         const double ms = msSince(timer);
         state.SetIterationTime(ms / 1000);
-        state.counters["peak_mb_delta"] = (statusKb("VmHWM:") - before) / 1024.0;
+        state.counters["peak_mb_delta"] = (processStatusKb("VmHWM:") - before) / 1024.0;
         state.counters["memory_target_mb"] = 64;
         state.counters["pages"] = preview.window->report()->knownPages();
         state.counters["pdf_mb"] = QFileInfo(out.filePath("report.pdf")).size() / 1048576.0;
@@ -251,17 +235,5 @@ int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     applyProgramLook(app);
-    g_cache = qEnvironmentVariable("QUILLMERE_BENCH_CACHE", QDir::current().filePath(QStringLiteral("bench-data")));
-    std::vector<char*> rest;
-    for (int i = 0; i < argc; ++i) {
-        if (QByteArray(argv[i]) == "--cache" && i + 1 < argc)
-            g_cache = QString::fromLocal8Bit(argv[++i]);
-        else
-            rest.push_back(argv[i]);
-    }
-    int count = int(rest.size());
-    benchmark::Initialize(&count, rest.data());
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return runBenchmarks(argc, argv, g_cache);
 }

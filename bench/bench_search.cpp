@@ -8,6 +8,8 @@
 //
 //   bench_search [--benchmark_filter=...] [--cache DIR]   (DIR defaults to ./bench-data)
 #include "BenchDatabase.h"
+#include "BenchMain.h"
+#include "BenchMemory.h"
 #include "Fakes.h"
 #include "find/FindWindow.h"
 #include "platform/Look.h"
@@ -44,24 +46,6 @@ const QStringList LongQueries = {"acc",  "acco",   "accou",  "café",   "caf",  
 // them holds: each candidate of the long word is read to look for the short one.
 const QStringList MixedQueries = {"record zq", "bank zq", "springfield zq"};
 const QStringList ShortQueries = {"a", "ac", "s", "st", "日", "日本", "n", "no", "p", "pe", "b", "ba", "c", "ca"};
-
-qint64 statusKb(const char* field) {
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith(field))
-            return line.mid(qstrlen(field)).trimmed().split(' ').first().toLongLong();
-    }
-    return -1;
-}
-
-// Starts a new peak: VmHWM falls back to the memory in use now.
-void resetPeak() {
-    QFile clear(QStringLiteral("/proc/self/clear_refs"));
-    if (clear.open(QIODevice::WriteOnly))
-        clear.write("5");
-}
 
 double median(std::vector<double> values) {
     if (values.empty())
@@ -269,8 +253,8 @@ Measured measure(qint64 records, Kind kind) {
     }
     FindSession session(records);
     Measured result;
-    resetPeak();
-    const qint64 before = statusKb("VmRSS:");
+    resetPeakMemory();
+    const qint64 before = processStatusKb("VmRSS:");
     if (!session.open())
         return result;
     result.pageSize = session.window->pageSize();
@@ -292,7 +276,7 @@ Measured measure(qint64 records, Kind kind) {
             core.push_back(timer.nsecsElapsed() / 1e6);
         }
     }
-    result.peakMbDelta = (statusKb("VmHWM:") - before) / 1024.0;
+    result.peakMbDelta = (processStatusKb("VmHWM:") - before) / 1024.0;
     result.keystrokeMs = median(times);
     result.bareMs = median(bare);
     result.searchMs = median(core);
@@ -454,17 +438,5 @@ int main(int argc, char** argv) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     applyProgramLook(app);
-    g_cache = qEnvironmentVariable("QUILLMERE_BENCH_CACHE", QDir::current().filePath(QStringLiteral("bench-data")));
-    std::vector<char*> rest;
-    for (int i = 0; i < argc; ++i) {
-        if (QByteArray(argv[i]) == "--cache" && i + 1 < argc)
-            g_cache = QString::fromLocal8Bit(argv[++i]);
-        else
-            rest.push_back(argv[i]);
-    }
-    int count = int(rest.size());
-    benchmark::Initialize(&count, rest.data());
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return runBenchmarks(argc, argv, g_cache);
 }
