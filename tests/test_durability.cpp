@@ -6,6 +6,7 @@
 // as done. The calls are watched through a file layer of SQLite's own that
 // passes every call on to the real one.
 #include "ExchangeHelpers.h"
+#include "PlainEditor.h"
 #include "exchange/Importer.h"
 #include "store/DataBinder.h"
 #include "store/Migration.h"
@@ -28,21 +29,6 @@ int watchedDelete(sqlite3_vfs*, const char* path, int flushFolder) {
                      (flushFolder ? QStringLiteral(", folder flushed") : "");
     return real->xDelete(real, path, flushFolder);
 }
-
-// A binder whose boxes are plain texts, standing in for an editor.
-struct Editor {
-    DataBinder binder;
-    QHash<QString, QString> boxes;
-    Editor(const QString& path, const Schema::Table& table) {
-        binder.setDatabaseName(path);
-        binder.setRecordSource(table.name);
-        binder.open();
-        for (const QString& field : table.fields)
-            binder.bind(
-                field, &binder, [this, field] { return boxes.value(field); },
-                [this, field](const QString& value) { boxes[field] = value; });
-    }
-};
 
 } // namespace
 
@@ -85,7 +71,7 @@ private slots:
             const Migration::Outcome outcome = Migration::migrate(dir.recordDatabase());
             QVERIFY2(outcome.migrated, qPrintable(outcome.error));
         } else {
-            Editor editor(dir.recordDatabase(), Schema::account());
+            PlainEditor editor(dir.recordDatabase(), Schema::account());
             editor.binder.MoveFirst();
             if (write == "add") {
                 editor.binder.AddNew();

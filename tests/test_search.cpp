@@ -1,6 +1,7 @@
 // The search core: what a query finds, how hits are shown, paging and counts,
 // and the index staying right through every way the program writes a file.
 #include "Fakes.h"
+#include "PlainEditor.h"
 #include "ProgramDirectory.h"
 #include "app/Startup.h"
 #include "search/MatchText.h"
@@ -72,21 +73,6 @@ qint64 keyOf(const QString& path, const QString& table, const QString& field, co
     find.bind(1, value.toStdString());
     return find.executeStep() ? find.getColumn(0).getInt64() : 0;
 }
-
-// A binder whose boxes are plain texts, standing in for an editor.
-struct Editor {
-    DataBinder binder;
-    QHash<QString, QString> boxes;
-    Editor(const QString& path, const Schema::Table& table) {
-        binder.setDatabaseName(path);
-        binder.setRecordSource(table.name);
-        binder.open();
-        for (const QString& field : table.fields)
-            binder.bind(
-                field, &binder, [this, field] { return boxes.value(field); },
-                [this, field](const QString& value) { boxes[field] = value; });
-    }
-};
 
 } // namespace
 
@@ -372,7 +358,7 @@ private slots:
         ProgramDirectory dir;
         dir.exec("password.mdb", "UPDATE account SET Notes = 'Shopping list' WHERE Account = 'Online Bookshop'");
         RecordSearch search(dir.recordDatabase());
-        Editor editor(dir.recordDatabase(), Schema::account());
+        PlainEditor editor(dir.recordDatabase(), Schema::account());
         editor.binder.setBookmark(keyOf(dir.recordDatabase(), "account", "Account", "Online Bookshop"));
         if (change == "add") {
             editor.binder.AddNew();
