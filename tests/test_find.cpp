@@ -6,7 +6,7 @@
 #include "ProgramDirectory.h"
 #include "app/MainWindow.h"
 #include "find/FindWindow.h"
-#include "find/MatchDelegate.h"
+#include "find/ResultDelegate.h"
 #include "find/SearchResultModel.h"
 #include "platform/Geometry.h"
 #include "search/RecordSearch.h"

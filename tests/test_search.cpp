@@ -296,7 +296,7 @@ private slots:
     }
 
     // A search holds no lock on the file between calls: the windows save at once.
-    // The hits counting found are what the first page of the same query shows,
+    // The hits a page found whole are what the counts of the same query show,
     // until another program writes: then both read the file again.
     void countsAndPagesSeeWritesMadeBetweenThem_data() {
         QTest::addColumn<QString>("query");
@@ -331,6 +331,25 @@ private slots:
         SQLite::Database writer(dir.recordDatabase().toStdString(), SQLite::OPEN_READWRITE, 0);
         writer.exec("INSERT INTO Notes (Title) VALUES ('written while the search is open')");
         QCOMPARE(search.hits(SearchQuery::parse("while the search"), 5).size(), 1);
+    }
+
+    // One keystroke's counts and page read one state of the file: no program can
+    // save between them, and once they are read every program can again.
+    void snapshotHoldsTheFileStillUntilItEnds() {
+        ProgramDirectory dir;
+        RecordSearch search(dir.recordDatabase());
+        SQLite::Database writer(dir.recordDatabase().toStdString(), SQLite::OPEN_READWRITE, 0);
+        const SearchQuery query = SearchQuery::parse("example");
+        {
+            const RecordSearch::Snapshot snapshot(search);
+            const QList<qint64> counts = search.counts(query);
+            QVERIFY_THROWS_EXCEPTION(SQLite::Exception,
+                                     writer.exec("INSERT INTO account (Account) VALUES ('example too')"));
+            QCOMPARE(search.counts(query), counts);
+            QVERIFY(!search.page(query, 5).hits.isEmpty());
+        }
+        writer.exec("INSERT INTO account (Account) VALUES ('example after')");
+        QCOMPARE(search.hits(SearchQuery::parse("example after"), 5).size(), 1);
     }
 
     // The index follows every write through a binder, in the write's own transaction.

@@ -1,6 +1,6 @@
 #include "FindWindow.h"
 
-#include "MatchDelegate.h"
+#include "ResultDelegate.h"
 #include "SearchResultModel.h"
 #include "platform/AppContext.h"
 #include "platform/Controls.h"
@@ -60,7 +60,7 @@ FindWindow::FindWindow(AppContext& context) : AppWindow(context, Name, nullptr, 
     lstResults->setAccessibleName(QStringLiteral("Records found"));
     place(lstResults, 120, 930, 9960, 5670);
     lstResults->setModel(m_model);
-    lstResults->setItemDelegateForColumn(SearchResultModel::TextColumn, new MatchDelegate(lstResults));
+    lstResults->setItemDelegate(new ResultDelegate(lstResults));
     lstResults->setEditTriggers(QAbstractItemView::NoEditTriggers);
     lstResults->setSelectionBehavior(QAbstractItemView::SelectRows);
     lstResults->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -164,6 +164,7 @@ void FindWindow::search(int keepRow) {
         return;
     }
     try {
+        const RecordSearch::Snapshot snapshot(*m_search);
         m_seenVersion = m_search->dataVersion();
         m_model->show(m_search.get(), query, pageSize(), keepRow + 1);
         const QList<HitCount> counts = m_search->boundedCounts(query);

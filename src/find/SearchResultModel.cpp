@@ -91,9 +91,9 @@ QVariant SearchResultModel::data(const QModelIndex& index, int role) const {
         }
         break;
     case MatchStartRole:
-        return hit.matchStart;
+        return index.column() == TextColumn ? QVariant(hit.matchStart) : QVariant();
     case MatchLengthRole:
-        return hit.matchLength;
+        return index.column() == TextColumn ? QVariant(hit.matchLength) : QVariant();
     }
     return {};
 }

@@ -119,17 +119,21 @@ RecordSearch::RecordSearch(const QString& databasePath) {
 
 RecordSearch::~RecordSearch() = default;
 
-QList<qint64> RecordSearch::matchingKeys(int tableIndex, const SearchQuery& query, qint64 afterKey, int limit) {
+const QList<qint64>* RecordSearch::knownKeys(int tableIndex, const SearchQuery& query) {
     const QString identity = query.indexExpression() + QChar(0x1f) + query.shortWords().join(QChar(0x1f)) +
                              QChar(0x1f) + query.containedWords().join(QChar(0x1f));
     const qint64 version = dataVersion();
     if (m_known.query != identity || m_known.dataVersion != version)
         m_known = {identity, version, {}};
     const auto known = m_known.keys.find(tableIndex);
-    if (known != m_known.keys.end()) {
+    return known == m_known.keys.end() ? nullptr : &known->second;
+}
+
+QList<qint64> RecordSearch::matchingKeys(int tableIndex, const SearchQuery& query, qint64 afterKey, int limit) {
+    if (const QList<qint64>* known = knownKeys(tableIndex, query)) {
         QList<qint64> keys;
-        for (auto it = std::upper_bound(known->second.begin(), known->second.end(), afterKey);
-             it != known->second.end() && keys.size() < limit; ++it)
+        for (auto it = std::upper_bound(known->begin(), known->end(), afterKey);
+             it != known->end() && keys.size() < limit; ++it)
             keys << *it;
         return keys;
     }
@@ -184,6 +188,52 @@ QList<qint64> RecordSearch::readMatchingKeys(int tableIndex, const SearchQuery& 
     for (auto it = merged.begin(); it != merged.end() && keys.size() < limit; ++it)
         keys << *it;
     return keys;
+}
+
+qint64 RecordSearch::countKeys(int tableIndex, const SearchQuery& query, int limit) {
+    // Hits a page of the same query has read whole already.
+    if (const QList<qint64>* known = knownKeys(tableIndex, query))
+        return std::min<qint64>(known->size(), limit);
+    const SearchedTable& table = searchedTables()[size_t(tableIndex)];
+    const QStringList contained = query.containedWords();
+    const auto bindFilters = [&](SQLite::Statement& statement, int first) {
+        for (const QString& word : contained)
+            statement.bind(first++, word.toStdString());
+        return first;
+    };
+    // SQLite counts within the index itself: no key has to come out of it.
+    if (!query.matchesNameStart()) {
+        SQLite::Statement& count =
+            m_statements->get(QStringLiteral("SELECT count(*) FROM (SELECT 1 FROM %1 WHERE %1 MATCH ?%2 LIMIT ?)")
+                                  .arg(Schema::quoted(table.index()), containsFilters(table, contained.size())));
+        count.bind(1, query.indexExpression().toStdString());
+        count.bind(bindFilters(count, 2), limit);
+        return count.executeStep() ? count.getColumn(0).getInt64() : 0;
+    }
+    // A name begins with one spelling of the word only, so with one name field the
+    // counts of the spellings add up; with two, a record may begin with it in both.
+    if (table.nameFields.size() != 1)
+        return matchingKeys(tableIndex, query, 0, limit).size();
+    const NameField& name = table.nameFields.front();
+    const QString& start = query.shortWords().first();
+    const qsizetype letters = SearchQuery::length(start);
+    SQLite::Statement& count = m_statements->get(
+        QStringLiteral("SELECT count(*) FROM (SELECT 1 FROM %1 INDEXED BY %2 WHERE substr(%3, 1, %4) = ?%5 LIMIT ?)")
+            .arg(Schema::quoted(table.table), Schema::quoted(name.indexStem + ' ' + QString::number(letters)),
+                 Schema::quoted(name.name))
+            .arg(letters)
+            .arg(containsFilters(table, contained.size())));
+    qint64 counted = 0;
+    for (const QString& spelling : caseVariants(start)) {
+        if (counted >= limit)
+            break;
+        count.reset();
+        count.bind(1, spelling.toStdString());
+        count.bind(bindFilters(count, 2), static_cast<int64_t>(limit - counted));
+        if (count.executeStep())
+            counted += count.getColumn(0).getInt64();
+    }
+    return counted;
 }
 
 RecordSearch::Scan RecordSearch::scanKeys(int tableIndex, const SearchQuery& query, qint64 afterKey, int limit,
@@ -282,6 +332,7 @@ SearchPage RecordSearch::page(const SearchQuery& query, int limit, SearchPositio
         return page;
     }
     qint64 budget = m_scanLimit;
+    const Snapshot snapshot(*this);
     try {
         for (int t = from.tableIndex; t < tables; ++t) {
             const qint64 afterKey = t == from.tableIndex ? from.afterKey : 0;
@@ -314,6 +365,7 @@ QList<HitCount> RecordSearch::boundedCounts(const SearchQuery& query) {
         return exact;
     }
     QList<HitCount> counted;
+    const Snapshot snapshot(*this);
     try {
         for (int t = 0; t < int(searchedTables().size()); ++t) {
             const Scan scan = scanKeys(t, query, 0, CountLimit + 1, m_scanLimit);
@@ -329,13 +381,13 @@ QList<HitCount> RecordSearch::boundedCounts(const SearchQuery& query) {
 
 QList<qint64> RecordSearch::counts(const SearchQuery& query) {
     QList<qint64> counts;
+    const Snapshot snapshot(*this);
     try {
         for (int t = 0; t < int(searchedTables().size()); ++t) {
             if (query.isEmpty()) {
                 counts << 0;
             } else {
-                // The keys rather than a count: the first page of the same query takes them.
-                counts << matchingKeys(t, query, 0, CountLimit + 1).size();
+                counts << countKeys(t, query, CountLimit + 1);
             }
         }
     } catch (const std::exception& e) {
@@ -350,6 +402,7 @@ QList<SearchHit> RecordSearch::hits(const SearchQuery& query, int limit, const S
     QList<SearchHit> found;
     if (query.isEmpty() || limit <= 0)
         return found;
+    const Snapshot snapshot(*this);
     try {
         const int first = after ? after->tableIndex : 0;
         for (int t = first; t < int(searchedTables().size()) && found.size() < limit; ++t) {
@@ -366,11 +419,40 @@ QList<SearchHit> RecordSearch::hits(const SearchQuery& query, int limit, const S
 }
 
 qint64 RecordSearch::dataVersion() {
+    if (m_inSnapshot && m_snapshotVersion >= 0)
+        return m_snapshotVersion;
     try {
-        return m_connection->db().execAndGet("PRAGMA data_version").getInt64();
+        const qint64 version = m_connection->db().execAndGet("PRAGMA data_version").getInt64();
+        if (m_inSnapshot)
+            m_snapshotVersion = version;
+        return version;
     } catch (const std::exception& e) {
         throw StoreError(m_connection->failure(QStringLiteral("cannot be searched"), e));
     }
+}
+
+RecordSearch::Snapshot::Snapshot(RecordSearch& search) : m_search(search) {
+    if (m_search.m_inSnapshot)
+        return;
+    try {
+        m_search.m_connection->db().exec("BEGIN");
+    } catch (const std::exception& e) {
+        throw StoreError(m_search.m_connection->failure(QStringLiteral("cannot be searched"), e));
+    }
+    m_outer = true;
+    m_search.m_inSnapshot = true;
+    m_search.m_snapshotVersion = -1;
+}
+
+RecordSearch::Snapshot::~Snapshot() {
+    if (!m_outer)
+        return;
+    m_search.m_inSnapshot = false;
+    m_search.m_statements->finishAll();
+    // Nothing was written: ending the read cannot lose anything, so a failure is let go.
+    sqlite3* handle = m_search.m_connection->db().getHandle();
+    if (sqlite3_exec(handle, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK)
+        sqlite3_exec(handle, "ROLLBACK", nullptr, nullptr, nullptr);
 }
 
 SearchHit RecordSearch::describe(int tableIndex, qint64 key, const SearchQuery& query) {

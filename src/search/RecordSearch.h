@@ -87,6 +87,22 @@ public:
     // it was last read: hits shown earlier may be out of date. Throws StoreError.
     qint64 dataVersion();
 
+    // While one is alive, every call reads the same state of the file: the counts
+    // and the page of one keystroke agree even when another program saves between
+    // them, and the file is locked for reading once instead of once per statement.
+    // Nested ones share the outer one's. Throws StoreError.
+    class Snapshot {
+    public:
+        explicit Snapshot(RecordSearch& search);
+        ~Snapshot();
+        Snapshot(const Snapshot&) = delete;
+        Snapshot& operator=(const Snapshot&) = delete;
+
+    private:
+        RecordSearch& m_search;
+        bool m_outer = false;
+    };
+
 private:
     class Statements;
     // Keys of one table read within a bound of records looked at.
@@ -96,7 +112,11 @@ private:
         qint64 lastKey = 0; // the last key looked at, where the next scan starts
         bool tableDone = false;
     };
+    // Every hit of the table when a call for the same query has read them all, else null.
+    const QList<qint64>* knownKeys(int tableIndex, const SearchQuery& query);
     QList<qint64> matchingKeys(int tableIndex, const SearchQuery& query, qint64 afterKey, int limit);
+    // The number of the table's hits, at most limit.
+    qint64 countKeys(int tableIndex, const SearchQuery& query, int limit);
     QList<qint64> readMatchingKeys(int tableIndex, const SearchQuery& query, qint64 afterKey, int limit);
     Scan scanKeys(int tableIndex, const SearchQuery& query, qint64 afterKey, int limit, qint64 budget);
     SearchHit describe(int tableIndex, qint64 key, const SearchQuery& query);
@@ -105,14 +125,16 @@ private:
     std::unique_ptr<Statements> m_statements;
     int m_scanLimit = 200; // about 2 ms of reading records with long texts
 
-    // Every hit of a table that counting found, so the first page of the same
-    // query reads no index again: for a rare query whose words are common, the
-    // index's work is most of a keystroke. Valid while the file's data_version
-    // and the query stay the same.
+    // Every hit of a table that a call found whole (fewer than it asked for), so the
+    // counts and later pages of the same query read no index again: for a rare
+    // query whose words are common, the index's work is most of a keystroke. Valid
+    // while the file's data_version and the query stay the same.
     struct KnownHits {
         QString query;
         qint64 dataVersion = -1;
         std::map<int, QList<qint64>> keys; // by table index; only tables whose every hit is known
     };
     KnownHits m_known;
+    bool m_inSnapshot = false;
+    qint64 m_snapshotVersion = -1; // read once per snapshot: it cannot change within one
 };
