@@ -133,7 +133,7 @@ Trial findAndOpen(MainWindow* main, FindWindow* find, const Target& target) {
     for (const QChar letter : target.query) {
         bool reset = false;
         const QMetaObject::Connection watch =
-            QObject::connect(model, &QAbstractItemModel::modelReset, [&reset] { reset = true; });
+            QObject::connect(model, &SearchResultModel::shown, [&reset] { reset = true; });
         const double ms = untilPainted(
             find, [&] { QTest::keyClick(find->txtFind, letter.toLatin1()); }, [&] { return reset; });
         QObject::disconnect(watch);

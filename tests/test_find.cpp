@@ -24,6 +24,7 @@
 #include <QListView>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QSignalSpy>
 #include <QTableView>
 #include <QToolButton>
 
@@ -55,6 +56,29 @@ QString rowText(FindWindow* find, int row) {
 QString currentText(FindWindow* find) {
     const QModelIndex current = find->lstResults->currentIndex();
     return current.isValid() ? rowText(find, current.row()) : QStringLiteral("(no current row)");
+}
+
+// Every row the list holds, as the user reads them.
+QStringList shownRows(FindWindow* find) {
+    QStringList rows;
+    for (int row = 0; row < results(find)->rowCount(); ++row)
+        rows << rowText(find, row);
+    return rows;
+}
+
+// The rows a list that had shown nothing before shows for the query.
+QStringList freshRows(const QString& databasePath, const QString& query, int pageSize) {
+    RecordSearch search(databasePath);
+    SearchResultModel fresh;
+    fresh.show(&search, SearchQuery::parse(query), pageSize);
+    QStringList rows;
+    for (int row = 0; row < fresh.rowCount(); ++row) {
+        QStringList cells;
+        for (int c = 0; c < fresh.columnCount(); ++c)
+            cells << fresh.index(row, c).data().toString();
+        rows << cells.join('|');
+    }
+    return rows;
 }
 
 void typeQuery(FindWindow* find, const QString& text) {
@@ -501,6 +525,77 @@ private slots:
                  QStringLiteral("Passwords: ?    Credit Cards: 0    Personal: 0    Notes: 0    Reminders: 0"));
         QVERIFY(!find->lblCounts->toolTip().isEmpty());
         QTRY_COMPARE(find->lblCounts->text(), QStringLiteral("No record matches."));
+    }
+
+    // Typing on keeps the rows of the records still found: only the cells shown
+    // differently change (and are repainted), and the list always ends as a
+    // list that had shown nothing before would show the query.
+    void typingOnChangesOnlyWhatItShowsDifferently() {
+        ProgramDirectory dir;
+        FakeContext fake(dir.path());
+        MainWindow* main = openMain(fake);
+        QVERIFY(main);
+        FindWindow* find = openFind(main, fake);
+        QVERIFY(find);
+        typeQuery(find, "exampl");
+        QVERIFY(results(find)->rowCount() > 1);
+        QSignalSpy reset(results(find), &QAbstractItemModel::modelReset);
+        QSignalSpy removed(results(find), &QAbstractItemModel::rowsRemoved);
+        QSignalSpy inserted(results(find), &QAbstractItemModel::rowsInserted);
+        QSignalSpy changed(results(find), &QAbstractItemModel::dataChanged);
+        QTest::keyClick(find->txtFind, 'e');
+        settle();
+        QCOMPARE(shownRows(find), freshRows(dir.recordDatabase(), "example", find->pageSize()));
+        QCOMPARE(reset.count() + removed.count() + inserted.count(), 0);
+        // The same records: only the match, one letter longer, is shown differently.
+        QVERIFY(!changed.isEmpty());
+        for (const QList<QVariant>& signal : changed) {
+            QCOMPARE(signal.at(0).toModelIndex().column(), int(SearchResultModel::TextColumn));
+            QCOMPARE(signal.at(1).toModelIndex(), signal.at(0).toModelIndex());
+        }
+        // Fewer records, none, and back: rows go and come, the rest stays right.
+        for (const QString text : {"example.c", "example.cz", "example.c", "e", "example"}) {
+            find->txtFind->setText(text);
+            settle();
+            QCOMPARE(shownRows(find), freshRows(dir.recordDatabase(), text, find->pageSize()));
+            QCOMPARE(find->lstResults->currentIndex().row(), results(find)->rowCount() > 0 ? 0 : -1);
+        }
+        QCOMPARE(reset.count(), 0);
+    }
+
+    // Keystrokes that arrive before the program could answer share one search.
+    void keystrokesThatArriveTogetherShareOneSearch() {
+        ProgramDirectory dir;
+        FakeContext fake(dir.path());
+        MainWindow* main = openMain(fake);
+        QVERIFY(main);
+        FindWindow* find = openFind(main, fake);
+        QVERIFY(find);
+        auto* model = static_cast<SearchResultModel*>(results(find));
+        QSignalSpy searches(model, &SearchResultModel::shown);
+        QTest::keyClicks(find->txtFind, "bookshop");
+        QCOMPARE(searches.count(), 0);
+        settle();
+        QCOMPARE(searches.count(), 1);
+        QCOMPARE(shownRows(find), freshRows(dir.recordDatabase(), "bookshop", find->pageSize()));
+    }
+
+    // The list keeps the lines it laid out for earlier keystrokes: they must draw
+    // as lines laid out afresh do, the match marked where it is now.
+    void keptLinesDrawAsFreshOnes() {
+        ProgramDirectory dir;
+        FakeContext fake(dir.path());
+        MainWindow* main = openMain(fake);
+        QVERIFY(main);
+        FindWindow* find = openFind(main, fake);
+        QVERIFY(find);
+        typeQuery(find, "exa");
+        find->lstResults->viewport()->repaint();
+        QTest::keyClick(find->txtFind, 'm');
+        settle();
+        const QImage kept = find->lstResults->viewport()->grab().toImage();
+        find->lstResults->setItemDelegate(new ResultDelegate(find->lstResults));
+        QCOMPARE(find->lstResults->viewport()->grab().toImage(), kept);
     }
 
     void aRecordGoneIsNotShown() {

@@ -17,8 +17,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QTableView>
-#include <QTimer>
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -67,8 +67,10 @@ FindWindow::FindWindow(AppContext& context) : AppWindow(context, Name, nullptr, 
     // Tab leaves the list for the box; the arrow keys move through the records.
     lstResults->setTabKeyNavigation(false);
     lstResults->setWordWrap(false);
-    lstResults->setCornerButtonEnabled(false);
-    lstResults->verticalHeader()->hide();
+    // A list rather than a grid, and its columns keep their widths while it fills
+    // and empties as the user types: each keystroke repaints only what it changed.
+    lstResults->setShowGrid(false);
+    lstResults->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     // Every row as high as a line of the list's font, whatever script a text is in:
     // the number of rows that fill the list, and so the page read, stays known.
     lstResults->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
@@ -85,12 +87,13 @@ FindWindow::FindWindow(AppContext& context) : AppWindow(context, Name, nullptr, 
                                metrics.horizontalAdvance(QStringLiteral("Account Name")) + margin);
 
     // Keystrokes that arrive together are answered by one search, run as soon as
-    // the typing has been handled.
-    m_typed = new QTimer(this);
-    m_typed->setSingleShot(true);
-    m_typed->setInterval(0);
-    connect(m_typed, &QTimer::timeout, this, [this] { search(); });
-    connect(txtFind, &QLineEdit::textChanged, m_typed, qOverload<>(&QTimer::start));
+    // the typing has been handled. Posted rather than timed, it runs before the
+    // window repaints, so the box and the list show the keystroke in one paint.
+    connect(txtFind, &QLineEdit::textChanged, this, [this] {
+        if (std::exchange(m_searchWanted, true))
+            return;
+        QMetaObject::invokeMethod(this, &FindWindow::searchNow, Qt::QueuedConnection);
+    });
     connect(lstResults, &QTableView::doubleClicked, this, &FindWindow::showPicked);
     // Hits that a long search found in later turns: the first of them is selected.
     connect(m_model, &QAbstractItemModel::rowsInserted, this, [this] {
@@ -156,7 +159,7 @@ QString FindWindow::countsText(const QList<HitCount>& counts) {
 }
 
 void FindWindow::search(int keepRow) {
-    m_typed->stop();
+    m_searchWanted = false;
     const SearchQuery query = SearchQuery::parse(txtFind->text());
     if (query.isEmpty()) {
         m_model->clear();
@@ -187,7 +190,7 @@ void FindWindow::search(int keepRow) {
 }
 
 void FindWindow::searchNow() {
-    if (m_typed->isActive())
+    if (m_searchWanted)
         search();
 }
 

@@ -7,7 +7,6 @@
 class QLabel;
 class QLineEdit;
 class QTableView;
-class QTimer;
 class RecordSearch;
 class SearchResultModel;
 struct HitCount;
@@ -51,6 +50,6 @@ private:
 
     std::unique_ptr<RecordSearch> m_search;
     SearchResultModel* m_model;
-    QTimer* m_typed;
+    bool m_searchWanted = false; // the box changed since its last search
     qint64 m_seenVersion = -1;
 };

@@ -87,9 +87,14 @@ void ResultDelegate::drawPlain(QPainter* painter, const QStyleOptionViewItem& op
     const Line key{text, area.width()};
     QStaticText* line = m_plain.object(key);
     if (!line) {
-        line = new QStaticText(option.fontMetrics.elidedText(text, Qt::ElideRight, area.width()));
+        // Most lines fit: laid out once, they are cut only when they turn out too long.
+        line = new QStaticText(text);
         line->setTextFormat(Qt::PlainText);
         line->prepare(painter->transform(), option.font);
+        if (line->size().width() > area.width()) {
+            line->setText(option.fontMetrics.elidedText(text, Qt::ElideRight, area.width()));
+            line->prepare(painter->transform(), option.font);
+        }
         m_plain.insert(key, line);
     }
     painter->save();
@@ -107,27 +112,39 @@ void ResultDelegate::drawMarked(QPainter* painter, const QStyleOptionViewItem& o
     const Line key{fullText, area.width(), start, length};
     QTextLayout* layout = m_marked.object(key);
     if (!layout) {
-        // The match is drawn bold: the rest of the line has that much less room.
-        QFont bold = option.font;
-        bold.setBold(true);
-        const QString matched = fullText.mid(start, length);
-        const QFontMetrics& metrics = option.fontMetrics;
-        const int room =
-            area.width() - (QFontMetrics(bold).horizontalAdvance(matched) - metrics.horizontalAdvance(matched));
-        int shownStart = start;
-        const QString text = fitMatchText(fullText, shownStart, length, metrics, room);
         QTextCharFormat marked;
         marked.setFontWeight(QFont::Bold);
         marked.setBackground(QColor(255, 236, 140));
         marked.setForeground(QColor(Qt::black));
-        layout = new QTextLayout(text, option.font);
-        if (length > 0)
-            layout->setFormats({{shownStart, length, marked}});
-        layout->beginLayout();
-        QTextLine line = layout->createLine();
-        if (line.isValid())
-            line.setNumColumns(int(text.size()));
-        layout->endLayout();
+        const auto layOut = [&](const QString& text, int matchStart) {
+            auto* laidOut = new QTextLayout(text, option.font);
+            // Kept whole: by default a layout lets its glyphs go and shapes the text again at every draw.
+            laidOut->setCacheEnabled(true);
+            if (length > 0)
+                laidOut->setFormats({{matchStart, length, marked}});
+            laidOut->beginLayout();
+            QTextLine line = laidOut->createLine();
+            if (line.isValid())
+                line.setNumColumns(int(text.size()));
+            laidOut->endLayout();
+            return laidOut;
+        };
+        // Most lines fit, bold match and all: laid out once, they are cut only
+        // when they turn out too long.
+        layout = layOut(fullText, start);
+        if (layout->lineCount() > 0 && layout->lineAt(0).naturalTextWidth() > area.width()) {
+            delete layout;
+            // The match is drawn bold: the rest of the line has that much less room.
+            QFont bold = option.font;
+            bold.setBold(true);
+            const QString matched = fullText.mid(start, length);
+            const QFontMetrics& metrics = option.fontMetrics;
+            const int room =
+                area.width() - (QFontMetrics(bold).horizontalAdvance(matched) - metrics.horizontalAdvance(matched));
+            int shownStart = start;
+            const QString text = fitMatchText(fullText, shownStart, length, metrics, room);
+            layout = layOut(text, shownStart);
+        }
         m_marked.insert(key, layout);
     }
     if (layout->lineCount() == 0)

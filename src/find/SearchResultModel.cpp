@@ -4,6 +4,8 @@
 
 #include <QScopedValueRollback>
 #include <QTimer>
+#include <algorithm>
+#include <utility>
 
 SearchResultModel::SearchResultModel(QObject* parent) : QAbstractTableModel(parent) {
     // A page cut short by the search's bound on work goes on once the events that
@@ -15,31 +17,66 @@ SearchResultModel::SearchResultModel(QObject* parent) : QAbstractTableModel(pare
 }
 
 void SearchResultModel::show(RecordSearch* search, const SearchQuery& query, int pageSize, int firstRows) {
-    // Those told of the reset read the first page, not a further one.
+    // Those told of the changed rows read the first page, not a further one.
     const QScopedValueRollback busy(m_busy, true);
-    beginResetModel();
+    m_goOn->stop();
+    SearchPage page;
+    page.finished = true;
+    if (search && !query.isEmpty()) {
+        try {
+            page = search->page(query, std::max({1, pageSize, firstRows}));
+        } catch (const StoreError&) {
+            clear();
+            throw;
+        }
+    }
     m_search = search;
     m_query = query;
     m_pageSize = std::max(1, pageSize);
-    m_hits.clear();
-    m_more = false;
-    m_goOn->stop();
     m_wanted = std::max(m_pageSize, firstRows);
-    try {
-        if (m_search && !m_query.isEmpty()) {
-            const SearchPage page = m_search->page(m_query, m_wanted);
-            m_hits = page.hits;
-            m_next = page.next;
-            m_more = !page.finished;
-        }
-    } catch (const StoreError&) {
-        m_hits.clear();
-        m_more = false;
-        endResetModel();
-        throw;
-    }
-    endResetModel();
+    m_next = page.next;
+    m_more = !page.finished;
+    replaceHits(page.hits);
+    emit shown();
     goOnIfShort();
+}
+
+namespace {
+
+bool shownAlike(const SearchHit& a, const SearchHit& b, int column) {
+    switch (column) {
+    case SearchResultModel::SectionColumn:
+        return a.tableIndex == b.tableIndex;
+    case SearchResultModel::NameColumn:
+        return a.name == b.name;
+    case SearchResultModel::FieldColumn:
+        return a.fieldLabel == b.fieldLabel;
+    default:
+        return a.text == b.text && a.matchStart == b.matchStart && a.matchLength == b.matchLength;
+    }
+}
+
+} // namespace
+
+void SearchResultModel::replaceHits(const QList<SearchHit>& hits) {
+    const int kept = int(std::min(m_hits.size(), hits.size()));
+    if (hits.size() < m_hits.size()) {
+        beginRemoveRows({}, kept, int(m_hits.size()) - 1);
+        m_hits.resize(kept);
+        endRemoveRows();
+    }
+    for (int row = 0; row < kept; ++row) {
+        const SearchHit before = std::exchange(m_hits[row], hits[row]);
+        for (int column = 0; column < ColumnCount; ++column) {
+            if (!shownAlike(before, hits[row], column))
+                emit dataChanged(index(row, column), index(row, column));
+        }
+    }
+    if (hits.size() > kept) {
+        beginInsertRows({}, kept, int(hits.size()) - 1);
+        m_hits += hits.mid(kept);
+        endInsertRows();
+    }
 }
 
 void SearchResultModel::goOnIfShort() {
@@ -49,12 +86,10 @@ void SearchResultModel::goOnIfShort() {
 
 void SearchResultModel::clear() {
     const QScopedValueRollback busy(m_busy, true);
-    beginResetModel();
-    m_hits.clear();
     m_more = false;
     m_goOn->stop();
     m_query = SearchQuery();
-    endResetModel();
+    replaceHits({});
 }
 
 QList<qint64> SearchResultModel::countsRead() const {

@@ -23,6 +23,8 @@ public:
     // Shows the first page of the query's hits, at least firstRows of them where
     // there are so many; an empty query shows nothing. Later pages are read
     // pageSize hits at a time. Throws StoreError, showing nothing.
+    // Rows shown as they were stay as they are: as the user types, most of the
+    // list stays the same and only what changed is repainted.
     void show(RecordSearch* search, const SearchQuery& query, int pageSize, int firstRows = 0);
     void clear();
     const SearchHit& hit(int row) const { return m_hits.at(row); }
@@ -41,10 +43,14 @@ signals:
     void failed(const QString& message);
     // The last hit has been read after pages cut short: the list holds every hit.
     void allRead();
+    // The first page of a query is in the rows, whether or not any row changed.
+    void shown();
 
 private:
     void readMore();
     void goOnIfShort();
+    // Makes the rows those hits, telling of the rows added, removed and shown differently.
+    void replaceHits(const QList<SearchHit>& hits);
 
     RecordSearch* m_search = nullptr;
     SearchQuery m_query;

@@ -422,7 +422,9 @@ qint64 RecordSearch::dataVersion() {
     if (m_inSnapshot && m_snapshotVersion >= 0)
         return m_snapshotVersion;
     try {
-        const qint64 version = m_connection->db().execAndGet("PRAGMA data_version").getInt64();
+        SQLite::Statement& read = m_statements->get(QStringLiteral("PRAGMA data_version"));
+        const qint64 version = read.executeStep() ? read.getColumn(0).getInt64() : -1;
+        read.reset();
         if (m_inSnapshot)
             m_snapshotVersion = version;
         return version;
@@ -435,7 +437,7 @@ RecordSearch::Snapshot::Snapshot(RecordSearch& search) : m_search(search) {
     if (m_search.m_inSnapshot)
         return;
     try {
-        m_search.m_connection->db().exec("BEGIN");
+        m_search.m_statements->get(QStringLiteral("BEGIN")).exec();
     } catch (const std::exception& e) {
         throw StoreError(m_search.m_connection->failure(QStringLiteral("cannot be searched"), e));
     }
@@ -450,9 +452,11 @@ RecordSearch::Snapshot::~Snapshot() {
     m_search.m_inSnapshot = false;
     m_search.m_statements->finishAll();
     // Nothing was written: ending the read cannot lose anything, so a failure is let go.
-    sqlite3* handle = m_search.m_connection->db().getHandle();
-    if (sqlite3_exec(handle, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK)
-        sqlite3_exec(handle, "ROLLBACK", nullptr, nullptr, nullptr);
+    try {
+        m_search.m_statements->get(QStringLiteral("COMMIT")).exec();
+    } catch (const std::exception&) {
+        sqlite3_exec(m_search.m_connection->db().getHandle(), "ROLLBACK", nullptr, nullptr, nullptr);
+    }
 }
 
 SearchHit RecordSearch::describe(int tableIndex, qint64 key, const SearchQuery& query) {
