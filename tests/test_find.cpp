@@ -563,6 +563,20 @@ private slots:
         QCOMPARE(reset.count(), 0);
     }
 
+    // The rows begin at the list's edge: no row numbers or corner button beside them.
+    void rowsBeginAtTheListsEdge() {
+        ProgramDirectory dir;
+        FakeContext fake(dir.path());
+        MainWindow* main = openMain(fake);
+        QVERIFY(main);
+        FindWindow* find = openFind(main, fake);
+        QVERIFY(find);
+        typeQuery(find, "example");
+        QVERIFY(results(find)->rowCount() > 0);
+        QCOMPARE(find->lstResults->viewport()->geometry().left(), find->lstResults->frameWidth());
+        QCOMPARE(find->lstResults->visualRect(results(find)->index(0, 0)).left(), 0);
+    }
+
     // Keystrokes that arrive before the program could answer share one search.
     void keystrokesThatArriveTogetherShareOneSearch() {
         ProgramDirectory dir;

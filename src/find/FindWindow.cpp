@@ -71,6 +71,8 @@ FindWindow::FindWindow(AppContext& context) : AppWindow(context, Name, nullptr, 
     // and empties as the user types: each keystroke repaints only what it changed.
     lstResults->setShowGrid(false);
     lstResults->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    lstResults->setCornerButtonEnabled(false);
+    lstResults->verticalHeader()->hide();
     // Every row as high as a line of the list's font, whatever script a text is in:
     // the number of rows that fill the list, and so the page read, stays known.
     lstResults->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
