@@ -360,42 +360,57 @@ void BM_Memory(benchmark::State& state) {
 }
 
 // The first 50 hits through the program's search: every record of the first
-// table matches ("record" is in every account's notes), or exactly one record,
-// found by a piece of text only it holds, in the last table.
+// table matches ("record" and "recor" are in every account's notes), or exactly
+// one record, found by a piece of text only it holds, in the last table.
 void firstHits(benchmark::State& state, bool matchAll) {
     FindSession session(state.range(0));
-    QString text = QStringLiteral("record");
+    const QString path = QDir(session.dir).filePath(Schema::RecordDatabaseFile);
+    QStringList texts{QStringLiteral("record"), QStringLiteral("recor")};
     if (!matchAll) {
-        SQLite::Database db(QDir(session.dir).filePath(Schema::RecordDatabaseFile).toStdString(),
-                            SQLite::OPEN_READONLY);
-        // A dozen characters of random hex from a reminder in the middle: no other record holds them.
+        texts.clear();
+        SQLite::Database db(path.toStdString(), SQLite::OPEN_READONLY);
+        // A dozen characters of random hex from each of two reminders in the
+        // middle: no other record holds them.
         SQLite::Statement reminders(db, "SELECT Reminder FROM Reminder WHERE _key >= ? ORDER BY _key LIMIT 50");
         reminders.bind(1, static_cast<int64_t>(state.range(0) / 2));
-        while (text == QLatin1String("record") && reminders.executeStep()) {
+        while (texts.size() < 2 && reminders.executeStep()) {
             for (const QString& line : QString::fromStdString(reminders.getColumn(0).getString()).split('\n')) {
                 if (line.size() >= 12 && !line.contains(' ')) {
-                    text = line.left(12);
+                    texts << line.left(12);
                     break;
                 }
             }
         }
+        if (texts.size() < 2)
+            return state.SkipWithError("no reminder holds a dozen characters of hex");
     }
-    RecordSearch search(QDir(session.dir).filePath(Schema::RecordDatabaseFile));
-    const SearchQuery query = SearchQuery::parse(text);
-    std::vector<double> times;
-    qsizetype hits = 0;
-    for (auto _ : state) {
+    // A search keeps the hits of a query it has read whole for the next call of
+    // the same query: the two texts take turns, so each time is that of a query
+    // typed anew, on a search that has read the file before as the window's has.
+    RecordSearch search(path);
+    int turn = 0;
+    const auto firstHits = [&](qsizetype& hits) {
+        const SearchQuery query = SearchQuery::parse(texts[turn++ % 2]);
         QElapsedTimer timer;
         timer.start();
         hits = search.hits(query, 50).size();
-        const double ms = timer.nsecsElapsed() / 1e6;
+        return timer.nsecsElapsed() / 1e6;
+    };
+    qsizetype hits = 0;
+    // The first reads after the data set was made or moved may come from the
+    // disk, not from memory: reported, and kept out of the times compared.
+    const double coldMs = firstHits(hits) + firstHits(hits);
+    std::vector<double> times;
+    for (auto _ : state) {
+        const double ms = firstHits(hits);
         state.SetIterationTime(ms / 1000);
         times.push_back(ms);
     }
     if (hits != (matchAll ? 50 : 1))
-        return state.SkipWithError(qPrintable(QStringLiteral("%1 hits for %2").arg(hits).arg(text)));
+        return state.SkipWithError(qPrintable(QStringLiteral("%1 hits for %2").arg(hits).arg(texts.join(", "))));
     state.counters["hits"] = double(hits);
     state.counters["median_ms"] = median(times);
+    state.counters["first_reads_ms"] = coldMs;
 }
 
 void BM_First50MatchAll(benchmark::State& state) {
