@@ -460,8 +460,8 @@ BENCHMARK(BM_KeystrokeShort)->Name("find_keystroke_short")->Apply(sizes)->Iterat
 BENCHMARK(BM_BareShort)->Name("find_bare_short")->Apply(sizes)->Iterations(1);
 BENCHMARK(BM_KeystrokeMixed)->Name("find_keystroke_mixed")->Apply(sizes)->Iterations(1);
 BENCHMARK(BM_Memory)->Name("find_memory")->Apply(sizes)->Iterations(1);
-BENCHMARK(BM_First50MatchAll)->Name("find_first50_all")->Apply(sizes)->Iterations(30);
-BENCHMARK(BM_First50MatchOne)->Name("find_first50_one")->Apply(sizes)->Iterations(30);
+BENCHMARK(BM_First50MatchAll)->Name("find_first_hits_all")->Apply(sizes)->Iterations(30);
+BENCHMARK(BM_First50MatchOne)->Name("find_first_hits_one")->Apply(sizes)->Iterations(30);
 BENCHMARK(BM_IndexSize)->Name("find_index_size")->Apply(sizes)->Iterations(1);
 
 } // namespace

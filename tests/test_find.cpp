@@ -577,6 +577,40 @@ private slots:
         QCOMPARE(find->lstResults->visualRect(results(find)->index(0, 0)).left(), 0);
     }
 
+    // The list's scroll bar keeps the looks it drew: each must be what the style
+    // itself draws, empty, filled, scrolled and in a window no longer active.
+    void scrollBarLooksAsTheStyleDrawsIt() {
+        ProgramDirectory dir;
+        dir.exec("password.mdb", "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 200) "
+                                 "INSERT INTO account (Account) SELECT 'Many ' || i FROM n;");
+        FakeContext fake(dir.path());
+        MainWindow* main = openMain(fake);
+        QVERIFY(main);
+        FindWindow* find = openFind(main, fake, false);
+        QVERIFY(find);
+        QScrollBar* bar = find->lstResults->verticalScrollBar();
+        QStyle* kept = bar->style();
+        QVERIFY(kept != QApplication::style());
+        const auto drawnAlike = [&] {
+            const QImage fromKept = bar->grab().toImage();
+            bar->setStyle(QApplication::style());
+            const QImage fromStyle = bar->grab().toImage();
+            bar->setStyle(kept);
+            return fromKept == fromStyle;
+        };
+        QVERIFY(drawnAlike());
+        typeQuery(find, "many");
+        QVERIFY(bar->maximum() > 0);
+        QVERIFY(drawnAlike());
+        // Drawn once more from what was kept.
+        QVERIFY(drawnAlike());
+        bar->setValue(bar->maximum() / 2);
+        QVERIFY(drawnAlike());
+        main->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(main));
+        QVERIFY(drawnAlike());
+    }
+
     // Keystrokes that arrive before the program could answer share one search.
     void keystrokesThatArriveTogetherShareOneSearch() {
         ProgramDirectory dir;

@@ -1,5 +1,6 @@
 #include "FindWindow.h"
 
+#include "KeptScrollBarStyle.h"
 #include "ResultDelegate.h"
 #include "SearchResultModel.h"
 #include "platform/AppContext.h"
@@ -16,6 +17,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QScrollBar>
 #include <QTableView>
 #include <algorithm>
 #include <utility>
@@ -71,6 +73,9 @@ FindWindow::FindWindow(AppContext& context) : AppWindow(context, Name, nullptr, 
     // and empties as the user types: each keystroke repaints only what it changed.
     lstResults->setShowGrid(false);
     lstResults->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    auto* keptLooks = new KeptScrollBarStyle;
+    keptLooks->setParent(this);
+    lstResults->verticalScrollBar()->setStyle(keptLooks);
     lstResults->setCornerButtonEnabled(false);
     lstResults->verticalHeader()->hide();
     // Every row as high as a line of the list's font, whatever script a text is in:

@@ -49,6 +49,13 @@ QStringList caseVariants(const QString& word) {
     return variants;
 }
 
+// Binds the words to the statement's parameters from `first` on; returns the next free one.
+int bindWords(SQLite::Statement& statement, const QStringList& words, int first) {
+    for (const QString& word : words)
+        statement.bind(first++, word.toStdString());
+    return first;
+}
+
 QString columnList(const SearchedTable& table) {
     QStringList names;
     for (const SearchedField& field : table.fields)
@@ -146,11 +153,6 @@ QList<qint64> RecordSearch::matchingKeys(int tableIndex, const SearchQuery& quer
 QList<qint64> RecordSearch::readMatchingKeys(int tableIndex, const SearchQuery& query, qint64 afterKey, int limit) {
     const SearchedTable& table = searchedTables()[size_t(tableIndex)];
     const QStringList contained = query.containedWords();
-    const auto bindFilters = [&](SQLite::Statement& statement, int first) {
-        for (const QString& word : contained)
-            statement.bind(first++, word.toStdString());
-        return first;
-    };
     QList<qint64> keys;
     if (!query.matchesNameStart()) {
         SQLite::Statement& select = m_statements->get(
@@ -158,7 +160,7 @@ QList<qint64> RecordSearch::readMatchingKeys(int tableIndex, const SearchQuery& 
                 .arg(Schema::quoted(table.index()), containsFilters(table, contained.size())));
         select.bind(1, query.indexExpression().toStdString());
         select.bind(2, static_cast<int64_t>(afterKey));
-        select.bind(bindFilters(select, 3), limit);
+        select.bind(bindWords(select, contained, 3), limit);
         while (select.executeStep())
             keys << select.getColumn(0).getInt64();
         return keys;
@@ -180,7 +182,7 @@ QList<qint64> RecordSearch::readMatchingKeys(int tableIndex, const SearchQuery& 
             select.reset();
             select.bind(1, spelling.toStdString());
             select.bind(2, static_cast<int64_t>(afterKey));
-            select.bind(bindFilters(select, 3), limit);
+            select.bind(bindWords(select, contained, 3), limit);
             while (select.executeStep())
                 merged.insert(select.getColumn(0).getInt64());
         }
@@ -196,18 +198,13 @@ qint64 RecordSearch::countKeys(int tableIndex, const SearchQuery& query, int lim
         return std::min<qint64>(known->size(), limit);
     const SearchedTable& table = searchedTables()[size_t(tableIndex)];
     const QStringList contained = query.containedWords();
-    const auto bindFilters = [&](SQLite::Statement& statement, int first) {
-        for (const QString& word : contained)
-            statement.bind(first++, word.toStdString());
-        return first;
-    };
     // SQLite counts within the index itself: no key has to come out of it.
     if (!query.matchesNameStart()) {
         SQLite::Statement& count =
             m_statements->get(QStringLiteral("SELECT count(*) FROM (SELECT 1 FROM %1 WHERE %1 MATCH ?%2 LIMIT ?)")
                                   .arg(Schema::quoted(table.index()), containsFilters(table, contained.size())));
         count.bind(1, query.indexExpression().toStdString());
-        count.bind(bindFilters(count, 2), limit);
+        count.bind(bindWords(count, contained, 2), limit);
         return count.executeStep() ? count.getColumn(0).getInt64() : 0;
     }
     // A name begins with one spelling of the word only, so with one name field the
@@ -229,7 +226,7 @@ qint64 RecordSearch::countKeys(int tableIndex, const SearchQuery& query, int lim
             break;
         count.reset();
         count.bind(1, spelling.toStdString());
-        count.bind(bindFilters(count, 2), static_cast<int64_t>(limit - counted));
+        count.bind(bindWords(count, contained, 2), static_cast<int64_t>(limit - counted));
         if (count.executeStep())
             counted += count.getColumn(0).getInt64();
     }
@@ -254,18 +251,12 @@ RecordSearch::Scan RecordSearch::scanKeys(int tableIndex, const SearchQuery& que
     // Whether the record holds the short words, as a column: each record found is
     // looked at once, hit or not, and the scan stops after budget of them.
     const QString holds = QStringLiteral("(1%1)").arg(containsFilters(table, contained.size()));
-    const auto bindWords = [&](SQLite::Statement& statement) {
-        int next = 1;
-        for (const QString& word : contained)
-            statement.bind(next++, word.toStdString());
-        return next;
-    };
     if (!query.matchesNameStart()) {
         SQLite::Statement& select =
             m_statements->get(QStringLiteral("SELECT rowid, %2 FROM %1 WHERE %1 MATCH ? AND rowid > ? ORDER BY rowid "
                                              "LIMIT ?")
                                   .arg(Schema::quoted(table.index()), holds));
-        int next = bindWords(select);
+        int next = bindWords(select, contained, 1);
         select.bind(next++, query.indexExpression().toStdString());
         select.bind(next++, static_cast<int64_t>(afterKey));
         select.bind(next, static_cast<int64_t>(budget));
@@ -295,7 +286,7 @@ RecordSearch::Scan RecordSearch::scanKeys(int tableIndex, const SearchQuery& que
                 .arg(holds));
         for (const QString& spelling : caseVariants(start)) {
             select.reset();
-            int next = bindWords(select);
+            int next = bindWords(select, contained, 1);
             select.bind(next++, spelling.toStdString());
             select.bind(next++, static_cast<int64_t>(afterKey));
             select.bind(next, static_cast<int64_t>(budget));
