@@ -1,5 +1,8 @@
 #pragma once
 
+#include "platform/Look.h"
+
+#include <QApplication>
 #include <QDir>
 #include <QString>
 #include <benchmark/benchmark.h>
@@ -22,4 +25,15 @@ inline int runBenchmarks(int argc, char** argv, QString& cache) {
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
     return 0;
+}
+
+// Runs the benchmarks of a program that opens the program's windows, in its look:
+// on the display there is (bench/run.sh gives one, so painting reaches a screen),
+// else off screen.
+inline int runWindowBenchmarks(int argc, char** argv, QString& cache) {
+    if (qEnvironmentVariableIsEmpty("DISPLAY"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    applyProgramLook(app);
+    return runBenchmarks(argc, argv, cache);
 }

@@ -15,7 +15,6 @@
 #include "app/MainWindow.h"
 #include "find/FindWindow.h"
 #include "find/SearchResultModel.h"
-#include "platform/Look.h"
 #include "platform/Windows.h"
 #include "search/SearchedTables.h"
 #include "store/Schema.h"
@@ -233,10 +232,5 @@ BENCHMARK(BM_FindAndOpen)
 } // namespace
 
 int main(int argc, char** argv) {
-    // A real display when there is one (bench/run.sh gives one), so painting reaches a screen.
-    if (qEnvironmentVariableIsEmpty("DISPLAY"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    applyProgramLook(app);
-    return runBenchmarks(argc, argv, g_cache);
+    return runWindowBenchmarks(argc, argv, g_cache);
 }

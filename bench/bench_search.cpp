@@ -13,7 +13,6 @@
 #include "Fakes.h"
 #include "find/FindWindow.h"
 #include "find/SearchResultModel.h"
-#include "platform/Look.h"
 #include "platform/Windows.h"
 #include "search/RecordSearch.h"
 #include "store/Schema.h"
@@ -467,10 +466,5 @@ BENCHMARK(BM_IndexSize)->Name("find_index_size")->Apply(sizes)->Iterations(1);
 } // namespace
 
 int main(int argc, char** argv) {
-    // A real display when there is one (bench/run.sh gives one), so painting reaches a screen.
-    if (qEnvironmentVariableIsEmpty("DISPLAY"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    applyProgramLook(app);
-    return runBenchmarks(argc, argv, g_cache);
+    return runWindowBenchmarks(argc, argv, g_cache);
 }

@@ -7,6 +7,7 @@
 
 #include <QSet>
 #include <SQLiteCpp/Statement.h>
+#include <functional>
 #include <map>
 #include <optional>
 #include <set>
@@ -323,8 +324,7 @@ SearchPage RecordSearch::page(const SearchQuery& query, int limit, SearchPositio
         return page;
     }
     qint64 budget = m_scanLimit;
-    const Snapshot snapshot(*this);
-    try {
+    readInSnapshot([&] {
         for (int t = from.tableIndex; t < tables; ++t) {
             const qint64 afterKey = t == from.tableIndex ? from.afterKey : 0;
             const Scan scan = scanKeys(t, query, afterKey, limit - int(page.hits.size()), budget);
@@ -340,11 +340,7 @@ SearchPage RecordSearch::page(const SearchQuery& query, int limit, SearchPositio
             if (int(page.hits.size()) >= limit || budget <= 0)
                 break;
         }
-    } catch (const std::exception& e) {
-        m_statements->finishAll();
-        throw StoreError(m_connection->failure(QStringLiteral("cannot be searched"), e));
-    }
-    m_statements->finishAll();
+    });
     return page;
 }
 
@@ -356,24 +352,18 @@ QList<HitCount> RecordSearch::boundedCounts(const SearchQuery& query) {
         return exact;
     }
     QList<HitCount> counted;
-    const Snapshot snapshot(*this);
-    try {
+    readInSnapshot([&] {
         for (int t = 0; t < int(searchedTables().size()); ++t) {
             const Scan scan = scanKeys(t, query, 0, CountLimit + 1, m_scanLimit);
             counted << HitCount{scan.keys.size(), scan.tableDone || scan.keys.size() > CountLimit};
         }
-    } catch (const std::exception& e) {
-        m_statements->finishAll();
-        throw StoreError(m_connection->failure(QStringLiteral("cannot be searched"), e));
-    }
-    m_statements->finishAll();
+    });
     return counted;
 }
 
 QList<qint64> RecordSearch::counts(const SearchQuery& query) {
     QList<qint64> counts;
-    const Snapshot snapshot(*this);
-    try {
+    readInSnapshot([&] {
         for (int t = 0; t < int(searchedTables().size()); ++t) {
             if (query.isEmpty()) {
                 counts << 0;
@@ -381,11 +371,7 @@ QList<qint64> RecordSearch::counts(const SearchQuery& query) {
                 counts << countKeys(t, query, CountLimit + 1);
             }
         }
-    } catch (const std::exception& e) {
-        m_statements->finishAll();
-        throw StoreError(m_connection->failure(QStringLiteral("cannot be searched"), e));
-    }
-    m_statements->finishAll();
+    });
     return counts;
 }
 
@@ -393,20 +379,26 @@ QList<SearchHit> RecordSearch::hits(const SearchQuery& query, int limit, const S
     QList<SearchHit> found;
     if (query.isEmpty() || limit <= 0)
         return found;
-    const Snapshot snapshot(*this);
-    try {
+    readInSnapshot([&] {
         const int first = after ? after->tableIndex : 0;
         for (int t = first; t < int(searchedTables().size()) && found.size() < limit; ++t) {
             const qint64 afterKey = after && t == after->tableIndex ? after->key : 0;
             for (const qint64 key : matchingKeys(t, query, afterKey, limit - int(found.size())))
                 found << describe(t, key, query);
         }
+    });
+    return found;
+}
+
+void RecordSearch::readInSnapshot(const std::function<void()>& read) {
+    const Snapshot snapshot(*this);
+    try {
+        read();
     } catch (const std::exception& e) {
         m_statements->finishAll();
         throw StoreError(m_connection->failure(QStringLiteral("cannot be searched"), e));
     }
     m_statements->finishAll();
-    return found;
 }
 
 qint64 RecordSearch::dataVersion() {

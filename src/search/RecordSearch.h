@@ -6,6 +6,7 @@
 #include <QList>
 #include <QString>
 #include <algorithm>
+#include <functional>
 #include <map>
 #include <memory>
 
@@ -112,6 +113,9 @@ private:
         qint64 lastKey = 0; // the last key looked at, where the next scan starts
         bool tableDone = false;
     };
+    // Runs a read of the file in one snapshot, its statements finished afterwards;
+    // a failure becomes a StoreError naming the file.
+    void readInSnapshot(const std::function<void()>& read);
     // Every hit of the table when a call for the same query has read them all, else null.
     const QList<qint64>* knownKeys(int tableIndex, const SearchQuery& query);
     QList<qint64> matchingKeys(int tableIndex, const SearchQuery& query, qint64 afterKey, int limit);
