@@ -568,11 +568,13 @@ private slots:
         for (Section section : AllSections) {
             const Schema::Table& table = tableOf(section);
             for (int row = 0; row < awkward.size(); ++row) {
-                QStringList values;
-                for (int f = 0; f < table.fields.size(); ++f)
+                QStringList values, fields;
+                for (int f = 0; f < table.fields.size(); ++f) {
                     values << "'" + QString(awkward.at((row + f) % awkward.size())).replace("'", "''") + "'";
-                from.exec(Database, QStringLiteral("INSERT INTO %1 VALUES (NULL, %2)")
-                                        .arg(Schema::quoted(table.name), values.join(',')));
+                    fields << Schema::quoted(table.fields.at(f));
+                }
+                from.exec(Database, QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                                        .arg(Schema::quoted(table.name), fields.join(','), values.join(',')));
             }
         }
         // Card types and years the card format spells its own way, and fields never set.

@@ -1,6 +1,8 @@
 #include "Connection.h"
 
 #include "LockWait.h"
+#include "MachineId.h"
+#include "MachineStamp.h"
 #include "Schema.h"
 #include "StoreError.h"
 
@@ -33,6 +35,8 @@ Connection::Connection(const QString& path, const std::optional<QString>& onlyTa
         m_version = m_db->execAndGet("PRAGMA user_version").getInt();
         if (m_version >= 1)
             connectSearchIndexes(onlyTable);
+        if (m_version >= 2)
+            stampChangesWith(*m_db, MachineId::local(), onlyTable);
     } catch (const std::exception& e) {
         m_db.reset();
         throw StoreError(failure(QStringLiteral("cannot be opened"), e));
@@ -102,7 +106,9 @@ QStringList Connection::columns(const QString& table) {
         query.bind(1, table.toStdString());
         while (query.executeStep()) {
             const QString name = QString::fromStdString(query.getColumn(0).getString());
-            if (name != Schema::KeyColumn)
+            // The key, the identity and the time and computer of the last change are the
+            // program's own; no field of the five tables begins with "_".
+            if (!name.startsWith(QLatin1Char('_')))
                 names << name;
         }
     } catch (const std::exception& e) {

@@ -20,7 +20,8 @@ public:
     SQLite::Database& db() { return *m_db; }
     const QString& path() const { return m_path; }
 
-    // The stored columns of a table, without the hidden key; throws when the table is missing.
+    // The stored columns of a table, without the hidden ones ("_key", "_id", ...); throws
+    // when the table is missing.
     QStringList columns(const QString& table);
     // Throws a StoreError naming the first missing table or field.
     void requireTable(const QString& table, const QStringList& fields);

@@ -1,5 +1,6 @@
 #include "Migration.h"
 
+#include "RecordIdentity.h"
 #include "StoreError.h"
 
 #include <QFile>
@@ -136,9 +137,17 @@ void addSearchIndex(Run& run) {
     runPart(run, 1);
 }
 
+// Version 2: identities, times of change and deletions, so that copies changed
+// on other computers can be merged; the records already there get identities
+// derived from what they hold, the same on every computer.
+void addIdentities(Run& run) {
+    runPart(run, 2);
+    RecordIdentity::deriveIdentities(run.db.getHandle(), false);
+}
+
 // Steps[n] brings a file of version n to version n + 1.
 using Step = void (*)(Run&);
-const Step Steps[] = {&addSearchIndex};
+const Step Steps[] = {&addSearchIndex, &addIdentities};
 
 int storedVersion(SQLite::Database& db) {
     return db.execAndGet("PRAGMA user_version").getInt();

@@ -1,5 +1,6 @@
 #include "RecordCopy.h"
 
+#include "RecordIdentity.h"
 #include "Schema.h"
 #include "StoreError.h"
 
@@ -17,35 +18,103 @@ QString fieldList(const Schema::Table& table) {
     return names.join(QStringLiteral(", "));
 }
 
-// Inserts records of one table into the new file, each field as the source's text.
+// Inserts records of one table into the new file, each field as the source's
+// text, with the record's identity, time and computer. A source made before
+// records had identities gives each the identity derived from its table, key
+// and text, as bringing that file up to date would.
 class Inserter {
 public:
     Inserter(SQLite::Database& target, const Schema::Table& table)
-        : m_insert(target, QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+        : m_table(table),
+          m_insert(target, QStringLiteral("INSERT INTO %1 (%2, \"_id\", \"_modified\", \"_machine\") VALUES (%3)")
                                .arg(Schema::quoted(table.name), fieldList(table),
-                                    QStringList(table.fields.size(), QStringLiteral("?")).join(", "))
+                                    QStringList(table.fields.size() + 3, QStringLiteral("?")).join(", "))
                                .toStdString()) {}
 
-    // The fields begin at column `first` of the row read.
+    // The columns a row of the source is read with: the fields, the key, and the
+    // identity, time and computer where the source has them.
+    static QString sourceColumns(SQLite::Database& source, const Schema::Table& table) {
+        return fieldList(table) + QStringLiteral(", \"_key\"") +
+               (hasIdentities(source, table) ? QStringLiteral(", \"_id\", \"_modified\", \"_machine\"") : QString());
+    }
+
+    // The fields begin at column `first` of the row read; the key and the rest follow them.
     void insert(SQLite::Statement& row, int first, int count) {
+        std::vector<RecordIdentity::FieldText> texts;
         for (int i = 0; i < count; ++i) {
             const SQLite::Column value = row.getColumn(first + i);
             if (value.isNull()) {
                 m_insert.bind(i + 1);
+                texts.emplace_back();
             } else {
                 // Asked for its bytes, SQLite gives any value as text, NUL characters
                 // included: a number in a column typed INTEGER comes as its digits.
                 const char* bytes = static_cast<const char*>(value.getBlob());
-                m_insert.bind(i + 1, std::string(bytes ? bytes : "", size_t(value.getBytes())));
+                const std::string text(bytes ? bytes : "", size_t(value.getBytes()));
+                m_insert.bind(i + 1, text);
+                texts.emplace_back(QByteArray::fromStdString(text));
             }
+        }
+        const int key = first + count;
+        if (row.getColumnCount() > key + 1 && !row.getColumn(key + 1).isNull()) {
+            m_insert.bind(count + 1, row.getColumn(key + 1).getString());
+            m_insert.bind(count + 2, row.getColumn(key + 2).getInt64());
+            if (row.getColumn(key + 3).isNull())
+                m_insert.bind(count + 3);
+            else
+                m_insert.bind(count + 3, row.getColumn(key + 3).getString());
+        } else {
+            const QString identity = RecordIdentity::derived(m_table.name, row.getColumn(key).getInt64(), texts);
+            m_insert.bind(count + 1, identity.toStdString());
+            m_insert.bind(count + 2, int64_t(0));
+            m_insert.bind(count + 3, std::string());
         }
         m_insert.exec();
         m_insert.reset();
     }
 
 private:
+    static bool hasIdentities(SQLite::Database& source, const Schema::Table& table) {
+        SQLite::Statement columns(source, "SELECT count(*) FROM pragma_table_info(?) WHERE name IN ('_id', "
+                                          "'_modified', '_machine')");
+        columns.bind(1, table.name.toStdString());
+        return columns.executeStep() && columns.getColumn(0).getInt() == 3;
+    }
+
+    const Schema::Table& m_table;
     SQLite::Statement m_insert;
 };
+
+// The deletions and the versions that lost a merge, where the source keeps them:
+// without them the copies on other computers would bring deleted records back.
+// Rows that cannot be read are left out.
+void copySyncRecords(SQLite::Database& source, SQLite::Database& target) {
+    const std::pair<const char*, const char*> tables[] = {
+        {"_tombstones", "\"identity\", \"tableName\", \"deleted\", \"machine\""},
+        {"_history", "\"tableName\", \"identity\", \"modified\", \"machine\", \"fields\", \"kept\""}};
+    for (const auto& [table, columns] : tables) {
+        try {
+            const int count = int(QString::fromLatin1(columns).count(QLatin1Char(',')) + 1);
+            SQLite::Statement rows(source, QStringLiteral("SELECT %1 FROM \"%2\"").arg(columns, table).toStdString());
+            SQLite::Statement insert(target, QStringLiteral("INSERT OR IGNORE INTO \"%1\" (%2) VALUES (%3)")
+                                                 .arg(table, columns, QStringList(count, "?").join(", "))
+                                                 .toStdString());
+            while (rows.executeStep()) {
+                for (int i = 0; i < count; ++i) {
+                    const SQLite::Column value = rows.getColumn(i);
+                    if (value.isInteger())
+                        insert.bind(i + 1, value.getInt64());
+                    else
+                        insert.bind(i + 1, value.getString());
+                }
+                insert.exec();
+                insert.reset();
+            }
+        } catch (const std::exception&) {
+            // An older source has none; a damaged one keeps what was read.
+        }
+    }
+}
 
 std::optional<qint64> countOf(SQLite::Database& source, const Schema::Table& table) {
     try {
@@ -160,10 +229,10 @@ CopyResult copyEveryRecord(SQLite::Database& source, SQLite::Database& target) {
                     .execAndGet(
                         QStringLiteral("SELECT count(*) FROM %1").arg(Schema::quoted(table->name)).toStdString())
                     .getInt64();
-            SQLite::Statement rows(
-                source, QStringLiteral("SELECT %1 FROM %2 ORDER BY %3")
-                            .arg(fieldList(*table), Schema::quoted(table->name), Schema::quoted(Schema::KeyColumn))
-                            .toStdString());
+            SQLite::Statement rows(source, QStringLiteral("SELECT %1 FROM %2 ORDER BY %3")
+                                               .arg(Inserter::sourceColumns(source, *table),
+                                                    Schema::quoted(table->name), Schema::quoted(Schema::KeyColumn))
+                                               .toStdString());
             Inserter inserter(target, *table);
             while (rows.executeStep()) {
                 inserter.insert(rows, 0, int(table->fields.size()));
@@ -180,6 +249,7 @@ CopyResult copyEveryRecord(SQLite::Database& source, SQLite::Database& target) {
                                  .arg(table->name));
         result.tables.push_back(tally);
     }
+    copySyncRecords(source, target);
     transaction.commit();
     return result;
 }
@@ -198,10 +268,10 @@ CopyResult salvageRecords(SQLite::Database& source, SQLite::Database& target) {
             // The table itself cannot be read: none of its records is recovered.
         }
         if (!keys.empty()) {
-            SQLite::Statement row(
-                source, QStringLiteral("SELECT %1 FROM %2 WHERE %3 = ?")
-                            .arg(fieldList(*table), Schema::quoted(table->name), Schema::quoted(Schema::KeyColumn))
-                            .toStdString());
+            SQLite::Statement row(source, QStringLiteral("SELECT %1 FROM %2 WHERE %3 = ?")
+                                              .arg(Inserter::sourceColumns(source, *table), Schema::quoted(table->name),
+                                                   Schema::quoted(Schema::KeyColumn))
+                                              .toStdString());
             Inserter inserter(target, *table);
             for (qint64 key : keys) {
                 try {
@@ -221,6 +291,7 @@ CopyResult salvageRecords(SQLite::Database& source, SQLite::Database& target) {
             tally.expected = tally.copied;
         result.tables.push_back(tally);
     }
+    copySyncRecords(source, target);
     transaction.commit();
     return result;
 }

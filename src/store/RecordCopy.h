@@ -9,6 +9,10 @@
 // under new keys, so the new file's own triggers keep its bookkeeping; only the
 // fields of the layout are read, always as text, so nothing but the records of a
 // source (no table, trigger, view or column type of its own) reaches the new file.
+// Each record keeps its identity, time and computer, and the source's deletions and
+// merge history come along, so the new file merges with the copies on other
+// computers as the old one did; a source without identities gives its records the
+// derived ones (see RecordIdentity).
 struct TableTally {
     QString table;
     qint64 expected = -1; // what the source says it holds; -1 when it cannot say
