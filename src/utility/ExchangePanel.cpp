@@ -1,6 +1,7 @@
 #include "ExchangePanel.h"
 
 #include "ColumnMappingDialog.h"
+#include "MergeAction.h"
 #include "exchange/CsvReader.h"
 #include "exchange/ExchangeError.h"
 #include "exchange/Exporter.h"
@@ -67,6 +68,7 @@ ExchangePanel::ExchangePanel(QGroupBox* frame, AppContext& context)
                                QStringLiteral(" Export to a Bitwarden JSON File "), 300, 1560, 1515, 390);
     cmdExportCsv = makeButton(panel, QStringLiteral("cmdExportCsv"), QStringLiteral("Export &CSV"),
                               QStringLiteral(" Export to one CSV File per Section "), 300, 2040, 1515, 390);
+    cmdMerge = addMergeButton(panel, context);
     makeLabel(panel, QStringLiteral("File encoding:"), 300, 1080, 1515, 195);
     cboEncoding = new QComboBox(panel);
     cboEncoding->setObjectName(QStringLiteral("cboEncoding"));
