@@ -9,6 +9,7 @@
 #include "platform/Windows.h"
 #include "search/RecordSearch.h"
 #include "sections/RecordDisplay.h"
+#include "store/DataBinder.h"
 #include "store/Schema.h"
 #include "store/StoreError.h"
 
@@ -19,6 +20,7 @@
 #include <QLineEdit>
 #include <QScrollBar>
 #include <QTableView>
+#include <QTimer>
 #include <algorithm>
 #include <utility>
 
@@ -128,13 +130,40 @@ FindWindow::~FindWindow() = default;
 
 bool FindWindow::load() {
     try {
+        m_file = FileIdentity::of(m_context.file(Schema::RecordDatabaseFile));
         m_search = std::make_unique<RecordSearch>(m_context.file(Schema::RecordDatabaseFile));
         m_seenVersion = m_search->dataVersion();
     } catch (const StoreError& e) {
         m_context.prompter.critical(e.message());
         return false;
     }
+    auto* follow = new QTimer(this);
+    connect(follow, &QTimer::timeout, this, &FindWindow::followFile);
+    follow->start(DataBinder::FollowIntervalMs);
     return true;
+}
+
+void FindWindow::followFile() {
+    if (!m_search)
+        return;
+    const QString path = m_context.file(Schema::RecordDatabaseFile);
+    const int row = std::max(0, lstResults->currentIndex().row());
+    try {
+        const FileIdentity now = FileIdentity::of(path);
+        if (now.exists && now != m_file) {
+            // The search opens the file now in the path's place; the list reads from it alone.
+            auto fresh = std::make_unique<RecordSearch>(path);
+            m_model->clear();
+            m_search = std::move(fresh);
+            m_file = now;
+            m_seenVersion = m_search->dataVersion();
+            search(row);
+        } else if (!txtFind->text().isEmpty() && m_search->dataVersion() != m_seenVersion) {
+            search(row);
+        }
+    } catch (const StoreError&) {
+        // Held by another program or half replaced: the next look tries again.
+    }
 }
 
 void FindWindow::focusSearchBox() {

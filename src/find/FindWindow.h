@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/AppWindow.h"
+#include "store/FileIdentity.h"
 
 #include <memory>
 
@@ -47,9 +48,12 @@ private:
     void showPicked();
     // Escape: the first clears the box, the next one closes the window.
     void escape();
+    // Another program changed or replaced the file: the list shows it as it is now.
+    void followFile();
 
     std::unique_ptr<RecordSearch> m_search;
     SearchResultModel* m_model;
     bool m_searchWanted = false; // the box changed since its last search
     qint64 m_seenVersion = -1;
+    FileIdentity m_file; // the file the search has open
 };

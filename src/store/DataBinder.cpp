@@ -40,6 +40,8 @@ void DataBinder::open() {
     if (m_recordsetType != 0)
         throw StoreError(QStringLiteral("Only table mode is supported."));
     m_rowQuery.reset();
+    // Taken first: a file put in place while this opens is seen as a change later.
+    m_file = FileIdentity::of(m_databaseName);
     auto connection = std::make_unique<Connection>(m_databaseName, m_recordSource);
     connection->requireTable(m_recordSource, m_requiredFields);
     connection->useRollbackJournal();
@@ -48,6 +50,7 @@ void DataBinder::open() {
     m_hasDeletedBlocks = m_hasDeletedKeys && connection->hasDeletedBlocks();
     m_connection = std::move(connection);
     try {
+        m_seenVersion = m_connection->dataVersion();
         loadKeys();
     } catch (const std::exception& e) {
         m_connection.reset();
@@ -81,12 +84,14 @@ void DataBinder::close() {
 }
 
 void DataBinder::Refresh() {
-    if (!m_connection) {
+    // Another file in the path's place: the table is opened from it.
+    if (!m_connection || FileIdentity::of(m_databaseName) != m_file) {
         open();
         return;
     }
     m_pending.reset();
     try {
+        m_seenVersion = m_connection->dataVersion();
         loadKeys();
     } catch (const std::exception& e) {
         throw StoreError(m_connection->failure(QStringLiteral("cannot be read"), e));
@@ -367,6 +372,8 @@ void DataBinder::Edit() {
 void DataBinder::Update() {
     if (!m_pending)
         throw StoreError(QStringLiteral("There is no record being added or changed."));
+    // Never written into a file that another has replaced: it is gone from the path.
+    reconnectIfReplaced();
     Connection& c = connection();
     const QHash<QString, QString> texts = boxTexts();
     // A lone surrogate has no UTF-8 form: storing it would change the text silently.
@@ -441,6 +448,13 @@ void DataBinder::CancelUpdate() {
 }
 
 void DataBinder::Delete() {
+    // In a file put in the path's place, the record shown is found by its identity;
+    // one that is not there is never swapped for its neighbour.
+    const QString shown = identityOf(Bookmark());
+    if (reconnectIfReplaced() && identityOf(Bookmark()) != shown)
+        throw StoreError(
+            QStringLiteral("The record is no longer in the table \"%1\"; it was not deleted.").arg(m_recordSource),
+            StoreError::Reason::RecordGone);
     const RecordKey key = Bookmark();
     if (key == NoRecord)
         throw StoreError(QStringLiteral("There is no record to delete in the table \"%1\".").arg(m_recordSource));
