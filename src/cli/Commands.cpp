@@ -1,7 +1,9 @@
 #include "Commands.h"
 
 #include "Arguments.h"
+#include "DatabaseStart.h"
 #include "RecordOutput.h"
+#include "RecordWrites.h"
 #include "Terminal.h"
 #include "core/SignIn.h"
 #include "exchange/ExchangeError.h"
@@ -53,6 +55,12 @@ QJsonObject countsJson(const SectionCounts& counts) {
     for (Section section : AllSections)
         object.insert(sectionWord(section), at(counts, section));
     return object;
+}
+
+// The result of a command that writes, as the others end.
+int finish(const RecordWrites::Result& result) {
+    print(result.output);
+    return result.status == Done ? Done : fail(result.error, Status(result.status));
 }
 
 std::optional<Section> sectionArgument(const Context& context, QString& error) {
@@ -165,13 +173,51 @@ int show(Context& context) {
         return fail(error.isEmpty() ? QStringLiteral("show takes a section and a name.") : error, Usage);
     const SectionView& view = viewOf(*section);
     const QString name = context.arguments.positional.at(1);
+    const bool secrets = context.arguments.has(QStringLiteral("secrets"));
+    if (context.arguments.has(QStringLiteral("history")))
+        return finish(RecordWrites::history(context.database(), *section, name,
+                                            context.arguments.has(QStringLiteral("json")), secrets));
     const QList<QStringList> found = recordsNamed(readRecords(context.database(), *section), view, name);
     if (found.isEmpty())
         return fail(QStringLiteral("%1 holds no record named \"%2\".").arg(sectionTitle(*section), name));
-    const bool secrets = context.arguments.has(QStringLiteral("secrets"));
     print(context.arguments.has(QStringLiteral("json")) ? detailJson(found, view, secrets)
                                                         : detailText(found, view, secrets));
     return Done;
+}
+
+int add(Context& context) {
+    QString error;
+    const std::optional<Section> section = sectionArgument(context, error);
+    if (!section)
+        return fail(error, Usage);
+    return finish(RecordWrites::add(context.database(), *section, context.arguments.positional.mid(1),
+                                    context.arguments.has(QStringLiteral("json"))));
+}
+
+int edit(Context& context) {
+    QString error;
+    const std::optional<Section> section = sectionArgument(context, error);
+    if (!section || context.arguments.positional.size() < 3)
+        return fail(error.isEmpty() ? QStringLiteral("edit takes a section, a record and Field=value.") : error, Usage);
+    const QStringList& words = context.arguments.positional;
+    return finish(RecordWrites::edit(context.database(), *section, words.at(1), words.mid(2),
+                                     context.arguments.has(QStringLiteral("json"))));
+}
+
+int remove(Context& context) {
+    QString error;
+    const std::optional<Section> section = sectionArgument(context, error);
+    if (!section || context.arguments.positional.size() != 2)
+        return fail(error.isEmpty() ? QStringLiteral("rm takes a section and a record.") : error, Usage);
+    return finish(RecordWrites::remove(context.database(), *section, context.arguments.positional.at(1),
+                                       context.arguments.has(QStringLiteral("json"))));
+}
+
+int merge(Context& context) {
+    if (context.arguments.positional.size() != 1)
+        return fail(QStringLiteral("merge takes the file to merge."), Usage);
+    return finish(RecordWrites::merge(context.database(), context.arguments.positional.first(),
+                                      context.arguments.has(QStringLiteral("json"))));
 }
 
 int search(Context& context) {
@@ -315,13 +361,46 @@ const std::vector<Command>& commands() {
          true,
          &list},
         {"show",
-         "show SECTION NAME [--secrets]",
+         "show SECTION NAME [--secrets] [--history]",
          "Shows every field of the records named NAME. Passwords, card numbers and security codes are hidden "
-         "unless --secrets is given.",
+         "unless --secrets is given. --history shows instead the versions of those records that lost a merge "
+         "with a copy changed on another computer.",
          {},
-         {"secrets"},
+         {"secrets", "history"},
          true,
          &show},
+        {"add",
+         "add SECTION FIELD=VALUE...",
+         "Adds a record and prints its id. Fields are named as the section's table names them (passwords: "
+         "Account, Website, User, Password, Notes).",
+         {},
+         {},
+         true,
+         &add},
+        {"edit",
+         "edit SECTION ID-OR-NAME FIELD=VALUE...",
+         "Changes the fields given of one record, named by its id or its name; a name that several records have is "
+         "refused (exit status 2) with their ids.",
+         {},
+         {},
+         true,
+         &edit},
+        {"rm",
+         "rm SECTION ID-OR-NAME",
+         "Deletes one record, named by its id or its name; a name that several records have is refused (exit "
+         "status 2) with their ids.",
+         {},
+         {},
+         true,
+         &remove},
+        {"merge",
+         "merge FILE",
+         "Merges a copy of the database changed on another computer: records are matched by id, the newer change "
+         "wins, the version that lost is kept (show --history).",
+         {},
+         {},
+         true,
+         &merge},
         {"search", "search TEXT", "Finds records in every section that hold the text.", {}, {}, true, &search},
         {"generate",
          "generate [--length N] [--characters upper,lower,digits,all]",
@@ -402,6 +481,8 @@ int runCommandLine(const QStringList& words, const std::function<QString(QString
             return fail(error, Usage);
         if (!SignIn::matches(*stored, *typed))
             return fail(QStringLiteral("the password is not correct."), Refused);
+        if (!prepareDatabase(context.database()))
+            return Failed;
     }
     try {
         return command.run(context);
