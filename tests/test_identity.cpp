@@ -4,6 +4,7 @@
 // kept; and every file the program builds from another keeps them.
 #include "Fakes.h"
 #include "ProgramDirectory.h"
+#include "exchange/Importer.h"
 #include "store/DataBinder.h"
 #include "store/LegacyConversion.h"
 #include "store/MachineId.h"
@@ -206,6 +207,25 @@ private slots:
         QCOMPARE(value(path, "SELECT tableName" + tombstone), QStringLiteral("Notes"));
         QCOMPARE(value(path, "SELECT deleted" + tombstone).toLongLong(), ahead + 2);
         QCOMPARE(value(path, "SELECT machine" + tombstone), machine);
+    }
+
+    // An import gives each record its own identity, the time and this computer,
+    // in the insert itself.
+    void importedRecordsCarryIdentities() {
+        ProgramDirectory dir;
+        QTemporaryDir in;
+        QFile csv(in.filePath("export.csv"));
+        QVERIFY(csv.open(QIODevice::WriteOnly));
+        csv.write("name,url,username,password\nOne,https://one.example,a,1\nTwo,https://two.example,b,2\n");
+        csv.close();
+        const qint64 start = QDateTime::currentMSecsSinceEpoch();
+        Importer(dir.recordDatabase()).run(csv.fileName());
+        const QString path = dir.recordDatabase();
+        const QString imported = " FROM account WHERE Account IN ('One', 'Two')";
+        QCOMPARE(value(path, "SELECT count(DISTINCT _id)" + imported), QStringLiteral("2"));
+        QVERIFY(RandomForm.match(value(path, "SELECT min(_id)" + imported)).hasMatch());
+        QVERIFY(value(path, "SELECT min(_modified)" + imported).toLongLong() >= start);
+        QCOMPARE(value(path, "SELECT group_concat(DISTINCT _machine)" + imported), MachineId::local());
     }
 
     // The computer's id is made once and kept in the configuration folder given.

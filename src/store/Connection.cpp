@@ -35,8 +35,10 @@ Connection::Connection(const QString& path, const std::optional<QString>& onlyTa
         m_version = m_db->execAndGet("PRAGMA user_version").getInt();
         if (m_version >= 1)
             connectSearchIndexes(onlyTable);
-        if (m_version >= 2)
-            stampChangesWith(*m_db, MachineId::local(), onlyTable);
+        if (m_version >= 2) {
+            m_machine = MachineId::local();
+            stampChangesWith(*m_db, m_machine, onlyTable);
+        }
     } catch (const std::exception& e) {
         m_db.reset();
         throw StoreError(failure(QStringLiteral("cannot be opened"), e));

@@ -44,6 +44,8 @@ public:
 
     // The file's layout version (PRAGMA user_version), read when it was opened.
     int version() const { return m_version; }
+    // This computer's id, as the connection names it in what it changes (see MachineId).
+    const QString& machine() const { return m_machine; }
 
 private:
     void connectSearchIndexes(const std::optional<QString>& onlyTable);
@@ -51,4 +53,5 @@ private:
     QString m_path;
     std::unique_ptr<SQLite::Database> m_db;
     int m_version = 0;
+    QString m_machine;
 };

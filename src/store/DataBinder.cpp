@@ -2,6 +2,7 @@
 
 #include "ColumnText.h"
 #include "Connection.h"
+#include "MachineStamp.h"
 #include "Schema.h"
 #include "StoreError.h"
 
@@ -393,9 +394,11 @@ void DataBinder::Update() {
             QStringList marks;
             for (int i = 0; i < fields.size(); ++i)
                 marks << QStringLiteral("?");
+            const NewRecordStamp stamp = newRecordStamp(c.version(), c.machine());
             const QString sql = fields.isEmpty() ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(table)
-                                                 : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                                                       .arg(table, fieldList(fields), marks.join(QStringLiteral(", ")));
+                                                 : QStringLiteral("INSERT INTO %1 (%2%3) VALUES (%4%5)")
+                                                       .arg(table, fieldList(fields), stamp.columns,
+                                                            marks.join(QStringLiteral(", ")), stamp.values);
             SQLite::Statement insert(c.db(), sql.toStdString());
             for (int i = 0; i < fields.size(); ++i)
                 bindText(insert, i + 1, texts.value(fields[i]));

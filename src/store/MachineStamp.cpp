@@ -40,6 +40,17 @@ QString triggersOf(const Schema::Table& table, const QString& machine) {
 
 } // namespace
 
+NewRecordStamp newRecordStamp(int fileVersion, const QString& machine) {
+    if (fileVersion < 2)
+        return {};
+    // A version 4 UUID, as the file's trigger gives one.
+    const QString identity = QStringLiteral(
+        "lower(hex(randomblob(4)) || '-' || hex(randomblob(2)) || '-4' || substr(hex(randomblob(2)), 2) || '-' || "
+        "substr('89AB', 1 + abs(random() % 4), 1) || substr(hex(randomblob(2)), 2) || '-' || hex(randomblob(6)))");
+    return {QStringLiteral(", \"_id\", \"_modified\", \"_machine\""),
+            QStringLiteral(", %1, %2, %3").arg(identity, nowInMilliseconds(), literal(machine))};
+}
+
 QString nowInMilliseconds() {
     return QStringLiteral("CAST(round((julianday('now') - 2440587.5) * 86400000) AS INTEGER)");
 }

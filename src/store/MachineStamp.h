@@ -19,3 +19,14 @@ void stampChangesWith(SQLite::Database& db, const QString& machine, const std::o
 
 // The SQL of the time a change is made at: UTC milliseconds, as the file's triggers take it.
 QString nowInMilliseconds();
+
+// For a writer that adds records: the columns, and the SQL values after its own,
+// that give a new record its random identity, the time and this computer in the
+// INSERT itself, as the triggers would; the triggers then do not fire, and an
+// import of many records is spared an update of each. Empty for a file older
+// than version 2.
+struct NewRecordStamp {
+    QString columns; // ", \"_id\", \"_modified\", \"_machine\""
+    QString values;  // ", <identity>, <now>, '<machine>'"
+};
+NewRecordStamp newRecordStamp(int fileVersion, const QString& machine);

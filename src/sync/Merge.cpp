@@ -323,6 +323,10 @@ QString Outcome::summary() const {
 
 Outcome mergeCopy(const QString& livePath, const QString& copyPath) {
     Outcome outcome;
+    if (QFileInfo(livePath).canonicalFilePath() == QFileInfo(copyPath).canonicalFilePath()) {
+        outcome.error = QStringLiteral("The copy %1 was not merged: it is the database itself.").arg(copyPath);
+        return outcome;
+    }
     const QString problem = checkRecordDatabase(copyPath);
     if (!problem.isEmpty()) {
         outcome.refused = true;
