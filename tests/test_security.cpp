@@ -130,6 +130,7 @@ private slots:
             click(main, "cmdEdit");
             auto* editor = static_cast<RecordEditor*>(fake.windows.find("frmAddpassword"));
             dir.refuseWrites("password.mdb", "account"); // a failure path too
+            qobject_cast<QPlainTextEdit*>(editor->box("Text5"))->setPlainText("changed, to be written");
             click(editor, "cmdSave");
             click(editor, "cmdCancel");
             click(main, "cmdPrint");

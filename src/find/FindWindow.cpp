@@ -121,7 +121,8 @@ FindWindow::FindWindow(AppContext& context) : AppWindow(context, Name, nullptr, 
     lstResults->installEventFilter(this);
     setTabOrder(txtFind, lstResults);
     txtFind->setFocus();
-    centerOnScreen(this);
+    // Beside the window that shows the records, so the record picked shows without hiding the list.
+    placeBeside(this, dynamic_cast<QWidget*>(recordDisplay(context.windows)));
 }
 
 FindWindow::~FindWindow() = default;

@@ -125,6 +125,10 @@ QVariant SearchResultModel::data(const QModelIndex& index, int role) const {
             return hit.text;
         }
         break;
+    case Qt::AccessibleTextRole:
+        // A screen reader says the whole hit on whichever cell the row's focus is.
+        return QStringLiteral("%1, %2, %3: %4")
+            .arg(searchedTables()[size_t(hit.tableIndex)].section, hit.name, hit.fieldLabel, hit.text);
     case MatchStartRole:
         return index.column() == TextColumn ? QVariant(hit.matchStart) : QVariant();
     case MatchLengthRole:
