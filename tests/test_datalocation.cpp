@@ -161,8 +161,8 @@ private slots:
         QVERIFY(!second.madeNow);
         QCOMPARE(second.dataDirectory, first.dataDirectory);
         QCOMPARE(accountsNamed(second.file("password.mdb"), "Written between starts"), 1);
-        // The user's own choice of permissions on an existing folder stays.
-        QCOMPARE(modeOf(tree.dataFolder()), mode_t(0750));
+        // Permissions looser than the owner's alone are put right at every start.
+        QCOMPARE(modeOf(tree.dataFolder()), mode_t(0700));
         // The copy is a file of its own: writing to it left the template as delivered.
         QCOMPARE(digest(tree.templates() + "/password.mdb"), templateDigest);
         QCOMPARE(QFileInfo(tree.templates() + "/password.mdb").lastModified(), templateTime);

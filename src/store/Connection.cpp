@@ -100,8 +100,8 @@ StoreError::Reason Connection::reasonOf(const std::exception& failure) {
 }
 
 QString Connection::failure(const QString& what, const std::exception& reason) const {
-    const auto* sqlite = dynamic_cast<const SQLite::Exception*>(&reason);
-    if (m_readOnly && sqlite && (sqlite->getErrorCode() & 0xff) == SQLITE_READONLY)
+    // Whatever SQLite says, the reason that matters is that this version only reads the file.
+    if (m_readOnly)
         return QStringLiteral("The database file %1 %2.\n%3")
             .arg(m_path, what, Migration::newerFileNotice(m_path, m_version));
     return QStringLiteral("The database file %1 %2: %3.").arg(m_path, what, QString::fromUtf8(reason.what()));

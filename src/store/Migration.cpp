@@ -149,6 +149,14 @@ void dropPart(Run& run, int version) {
         if (object.type == QLatin1String("index") && exists(object.type, object.name))
             run.db.exec(QStringLiteral("DROP INDEX %1").arg(quoted(object.name)).toStdString());
     }
+    // The file format FTS5 writes in its settings, as this SQLite makes it.
+    const auto fileFormat = [&] {
+        run.db.exec("CREATE VIRTUAL TABLE temp.quillmere_probe USING fts5(x)");
+        const std::string format =
+            run.db.execAndGet("SELECT v FROM temp.quillmere_probe_config WHERE k = 'version'").getString();
+        run.db.exec("DROP TABLE temp.quillmere_probe");
+        return format;
+    };
     static const QStringList shadowLayouts{
         QStringLiteral("(id INTEGER PRIMARY KEY, block BLOB)"),
         QStringLiteral("(segid, term, pgno, PRIMARY KEY(segid, term)) WITHOUT ROWID"),
@@ -162,10 +170,15 @@ void dropPart(Run& run, int version) {
                 run.db.exec(QStringLiteral("CREATE TABLE IF NOT EXISTS %1 %2")
                                 .arg(quoted(shadows[i]), shadowLayouts[i])
                                 .toStdString());
-            // An empty index's structure: whatever the old one was, it is dropped next.
+            // An empty index's structure and settings: whatever the old ones were, it is dropped next.
             run.db.exec(QStringLiteral("INSERT OR REPLACE INTO %1 (id, block) VALUES (10, x'00000000000000')")
                             .arg(quoted(shadows.first()))
                             .toStdString());
+            SQLite::Statement version(run.db, QStringLiteral("INSERT OR IGNORE INTO %1 (k, v) VALUES ('version', ?)")
+                                                  .arg(quoted(shadows.last()))
+                                                  .toStdString());
+            version.bind(1, fileFormat());
+            version.exec();
             run.db.exec(QStringLiteral("DROP TABLE %1").arg(quoted(object.name)).toStdString());
         }
         for (const QString& shadow : shadows)
@@ -183,6 +196,11 @@ void heal(Run& run, const MigrationHealth::Damage& damage) {
     }
     QList<std::pair<QString, IndexSource>> stale;
     for (const QString& index : damage.staleIndexes) {
+        // An index whose rows were taken away cannot even be read: it is given
+        // the structure of an empty one first. The filling replaces it anyway.
+        run.db.exec(QStringLiteral("INSERT OR REPLACE INTO %1 (id, block) VALUES (10, x'00000000000000')")
+                        .arg(quoted(index + QStringLiteral("_data")))
+                        .toStdString());
         stale.append({index, sourceOf(run.db, index)});
         run.progress.total += recordCount(run.db, stale.last().second);
     }
