@@ -498,8 +498,8 @@ private slots:
             "DROP TABLE kept_data; DROP TABLE kept_idx";
         QTest::newRow("stale rows: the old name") << stale << "savings bank" << false;
         QTest::newRow("stale rows: the old name and a short word") << stale << "savings e" << false;
-        const QString garbled = "UPDATE \"account search_data\" SET block = substr(block, 1, 1200) || "
-                                "randomblob(length(block) - 1200) WHERE id > 10";
+        const QString garbled = "UPDATE \"account search_data\" SET block = CAST(substr(block, 1, 1200) || "
+                                "replace(hex(zeroblob(length(block) - 1200)), '00', 'EE') AS BLOB) WHERE id > 10";
         QTest::newRow("garbled rows") << garbled << "bank" << true;
         QTest::newRow("garbled rows and a short word") << garbled << "bank x" << true;
         QTest::newRow("its data table gone") << "DROP TABLE \"Notes search_data\""

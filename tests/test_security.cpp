@@ -139,8 +139,9 @@ private slots:
         if (setup == "newer")
             dir.exec("password.mdb", "PRAGMA user_version = 99");
         if (setup == "garbled")
-            dir.exec("password.mdb", "UPDATE \"account search_data\" SET block = substr(block, 1, 1200) || "
-                                     "randomblob(length(block) - 1200) WHERE id > 10");
+            dir.exec("password.mdb",
+                     "UPDATE \"account search_data\" SET block = CAST(substr(block, 1, 1200) "
+                     "|| replace(hex(zeroblob(length(block) - 1200)), '00', 'EE') AS BLOB) WHERE id > 10");
         if (setup == "loose") {
             QCOMPARE(::chmod(QFile::encodeName(dir.path()).constData(), 0777), 0);
             QCOMPARE(::chmod(QFile::encodeName(dir.recordDatabase()).constData(), 0644), 0);
