@@ -215,6 +215,68 @@ private slots:
                  QStringLiteral("007"));
     }
 
+    // A backup taken from a file in WAL mode: its last writes may lie only in its
+    // log. They are read with it, on a private copy, and the backup is left as it was.
+    void backupInWalModeIsRestoredWithItsLog_data() {
+        QTest::addColumn<bool>("logBeside");
+        QTest::newRow("log beside, not yet written back") << true;
+        QTest::newRow("log written back, file still in WAL mode") << false;
+    }
+    void backupInWalModeIsRestoredWithItsLog() {
+        QFETCH(bool, logBeside);
+        ProgramDirectory dir;
+        ProgramDirectory source;
+        QTemporaryDir backup;
+        const QString copy = backup.filePath("password.mdb");
+        {
+            SQLite::Database writer(source.recordDatabase().toStdString(), SQLite::OPEN_READWRITE);
+            writer.exec("PRAGMA journal_mode=WAL");
+            writer.exec("PRAGMA wal_autocheckpoint=0");
+            writer.exec("INSERT INTO Notes (Title, Note) VALUES ('only in the log', 'written last')");
+            writer.exec("DELETE FROM account WHERE _key = (SELECT min(_key) FROM account)");
+            // Copied while the writer holds its log, as a plain-file backup would be.
+            if (logBeside) {
+                QVERIFY(QFile::copy(source.recordDatabase(), copy));
+                QVERIFY(QFile::copy(source.recordDatabase() + "-wal", copy + "-wal"));
+            }
+        }
+        if (!logBeside)
+            QVERIFY(QFile::copy(source.recordDatabase(), copy));
+        QCOMPARE(fileBytes(copy).mid(18, 2), QByteArray("\x02\x02", 2));
+        const QStringList backupFiles = files(backup.path());
+        const QByteArray backupBytes = fileBytes(copy);
+        const QByteArray logBytes = fileBytes(copy + "-wal");
+
+        FakeContext fake(dir.path());
+        const FakePrompter::Call told = restoreThrough(fake, copy);
+        QCOMPARE(told.kind, QStringLiteral("info"));
+        QVERIFY2(told.text.startsWith("Your backup copy of the database has been restored !"), qPrintable(told.text));
+        for (const char* table : {"account", "Credit Card", "Personal", "Notes", "Reminder"})
+            QCOMPARE(records(dir.recordDatabase(), table), records(source.recordDatabase(), table));
+        QCOMPARE(dir.query("password.mdb", "SELECT count(*) FROM Notes WHERE Title = 'only in the log'"),
+                 QStringLiteral("1"));
+        QCOMPARE(checkRecordDatabase(dir.recordDatabase()), QString());
+        // The backup is only read; the private copy is gone.
+        QCOMPARE(files(backup.path()), backupFiles);
+        QCOMPARE(fileBytes(copy), backupBytes);
+        QCOMPARE(fileBytes(copy + "-wal"), logBytes);
+        QCOMPARE(files(dir.path()), (QStringList{"pass2.mdb", "password.before-restore.mdb", "password.mdb"}));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot), QStringList());
+    }
+
+    // A backup of a newer program may keep what this one does not know of: it is refused.
+    void backupOfANewerProgramIsRefused() {
+        ProgramDirectory dir;
+        ProgramDirectory backup;
+        backup.exec("password.mdb", "PRAGMA user_version = 99");
+        const QByteArray live = dir.bytes("password.mdb");
+        FakeContext fake(dir.path());
+        const FakePrompter::Call told = restoreThrough(fake, backup.recordDatabase());
+        QCOMPARE(told.kind, QStringLiteral("warn"));
+        QVERIFY2(told.text.contains("newer version"), qPrintable(told.text));
+        QCOMPARE(dir.bytes("password.mdb"), live);
+    }
+
     void oldFormatBackupIsConvertedAsItIsRestored() {
         ProgramDirectory dir;
         QTemporaryDir backup;

@@ -3,12 +3,14 @@
 #include "Arguments.h"
 #include "RecordOutput.h"
 #include "Terminal.h"
+#include "core/DataLocationPermissions.h"
 #include "core/SignIn.h"
 #include "exchange/ExchangeError.h"
 #include "exchange/Exporter.h"
 #include "exchange/Importer.h"
 #include "generator/PasswordGenerator.h"
 #include "search/RecordSearch.h"
+#include "store/Migration.h"
 #include "store/Schema.h"
 #include "utility/DatabaseFiles.h"
 
@@ -384,11 +386,22 @@ int runCommandLine(const QStringList& words, const std::function<QString(QString
         return fail(context.arguments.error, Usage);
     if (context.arguments.values.contains(QStringLiteral("folder"))) {
         context.folder = context.arguments.values.value(QStringLiteral("folder"));
+        // Any folder of records is kept as private as the program's own.
+        const QString privacy =
+            DataLocationPermissions::makePrivate(context.folder, DataLocationPermissions::Kind::ProgramFolder);
+        if (QFileInfo(context.folder).isDir() && !privacy.isEmpty())
+            return fail(privacy);
     } else {
         QString error;
         context.folder = locate(error);
         if (!error.isEmpty())
             return fail(error);
+    }
+    // What a newer program wrote is read, never written.
+    if (name == QLatin1String("import") || name == QLatin1String("repair")) {
+        const QString newer = Migration::newerFileNotice(context.database());
+        if (!newer.isEmpty())
+            return fail(newer + QStringLiteral(" %1 would write it, so it is refused.").arg(name));
     }
     if (command.signIn) {
         QString error;
@@ -405,6 +418,10 @@ int runCommandLine(const QStringList& words, const std::function<QString(QString
     }
     try {
         return command.run(context);
+    } catch (const SearchIndexDamaged&) {
+        return fail(QStringLiteral("the search index of %1 is damaged, so the search cannot be trusted; run "
+                                   "quillmere-cli repair to build it again.")
+                        .arg(context.database()));
     } catch (const ExchangeError& e) {
         return fail(e.message());
     } catch (const std::exception& e) {

@@ -172,6 +172,10 @@ void SearchResultModel::readMore() {
     SearchPage page;
     try {
         page = m_search->page(m_query, m_wanted - int(m_hits.size()), m_next);
+    } catch (const SearchIndexDamaged&) {
+        m_more = false;
+        emit indexDamaged();
+        return;
     } catch (const StoreError& e) {
         m_more = false;
         emit failed(e.message());

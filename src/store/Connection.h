@@ -43,6 +43,9 @@ public:
 
     // The file's layout version (PRAGMA user_version), read when it was opened.
     int version() const { return m_version; }
+    // True for a file of a newer program than this one: opened for reading only,
+    // and every write fails with a StoreError that says why.
+    bool readOnly() const { return m_readOnly; }
 
 private:
     void connectSearchIndexes(const std::optional<QString>& onlyTable);
@@ -50,4 +53,5 @@ private:
     QString m_path;
     std::unique_ptr<SQLite::Database> m_db;
     int m_version = 0;
+    bool m_readOnly = false;
 };

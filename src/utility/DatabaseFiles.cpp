@@ -2,6 +2,7 @@
 
 #include "store/JetReader.h"
 #include "store/LegacyConversion.h"
+#include "store/Migration.h"
 #include "store/NewDatabase.h"
 #include "store/OwnerOnly.h"
 #include "store/RecordCopy.h"
@@ -14,10 +15,12 @@
 #include <QFileInfo>
 #include <QHash>
 #include <QLocale>
+#include <QTemporaryDir>
 #include <QTemporaryFile>
 #include <SQLiteCpp/Database.h>
 #include <SQLiteCpp/Statement.h>
 #include <cstdio>
+#include <optional>
 #include <sqlite3.h>
 #include <unistd.h>
 
@@ -33,6 +36,40 @@ QString sectionNoun(const QString& table) {
                                                {Schema::notes().name, QStringLiteral("Notes")},
                                                {Schema::reminder().name, QStringLiteral("Reminders")}};
     return nouns.value(table, table);
+}
+
+// True when SQLite would read more than the file itself: its header says it
+// keeps a write-ahead log (bytes 18 and 19 are 2), or a log or a journal lies
+// beside it. Read as it lies, such a file can lack its last writes.
+bool hasLogBeside(const QString& path) {
+    QFile file(path);
+    QByteArray header;
+    if (file.open(QIODevice::ReadOnly))
+        header = file.read(20);
+    const bool walHeader =
+        header.size() == 20 && header.startsWith("SQLite format 3") && header[18] == 2 && header[19] == 2;
+    return walHeader || QFileInfo::exists(path + QStringLiteral("-wal")) ||
+           QFileInfo::exists(path + QStringLiteral("-journal"));
+}
+
+// Copies the backup and its log or journal into a private folder and opens the
+// copy as SQLite does any file, so that it takes in the log's writes (or rolls
+// back a write cut short), then leaves it a plain file. The backup itself is
+// only read. Returns the copy's path, or throws StoreError.
+QString withItsLogTakenIn(const QString& source, const QTemporaryDir& privateFolder) {
+    if (!privateFolder.isValid())
+        throw StoreError(
+            QStringLiteral("no private folder can be made for a copy of it: %1").arg(privateFolder.errorString()));
+    const QString copy = privateFolder.filePath(Schema::RecordDatabaseFile);
+    for (const QString& suffix : {QString(), QStringLiteral("-wal"), QStringLiteral("-journal")}) {
+        if (!suffix.isEmpty() && !QFileInfo::exists(source + suffix))
+            continue;
+        if (!QFile::copy(source + suffix, copy + suffix) || !QFile::setPermissions(copy + suffix, OwnerOnly))
+            throw StoreError(QStringLiteral("%1 cannot be copied to be read with its log").arg(source + suffix));
+    }
+    SQLite::Database db(copy.toStdString(), SQLite::OPEN_READWRITE);
+    db.exec("PRAGMA journal_mode=DELETE");
+    return copy;
 }
 
 } // namespace
@@ -132,12 +169,28 @@ DatabaseFiles::Outcome DatabaseFiles::restore(const QString& chosenPath) const {
                 return fail(
                     QStringLiteral("The old database file %1 cannot be read completely: %2.").arg(source, problem));
         } else {
-            const std::unique_ptr<SQLite::Database> backup = openUntouched(source);
+            // A backup taken while SQLite kept a log beside it is read with its log,
+            // on a private copy: read alone, it could lack its last records.
+            std::optional<QTemporaryDir> privateFolder;
+            QString readable = source;
+            if (hasLogBeside(source)) {
+                privateFolder.emplace(QDir(m_directory).filePath(QStringLiteral(".password.mdb.log-XXXXXX")));
+                readable = withItsLogTakenIn(source, *privateFolder);
+            }
+            const std::unique_ptr<SQLite::Database> backup = openUntouched(readable);
             const std::string verdict = backup->execAndGet("PRAGMA integrity_check").getString();
             if (verdict != "ok")
                 return fail(QStringLiteral("%1 is damaged: %2")
                                 .arg(source, QString::fromStdString(verdict).replace('\n', QStringLiteral("; "))));
-            const QString problem = checkRecordDatabase(source);
+            const int version = backup->execAndGet("PRAGMA user_version").getInt();
+            if (version > Migration::newestVersion())
+                return fail(QStringLiteral("%1 was written by a newer version of the program (its layout is version "
+                                           "%2; this version knows versions up to %3): restoring it here could lose "
+                                           "what that version keeps.")
+                                .arg(source)
+                                .arg(version)
+                                .arg(Migration::newestVersion()));
+            const QString problem = checkRecordDatabase(readable);
             if (!problem.isEmpty())
                 return fail(problem);
             const std::unique_ptr<SQLite::Database> target = createFromSchema(built, true);
