@@ -605,6 +605,9 @@ private slots:
         // FTS5's check in this SQLite misses this one: the rebuild mends it all the same.
         QTest::newRow("index rows deleted") << "DELETE FROM \"account search_idx\""
                                             << "";
+        // An index that cannot even be opened is built anew with the whole file.
+        QTest::newRow("index settings damaged") << "UPDATE \"account search_config\" SET v = 99 WHERE k = 'version'"
+                                                << "The damaged database is kept as password.damaged.mdb.";
         QTest::newRow("damaged page of the index") << "page"
                                                    << "The damaged database is kept as password.damaged.mdb.";
     }

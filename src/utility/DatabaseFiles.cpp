@@ -249,11 +249,19 @@ DatabaseFiles::Outcome DatabaseFiles::repair(const CopyProgress::Listener& liste
     }
     if (!repaired.create())
         return {false, QStringLiteral("%1 cannot be made.").arg(repaired.path())};
-    return sound ? compact(database, repaired, progress) : salvage(database, repaired, progress);
+    if (sound) {
+        if (const std::optional<Outcome> compacted = compact(database, repaired, progress))
+            return *compacted;
+        // A search index that cannot be rebuilt in place (its own settings damaged, say):
+        // the file is built anew from the layout and the records, as a damaged one is.
+        if (!repaired.create())
+            return {false, QStringLiteral("%1 cannot be made.").arg(repaired.path())};
+    }
+    return salvage(database, repaired, progress);
 }
 
-DatabaseFiles::Outcome DatabaseFiles::compact(const QString& database, const RepairFile& repaired,
-                                              CopyProgress& progress) const {
+std::optional<DatabaseFiles::Outcome> DatabaseFiles::compact(const QString& database, RepairFile& repaired,
+                                                             CopyProgress& progress) const {
     const auto fail = [&](const QString& why) {
         repaired.remove();
         return Outcome{false, why};
@@ -274,7 +282,14 @@ DatabaseFiles::Outcome DatabaseFiles::compact(const QString& database, const Rep
         const CopyProgress::Watch watch(copy, progress);
         indexWasDamaged = !damagedSearchIndexes(copy).isEmpty();
         progress.throwIfCancelled();
-        rebuildSearchIndexes(copy);
+        try {
+            rebuildSearchIndexes(copy);
+        } catch (const StoreError&) {
+            if (progress.cancelled())
+                throw;
+            repaired.remove();
+            return std::nullopt;
+        }
         progress.throwIfCancelled();
     } catch (const std::exception& e) {
         if (progress.cancelled())
@@ -291,11 +306,11 @@ DatabaseFiles::Outcome DatabaseFiles::compact(const QString& database, const Rep
         return fail(QStringLiteral("%1 cannot be replaced.").arg(database));
     repaired.release();
     if (indexWasDamaged)
-        return {true, {}, false, QStringLiteral("The search index was damaged; it has been rebuilt.")};
-    return {true, {}};
+        return Outcome{true, {}, false, QStringLiteral("The search index was damaged; it has been rebuilt.")};
+    return Outcome{true, {}};
 }
 
-DatabaseFiles::Outcome DatabaseFiles::salvage(const QString& database, const RepairFile& repaired,
+DatabaseFiles::Outcome DatabaseFiles::salvage(const QString& database, RepairFile& repaired,
                                               CopyProgress& progress) const {
     const auto fail = [&](const QString& why) {
         repaired.remove();

@@ -58,8 +58,9 @@ private:
     bool renameOver(const QString& from, const QString& to) const;
     // Keeps the database under the name given, then renames the new file over it.
     QString keepAndReplace(const QString& newFile, const QString& keptPath) const;
-    Outcome compact(const QString& database, const RepairFile& repaired, CopyProgress& progress) const;
-    Outcome salvage(const QString& database, const RepairFile& repaired, CopyProgress& progress) const;
+    // Nothing when the copy's search index cannot be rebuilt in place; the file is then salvaged.
+    std::optional<Outcome> compact(const QString& database, RepairFile& repaired, CopyProgress& progress) const;
+    Outcome salvage(const QString& database, RepairFile& repaired, CopyProgress& progress) const;
 
     QString m_directory;
     Rename m_rename;

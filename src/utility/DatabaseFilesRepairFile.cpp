@@ -63,6 +63,8 @@ bool RepairFile::create() {
     QFile::remove(second);
     if (!createOwnerOnlyFile(second))
         return false;
+    if (m_lock >= 0)
+        ::close(m_lock); // of a second name made earlier and removed since
     m_lock = ::open(QFile::encodeName(second).constData(), O_RDONLY | O_CLOEXEC);
     if (m_lock >= 0)
         ::flock(m_lock, LOCK_EX | LOCK_NB);
