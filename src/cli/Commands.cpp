@@ -276,6 +276,9 @@ int repair(Context& context) {
         return fail(outcome.error);
     print(QStringLiteral("DataBase has been repaired ! Its size is now %1.\n")
               .arg(DatabaseFiles::sizeText(DatabaseFiles(context.folder).databaseSize().value_or(0), QLocale::c())));
+    // What the utility window tells too: records recovered and lost, where the damaged file is kept.
+    if (!outcome.report.isEmpty())
+        print(outcome.report + QLatin1Char('\n'));
     return Done;
 }
 
