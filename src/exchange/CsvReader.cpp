@@ -1,6 +1,17 @@
 #include "CsvReader.h"
 
 #include "ExchangeError.h"
+#include "ExchangeLimits.h"
+
+namespace {
+
+[[noreturn]] void refuseLongRecord(qint64 line) {
+    throw ExchangeError(QStringLiteral("the record is longer than %1, more than any export holds.")
+                            .arg(QLatin1String(MaxRecordSizeText)),
+                        line);
+}
+
+} // namespace
 
 CsvReader::CsvReader(const QString& path, Encoding encoding) : m_file(path, encoding) {}
 
@@ -37,13 +48,19 @@ bool CsvReader::nextRow(QStringList& cells, qint64& line) {
         QString field;
         bool quotedAnywhere = false;
         bool rowEnded = false;
+        // Characters taken into the row, whether a line or many in quotes.
+        qint64 taken = 0;
         while (!rowEnded) {
             int c = get();
+            if (++taken > MaxRecordSize)
+                refuseLongRecord(line);
             if (c == '"' && field.isEmpty()) {
                 quotedAnywhere = true;
                 const qint64 opened = m_line;
                 for (;;) {
                     c = get();
+                    if (++taken > MaxRecordSize)
+                        refuseLongRecord(line);
                     if (c < 0)
                         throw ExchangeError(QStringLiteral("a quoted field is never closed."), opened);
                     if (c == '"') {
@@ -62,6 +79,9 @@ bool CsvReader::nextRow(QStringList& cells, qint64& line) {
             }
             switch (c) {
             case ',':
+                // This value and at least one more after the comma.
+                if (cells.size() + 2 > MaxColumns)
+                    throw ExchangeError(QStringLiteral("the line has more than %1 values.").arg(MaxColumns), line);
                 cells << field;
                 field.clear();
                 break;

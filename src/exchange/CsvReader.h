@@ -12,7 +12,8 @@ class CsvReader {
 public:
     CsvReader(const QString& path, Encoding encoding); // throws ExchangeError
     // The next row's cells and the line it starts on; false at the end. Blank
-    // lines are passed over. Throws ExchangeError for a quote never closed.
+    // lines are passed over. Throws ExchangeError for a quote never closed, and
+    // for a record longer than MaxRecordSize or of more than MaxColumns values.
     bool nextRow(QStringList& cells, qint64& line);
 
 private:

@@ -48,7 +48,7 @@ QList<QStringList> firstRows(const QString& path, Encoding encoding) {
         qint64 line = 0;
         csv.nextRow(cells, line);
         while (rows.size() < Importer::PreviewRows && csv.nextRow(cells, line))
-            rows << cells;
+            rows << cells.mid(0, ColumnMappingDialog::MaxShownColumns);
     } catch (const ExchangeError&) {
         // A fault further on is reported when the file is imported.
     }
@@ -109,6 +109,12 @@ void ExchangePanel::chooseImport() {
     } catch (const ExchangeError& e) {
         m_context.prompter.warn(QStringLiteral("Nothing has been imported.\n") + e.message());
         return;
+    }
+    // A guessed encoding is used only once the user agrees to it.
+    if (!kind.detected.certain) {
+        if (!m_context.prompter.ask(kind.detected.question(), QStringLiteral("Import")))
+            return;
+        options.encoding = kind.detected.encoding;
     }
     if (kind.kind != FileKind::UnknownCsv) {
         importWith(*chosen, options);
