@@ -538,29 +538,32 @@ private slots:
     }
 
     // A record identical in every field to a stored one is skipped; one that
-    // differs anywhere, even by a blank, is not.
+    // differs anywhere, even by a blank, is not. A mark (U+FEFF) first in a
+    // field is part of it, stored or imported.
     void duplicatesSkipped() {
         ProgramDirectory dir;
         emptyRecords(dir);
         dir.exec(Database, "INSERT INTO account (Account, Website, User, Password, Notes) VALUES "
-                           "('same', 'https://s', 'u', 'p', ''), ('nulls', NULL, 'u', 'p', NULL)");
+                           "('same', 'https://s', 'u', 'p', ''), ('nulls', NULL, 'u', 'p', NULL), "
+                           "(char(65279) || 'marked', 'https://m', 'u', 'p', '')");
         QTemporaryDir files;
         writeBytes(files.filePath("c.csv"), "name,url,username,password,note\n"
                                             "same,https://s,u,p,\n"
                                             "same,https://s,u,p ,\n"
                                             "nulls,,u,p,\n"
                                             "same,https://s,u,p,\n"
-                                            "new,,,,\n");
+                                            "new,,,,\n"
+                                            "\xEF\xBB\xBFmarked,https://m,u,p,\n");
         Importer importer(dir.recordDatabase());
         const Importer::Preview preview = importer.preview(files.filePath("c.csv"));
-        QCOMPARE(at(preview.records, Section::Passwords), 5);
-        QCOMPARE(at(preview.duplicates, Section::Passwords), 3);
+        QCOMPARE(at(preview.records, Section::Passwords), 6);
+        QCOMPARE(at(preview.duplicates, Section::Passwords), 4);
         const Importer::Result result = importer.run(files.filePath("c.csv"));
         QCOMPARE(at(result.imported, Section::Passwords), 2);
-        QCOMPARE(at(result.skipped, Section::Passwords), 3);
-        QCOMPARE(dir.count("account"), 4);
+        QCOMPARE(at(result.skipped, Section::Passwords), 4);
+        QCOMPARE(dir.count("account"), 5);
         const QString message = Importer::resultText(result);
-        QVERIFY(message.contains("Passwords: 2 imported, 3 skipped as already stored"));
+        QVERIFY(message.contains("Passwords: 2 imported, 4 skipped as already stored"));
         QVERIFY(message.contains("plain text"));
     }
 

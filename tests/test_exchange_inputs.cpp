@@ -203,6 +203,12 @@ private slots:
                                                      << false << Encoding::Utf8 << qint64(2) << qint64(11) << 0x96;
         QTest::newRow("Windows-1252 throughout") << header + "Caf\xE9,,me,pw\r\n"
                                                  << false << Encoding::Windows1252 << qint64(2) << qint64(4) << 0xE9;
+        QTest::newRow("stray byte far into a long line")
+            << header + ",,," + QByteArray(1000, 'a') + "\x96\r\n"
+            << false << Encoding::Windows1252 << qint64(2) << qint64(1004) << 0x96;
+        QTest::newRow("CR LF between long lines")
+            << "name,url,username,password\r\n,,," + QByteArray(37, 'b') + "\r\nx,,,\xE9\r\n"
+            << false << Encoding::Windows1252 << qint64(3) << qint64(5) << 0xE9;
         QTest::newRow("lone CRs end lines") << QByteArray("name,url,username,password\rb,,,\r\rc\xE9,,,\r") << false
                                             << Encoding::Windows1252 << qint64(4) << qint64(2) << 0xE9;
         QTest::newRow("cut off at the end")

@@ -103,6 +103,7 @@ int importFile(Context& context) {
                                    "U+FFFD) or --encoding windows-1252.")
                         .arg(kind.detected.line)
                         .arg(kind.detected.doubt()));
+    options.encoding = kind.encoding; // found once, not again by each reading
     if (a.values.contains(QStringLiteral("section")) || a.values.contains(QStringLiteral("map"))) {
         const std::optional<Section> section = sectionFromWord(a.values.value(QStringLiteral("section")));
         if (!section)

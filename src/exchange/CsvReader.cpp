@@ -39,6 +39,23 @@ int CsvReader::get() {
     return c;
 }
 
+qsizetype CsvReader::takePlain(QString& field, bool quoted) {
+    if (m_pos >= m_chunk.size() && !fill())
+        return 0;
+    const QChar* data = m_chunk.constData();
+    const qsizetype size = m_chunk.size();
+    qsizetype end = m_pos;
+    for (; end < size; ++end) {
+        const char16_t c = data[end].unicode();
+        if (c == '"' || c == '\n' || c == '\r' || (c == ',' && !quoted))
+            break;
+    }
+    const qsizetype length = end - m_pos;
+    field.append(data + m_pos, length);
+    m_pos = end;
+    return length;
+}
+
 bool CsvReader::nextRow(QStringList& cells, qint64& line) {
     for (;;) {
         cells.clear();
@@ -51,6 +68,7 @@ bool CsvReader::nextRow(QStringList& cells, qint64& line) {
         // Characters taken into the row, whether a line or many in quotes.
         qint64 taken = 0;
         while (!rowEnded) {
+            taken += takePlain(field, false);
             int c = get();
             if (++taken > MaxRecordSize)
                 refuseLongRecord(line);
@@ -58,6 +76,7 @@ bool CsvReader::nextRow(QStringList& cells, qint64& line) {
                 quotedAnywhere = true;
                 const qint64 opened = m_line;
                 for (;;) {
+                    taken += takePlain(field, true);
                     c = get();
                     if (++taken > MaxRecordSize)
                         refuseLongRecord(line);

@@ -21,6 +21,9 @@ private:
     int get();
     int peek();
     bool fill();
+    // Appends the run of characters at the position that mean nothing to the
+    // reader (no quote or line break, and no comma outside quotes); its length.
+    qsizetype takePlain(QString& field, bool quoted);
 
     TextFile m_file;
     QString m_chunk;

@@ -1,5 +1,33 @@
 #include "Utf8Scan.h"
 
+#include <cstring>
+
+namespace {
+
+constexpr quint64 Ones = 0x0101010101010101ULL;
+constexpr quint64 HighBits = 0x8080808080808080ULL;
+
+// Whether any of the eight bytes of the word is the given one.
+constexpr bool holds(quint64 word, unsigned char byte) {
+    const quint64 x = word ^ (Ones * byte);
+    return ((x - Ones) & ~x & HighBits) != 0;
+}
+
+// How many bytes from the start are plain ASCII and no line break, eight at a
+// time: most files are mostly such bytes.
+qsizetype plainRun(const char* data, qsizetype size) {
+    qsizetype i = 0;
+    for (; i + 8 <= size; i += 8) {
+        quint64 word;
+        std::memcpy(&word, data + i, 8);
+        if ((word & HighBits) != 0 || holds(word, '\n') || holds(word, '\r'))
+            break;
+    }
+    return i;
+}
+
+} // namespace
+
 void Utf8Scan::bad(const Position& at) {
     if (valid())
         m_firstBad = at;
@@ -31,6 +59,14 @@ void Utf8Scan::lead(unsigned char byte) {
 
 void Utf8Scan::feed(const char* data, qsizetype size) {
     for (qsizetype i = 0; i < size; ++i) {
+        if (m_needed == 0) {
+            const qsizetype run = plainRun(data + i, size - i);
+            m_column += run;
+            m_afterCR = m_afterCR && run == 0;
+            i += run;
+            if (i == size)
+                break;
+        }
         const auto byte = static_cast<unsigned char>(data[i]);
         ++m_column;
         if (m_needed > 0) {

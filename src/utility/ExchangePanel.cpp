@@ -111,11 +111,9 @@ void ExchangePanel::chooseImport() {
         return;
     }
     // A guessed encoding is used only once the user agrees to it.
-    if (!kind.detected.certain) {
-        if (!m_context.prompter.ask(kind.detected.question(), QStringLiteral("Import")))
-            return;
-        options.encoding = kind.detected.encoding;
-    }
+    if (!kind.detected.certain && !m_context.prompter.ask(kind.detected.question(), QStringLiteral("Import")))
+        return;
+    options.encoding = kind.encoding; // found once, not again by each reading
     if (kind.kind != FileKind::UnknownCsv) {
         importWith(*chosen, options);
         return;
@@ -123,9 +121,8 @@ void ExchangePanel::chooseImport() {
     auto* dialog = new ColumnMappingDialog(m_frame->window(), kind.header, firstRows(*chosen, kind.encoding));
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     const QString path = *chosen;
-    connect(dialog, &QDialog::accepted, this, [this, dialog, path, options, kind] {
+    connect(dialog, &QDialog::accepted, this, [this, dialog, path, options] {
         ImportOptions mapped = options;
-        mapped.encoding = kind.encoding;
         mapped.mapping = dialog->mapping();
         importWith(path, mapped);
     });
