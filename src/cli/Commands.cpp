@@ -303,7 +303,8 @@ const std::vector<Command>& commands() {
          "Imports a Bitwarden JSON or CSV, KeePassXC, Chrome or Firefox export, or the program's own CSV. The "
          "format is told from the content. All of the file is imported, or nothing; records already stored are "
          "skipped. --preview shows what would be imported and writes nothing. A CSV file of another kind needs "
-         "--section and --map. --encoding (utf-8, utf-16, windows-1252) overrides the detected encoding.",
+         "--section and --map. --encoding (utf-8, utf-16, windows-1252) overrides the detected encoding; a file "
+         "that is neither valid UTF-8 nor marked as UTF-16 is refused until --encoding names its encoding.",
          {"encoding", "section", "map"},
          {"preview"},
          true,
