@@ -10,6 +10,7 @@
 #include <QRandomGenerator>
 #include <QSet>
 #include <QTemporaryDir>
+#include <sys/stat.h>
 
 namespace {
 
@@ -21,11 +22,16 @@ struct Run {
     QString err;
 };
 
+// Runs the program with the input given, or, for an input that starts with
+// "file:", the rest of it as the file of its standard input.
 Run runCli(const ProgramDirectory& dir, QStringList arguments, const QByteArray& input = "wren\n") {
     QProcess process;
     arguments << "--folder" << dir.path();
+    if (input.startsWith("file:"))
+        process.setStandardInputFile(QString::fromUtf8(input.mid(5)));
     process.start(Cli, arguments);
-    process.write(input);
+    if (!input.startsWith("file:"))
+        process.write(input);
     process.closeWriteChannel();
     if (!process.waitForFinished(60000))
         return {};
@@ -56,6 +62,11 @@ private slots:
                                                << QByteArray("wren \n") << 3 << "the password is not correct.";
         QTest::newRow("no password given")
             << QStringList{"ls", "passwords", "--password-stdin"} << QByteArray() << 2 << "no password";
+        QTest::newRow("password line longer than 64 KB")
+            << QStringList{"ls", "passwords", "--password-stdin"} << "wren" + QByteArray(70000, 'x') + "\n"
+            << 2 << "the first line of standard input is longer than 64 KB";
+        QTest::newRow("password from /dev/zero") << QStringList{"ls", "passwords", "--password-stdin"}
+                                                 << QByteArray("file:/dev/zero") << 2 << "longer than 64 KB";
         QTest::newRow("password with CR LF")
             << QStringList{"ls", "notes", "--password-stdin"} << QByteArray("wren\r\n") << 0 << "";
         QTest::newRow("no such section") << QStringList{"ls", "cars", "--password-stdin"} << wren << 2
@@ -100,6 +111,119 @@ private slots:
                 QCOMPARE(run.out, QString()); // nothing of the records
         }
         QCOMPARE(dir.bytes("password.mdb"), before);
+    }
+
+    // A pipe or a device where a file is expected is refused, never opened.
+    void specialFilesRefused_data() {
+        QTest::addColumn<QString>("where"); // which file is not a regular one
+        QTest::addColumn<QString>("kind");  // "pipe" or "zero", a link to /dev/zero
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("message");
+        for (const char* kind : {"pipe", "zero"}) {
+            const QString says =
+                QString(kind) == "pipe" ? "is not a file but a named pipe" : "is not a file but a device";
+            const QString k = QString::fromLatin1(kind);
+            QTest::addRow("import from a %s", kind) << "import" << k << QStringList{"import", "{file}"} << says;
+            QTest::addRow("import --preview from a %s", kind)
+                << "import" << k << QStringList{"import", "{file}", "--preview", "--encoding", "utf-8"} << says;
+            QTest::addRow("ls with the database a %s", kind)
+                << "database" << k << QStringList{"ls", "passwords"} << says;
+            QTest::addRow("show with the database a %s", kind)
+                << "database" << k << QStringList{"show", "notes", "x"} << says;
+            QTest::addRow("search with the database a %s", kind)
+                << "database" << k << QStringList{"search", "bank"} << says;
+            QTest::addRow("export with the database a %s", kind)
+                << "database" << k << QStringList{"export", "--format", "json", "{out}"} << says;
+            QTest::addRow("restore from a %s", kind) << "backup" << k << QStringList{"restore", "{backup}"} << says;
+        }
+    }
+    void specialFilesRefused() {
+        QFETCH(QString, where);
+        QFETCH(QString, kind);
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, message);
+        ProgramDirectory dir;
+        QTemporaryDir files;
+        QVERIFY(QDir(files.path()).mkdir("backup"));
+        const QString special = where == "import"     ? files.filePath("export.csv")
+                                : where == "database" ? dir.recordDatabase()
+                                                      : files.filePath("backup/password.mdb");
+        QFile::remove(special);
+        if (kind == "pipe")
+            QCOMPARE(::mkfifo(QFile::encodeName(special).constData(), 0600), 0);
+        else
+            QVERIFY(QFile::link("/dev/zero", special));
+        for (QString& argument : arguments)
+            argument.replace("{file}", special)
+                .replace("{out}", files.filePath("out.json"))
+                .replace("{backup}", files.filePath("backup"));
+        const Run run = runCli(dir, arguments << "--password-stdin");
+        QCOMPARE(run.exitCode, 1);
+        QVERIFY2(run.err.startsWith("quillmere-cli: ") && run.err.contains(message) && run.err.count('\n') == 1,
+                 qPrintable(run.err));
+    }
+
+    // A file that is not valid UTF-8 is imported only in the encoding named.
+    void encodingNamedOrRefused_data() {
+        QTest::addColumn<QStringList>("options");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<QStringList>("accounts");
+        QTest::newRow("not named") << QStringList{} << 1
+                                   << "Line 3: byte 11 of the line (0x96) is not UTF-8, so the file's encoding must be "
+                                      "named. Name it with --encoding utf-8"
+                                   << QStringList{};
+        QTest::newRow("preview, not named") << QStringList{"--preview"} << 1 << "Line 3: byte 11" << QStringList{};
+        QTest::newRow("preview as UTF-8") << QStringList{"--preview", "--encoding", "utf-8"} << 0
+                                          << "Chrome CSV export, read as UTF-8, and holds" << QStringList{};
+        QTest::newRow("UTF-8") << QStringList{"--encoding", "utf-8"} << 0 << "Passwords: 2 imported"
+                               << QStringList{"José", "p\uFFFDw"};
+        QTest::newRow("Windows-1252") << QStringList{"--encoding", "windows-1252"} << 0 << "Passwords: 2 imported"
+                                      << QStringList{"JosÃ©", "p\u2013w"};
+    }
+    void encodingNamedOrRefused() {
+        QFETCH(QStringList, options);
+        QFETCH(int, exitCode);
+        QFETCH(QString, message);
+        QFETCH(QStringList, accounts);
+        ProgramDirectory dir;
+        emptyRecords(dir);
+        QTemporaryDir files;
+        writeBytes(files.filePath("logins.csv"), "name,url,username,password\nJos\xC3\xA9,https://j,jo,pw\n"
+                                                 "Ann,,ann,p\x96w\n");
+        const Run run = runCli(dir, QStringList{"import", files.filePath("logins.csv"), "--password-stdin"} + options);
+        QCOMPARE(run.exitCode, exitCode);
+        QVERIFY2((exitCode == 0 ? run.out : run.err).contains(message), qPrintable(run.out + run.err));
+        const QList<QStringList> stored = recordsOf(dir.recordDatabase(), Section::Passwords);
+        QCOMPARE(stored.size(), accounts.isEmpty() ? 0 : 2);
+        if (!accounts.isEmpty()) {
+            QCOMPARE(stored.at(0).at(0), accounts.at(0));
+            QCOMPARE(stored.at(1).at(3), accounts.at(1));
+        }
+    }
+
+    // A failure is one short line that quotes no secret, however the file is made.
+    void failuresAreShortAndKeepSecrets_data() {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("first line of a record") << QByteArray("mail,https://m,me,S3cr3t-pw\n") << "the 4 columns of";
+        QTest::newRow("first line of 65 MB") << QByteArray("S3cr3t-pw,") + QByteArray(65 * 1024 * 1024, 'x')
+                                             << "Line 1: the record is longer than 64 MB";
+        QTest::newRow("JSON in UTF-16") << QByteArray(
+                                               "\xFF\xFE{\0\"\0p\0\"\0:\0\"\0S\0\x33\0c\0r\0\x33\0t\0-\0p\0w\0\"\0}\0",
+                                               36)
+                                        << "JSON in UTF-16";
+    }
+    void failuresAreShortAndKeepSecrets() {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, message);
+        ProgramDirectory dir;
+        QTemporaryDir files;
+        writeBytes(files.filePath("vault"), bytes);
+        const Run run = runCli(dir, {"import", files.filePath("vault"), "--password-stdin"});
+        QCOMPARE(run.exitCode, 1);
+        QVERIFY2(run.err.contains(message) && run.err.size() < 400, qPrintable(run.err.left(400)));
+        QVERIFY2(!run.err.contains("S3cr3t-pw"), qPrintable(run.err.left(400)));
     }
 
     void generatedPassword() {

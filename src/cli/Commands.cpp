@@ -100,6 +100,12 @@ int importFile(Context& context) {
     }
     const QString path = a.positional.first();
     const FileKind kind = inspectFile(path, options);
+    if (!kind.detected.certain)
+        return fail(QStringLiteral("Line %1: %2 Name it with --encoding utf-8 (each byte that is not UTF-8 becomes "
+                                   "U+FFFD) or --encoding windows-1252.")
+                        .arg(kind.detected.line)
+                        .arg(kind.detected.doubt()));
+    options.encoding = kind.encoding; // found once, not again by each reading
     if (a.values.contains(QStringLiteral("section")) || a.values.contains(QStringLiteral("map"))) {
         const std::optional<Section> section = sectionFromWord(a.values.value(QStringLiteral("section")));
         if (!section)
@@ -109,15 +115,18 @@ int importFile(Context& context) {
         if (!options.mapping)
             return fail(error, Usage);
     } else if (kind.kind == FileKind::UnknownCsv) {
-        return fail(QStringLiteral("the columns of %1 (%2) are of no format the program knows; name the section with "
-                                   "--section and the column of each field with --map \"Field=column,...\".")
-                        .arg(path, kind.header.join(QStringLiteral(", "))));
+        return fail(QStringLiteral("the %1 columns of %2 are of no format the program knows; name the section with "
+                                   "--section and the column of each field with --map \"Field=column,...\", each "
+                                   "column as the file's first line names it.")
+                        .arg(kind.header.size())
+                        .arg(path));
     }
     const Importer importer(context.database());
     if (a.has(QStringLiteral("preview"))) {
         const Importer::Preview preview = importer.preview(path, options);
         if (a.has(QStringLiteral("json")))
             print(jsonOf({{"format", preview.format},
+                          {"encoding", encodingName(preview.encoding)},
                           {"records", countsJson(preview.records)},
                           {"duplicates", countsJson(preview.duplicates)}}));
         else
@@ -299,7 +308,8 @@ const std::vector<Command>& commands() {
          "Imports a Bitwarden JSON or CSV, KeePassXC, Chrome or Firefox export, or the program's own CSV. The "
          "format is told from the content. All of the file is imported, or nothing; records already stored are "
          "skipped. --preview shows what would be imported and writes nothing. A CSV file of another kind needs "
-         "--section and --map. --encoding (utf-8, utf-16, windows-1252) overrides the detected encoding.",
+         "--section and --map. --encoding (utf-8, utf-16, windows-1252) overrides the detected encoding; a file "
+         "that is neither valid UTF-8 nor marked as UTF-16 is refused until --encoding names its encoding.",
          {"encoding", "section", "map"},
          {"preview"},
          true,

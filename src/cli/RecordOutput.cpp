@@ -2,6 +2,7 @@
 
 #include "exchange/DuplicateIndex.h"
 #include "exchange/ExchangeError.h"
+#include "store/RegularFile.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -33,6 +34,8 @@ const SectionView& viewOf(Section section) {
 
 QList<QStringList> readRecords(const QString& databasePath, Section section) {
     QList<QStringList> records;
+    if (const QString notFile = notRegularFile(databasePath); !notFile.isEmpty())
+        throw ExchangeError(notFile);
     try {
         SQLite::Database db(databasePath.toStdString(), SQLite::OPEN_READONLY);
         const int fields = int(tableOf(section).fields.size());

@@ -8,11 +8,21 @@
 
 namespace {
 
-std::optional<QString> readLine(std::FILE* in) {
+// No password is longer; reading stops here, whatever the input holds.
+constexpr size_t MaxLineBytes = 64 * 1024;
+
+// The first line, without its line break; nothing at the end of the input or
+// when the line is longer than MaxLineBytes (then tooLong is set).
+std::optional<QString> readLine(std::FILE* in, bool& tooLong) {
     std::string line;
     int c = 0;
-    while ((c = std::fgetc(in)) != EOF && c != '\n')
+    while ((c = std::fgetc(in)) != EOF && c != '\n') {
+        if (line.size() == MaxLineBytes) {
+            tooLong = true;
+            return std::nullopt;
+        }
         line.push_back(char(c));
+    }
     if (c == EOF && line.empty())
         return std::nullopt;
     if (!line.empty() && line.back() == '\r')
@@ -44,10 +54,12 @@ private:
 } // namespace
 
 std::optional<QString> readPassword(bool fromStandardInput, QString& error) {
+    bool tooLong = false;
     if (fromStandardInput) {
-        std::optional<QString> line = readLine(stdin);
+        std::optional<QString> line = readLine(stdin, tooLong);
         if (!line)
-            error = QStringLiteral("no password on standard input.");
+            error = tooLong ? QStringLiteral("the first line of standard input is longer than 64 KB: no password is.")
+                            : QStringLiteral("no password on standard input.");
         return line;
     }
     std::FILE* terminal = std::fopen("/dev/tty", "r+");
@@ -60,11 +72,12 @@ std::optional<QString> readPassword(bool fromStandardInput, QString& error) {
     std::optional<QString> line;
     {
         EchoOff quiet(fileno(terminal));
-        line = readLine(terminal);
+        line = readLine(terminal, tooLong);
     }
     std::fputs("\n", terminal);
     std::fclose(terminal);
     if (!line)
-        error = QStringLiteral("no password was typed.");
+        error = tooLong ? QStringLiteral("the password typed is longer than 64 KB.")
+                        : QStringLiteral("no password was typed.");
     return line;
 }

@@ -2,6 +2,7 @@
 
 #include "LockWait.h"
 #include "Migration.h"
+#include "RegularFile.h"
 #include "Schema.h"
 #include "StoreError.h"
 
@@ -20,7 +21,9 @@ Connection::Connection(const QString& path, const std::optional<QString>& onlyTa
     const QFileInfo info(path);
     if (!info.exists())
         throw StoreError(QStringLiteral("The database file %1 is missing.").arg(path));
-    if (!info.isFile() || !info.isReadable())
+    if (const QString notFile = notRegularFile(path); !notFile.isEmpty())
+        throw StoreError(notFile);
+    if (!info.isReadable())
         throw StoreError(QStringLiteral("The database file %1 cannot be read.").arg(path));
     try {
         m_db = std::make_unique<SQLite::Database>(path.toStdString(), SQLite::OPEN_READWRITE, BusyTimeoutMs);

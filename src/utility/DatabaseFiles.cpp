@@ -9,6 +9,7 @@
 #include "store/RecordCopy.h"
 #include "store/RecordCopySearch.h"
 #include "store/RecordDatabaseCheck.h"
+#include "store/RegularFile.h"
 #include "store/Schema.h"
 #include "store/StoreError.h"
 
@@ -172,8 +173,8 @@ DatabaseFiles::Outcome DatabaseFiles::restore(const QString& chosenPath) const {
     if (!sourceInfo.exists())
         return {false,
                 QStringLiteral("There is no %1 in %2.").arg(Schema::RecordDatabaseFile, sourceInfo.absolutePath())};
-    if (!sourceInfo.isFile())
-        return {false, QStringLiteral("%1 is not a file.").arg(source)};
+    if (const QString notFile = notRegularFile(source); !notFile.isEmpty())
+        return {false, notFile};
     // Made owner-only, under a name the next start tidies away if this is cut short.
     QTemporaryFile fresh(QDir(m_directory).filePath(QStringLiteral(".password.mdb.XXXXXX")));
     if (!fresh.open())
