@@ -14,6 +14,13 @@ struct Context {
     QString database() const { return QDir(folder).filePath(Schema::RecordDatabaseFile); }
 };
 
+// Generated lists the help of a command ends with.
+enum class HelpAppendix {
+    None,
+    MapFields,    // the fields of each section, as --map names them
+    ListedFields, // the fields a listing shows of each section
+};
+
 // One command of the program: the parser reads its line from this, and its
 // --help text and the manual page are written from it, so the three never
 // disagree. Adding an option is one line in options.
@@ -23,8 +30,8 @@ struct CommandDefinition {
     QString summary;     // one line, for the list of commands
     QString description; // what it does, in a few sentences
     QList<OptionDefinition> options;
-    QString example;          // one command line, as typed
-    bool listsFields = false; // the help lists the fields of each section (for --map)
+    QString example; // one command line, as typed
+    HelpAppendix appendix = HelpAppendix::None;
     bool signIn = true;
     int (*run)(Context&) = nullptr;
 };

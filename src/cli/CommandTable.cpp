@@ -31,7 +31,7 @@ const QList<CommandDefinition>& commandDefinitions() {
                     {"preview", "", "Shows what would be imported, and writes nothing."},
                 },
             .example = "quillmere-cli import bitwarden_export.json --preview",
-            .listsFields = true,
+            .appendix = HelpAppendix::MapFields,
             .run = &importFile,
         },
         {
@@ -39,8 +39,9 @@ const QList<CommandDefinition>& commandDefinitions() {
             .arguments = "PATH",
             .summary = "Writes every record to a JSON file or to one CSV file per section.",
             .description = "Exports every record: json writes one Bitwarden-compatible file at PATH; csv writes one "
-                           "file per section into the folder PATH. The files hold the passwords in plain text and "
-                           "are readable by their owner only.",
+                           "file per section into the folder PATH, made when it does not exist. The files, and the "
+                           "folders made for them, hold the passwords in plain text and are readable by their "
+                           "owner only.",
             .options = {{"format", "json|csv", "The kind of file to write.", "", true}},
             .example = "quillmere-cli export --format csv ~/quillmere-export",
             .run = &exportFile,
@@ -48,27 +49,37 @@ const QList<CommandDefinition>& commandDefinitions() {
         {
             .name = "ls",
             .arguments = "SECTION",
-            .summary = "Lists the records of a section.",
-            .description =
-                "Lists the records of a section (passwords, cards, personal, notes, reminders) without their secrets.",
+            .summary = "Lists the records of a section, each with its id.",
+            .description = "Lists the records of a section (passwords, cards, personal, notes or reminders) in their "
+                           "stored order, one per line: the record's id, then the fields it is known by, separated "
+                           "by tabs (tabs and line ends within a field become blanks). Secrets are never listed. "
+                           "With --json, an array of objects with the id and those fields.",
             .example = "quillmere-cli ls passwords",
+            .appendix = HelpAppendix::ListedFields,
             .run = &list,
         },
         {
             .name = "show",
-            .arguments = "SECTION NAME",
-            .summary = "Shows every field of a record.",
-            .description = "Shows every field of the records named NAME. Passwords, card numbers and security codes "
-                           "are hidden unless --secrets is given.",
+            .arguments = "SECTION NAME|ID",
+            .summary = "Shows every field of one record.",
+            .description =
+                "Shows every field of one record, after its id. The record is named by its id, as ls, search and "
+                "--json print it, or by a field ls lists: exactly, else in any letter case. A word of digits is "
+                "an id when a record has that id. When several records bear the name, nothing is shown and their "
+                "ids are told. A name of one or two characters is looked for in the record's first listed field "
+                "only. Passwords, card numbers and security codes are hidden unless --secrets is given.",
             .options = {{"secrets", "", "Prints passwords, card numbers and security codes too."}},
-            .example = "quillmere-cli show passwords \"Mail box\" --secrets",
+            .example = "quillmere-cli show passwords 12 --secrets",
             .run = &show,
         },
         {
             .name = "search",
             .arguments = "TEXT",
             .summary = "Finds the records of every section that hold a text.",
-            .description = "Finds records in every section that hold the text.",
+            .description = "Finds the records of every section that hold every word of the text, in any letter "
+                           "case. Prints a line per hit with the section, the record's id, its name, the field "
+                           "that holds the text and the line of it that does, separated by tabs. Secrets are "
+                           "never searched.",
             .example = "quillmere-cli search bank",
             .run = &search,
         },
@@ -76,14 +87,18 @@ const QList<CommandDefinition>& commandDefinitions() {
             .name = "generate",
             .arguments = "",
             .summary = "Makes a random password.",
-            .description = "Makes a random password: six upper- and lower-case letters and digits unless told "
-                           "otherwise.",
+            .description = "Makes a random password of 20 upper- and lower-case letters and digits unless told "
+                           "otherwise, each kind of character at least once. It holds printable ASCII "
+                           "characters only, never a blank or a control character. Needs no password.",
             .options =
                 {
-                    {"length", "N", "The number of characters."},
-                    {"characters", "upper,lower,digits,all", "The kinds of character to draw from."},
+                    {"length", "N", "The number of characters, from 1 to 4096."},
+                    {"symbols", "", "Adds the punctuation of printable ASCII: !\"#$%&'()*+,-./:;<=>?@[\\]^_`{|}~"},
+                    {"characters", "KINDS",
+                     "The kinds to draw from instead of letters and digits, separated by "
+                     "commas: upper, lower, digits, symbols, or all four."},
                 },
-            .example = "quillmere-cli generate --length 12",
+            .example = "quillmere-cli generate --length 32 --symbols",
             .signIn = false,
             .run = &generate,
         },
@@ -91,7 +106,8 @@ const QList<CommandDefinition>& commandDefinitions() {
             .name = "backup",
             .arguments = "DIR",
             .summary = "Copies the record database into a folder.",
-            .description = "Copies password.mdb into the folder DIR.",
+            .description = "Copies password.mdb into the folder DIR, made readable by its owner only when it "
+                           "does not exist.",
             .example = "quillmere-cli backup /media/usb/quillmere",
             .run = &backup,
         },

@@ -1,5 +1,6 @@
 #include "CommandRuns.h"
 #include "Output.h"
+#include "PasswordRecipe.h"
 #include "core/SignIn.h"
 #include "exchange/ExchangeError.h"
 #include "exchange/Exporter.h"
@@ -44,6 +45,20 @@ std::optional<CsvFormats::ColumnMapping> mappingOf(Section section, const QStrin
         mapping.columns[fieldIndex] = int(columnIndex);
     }
     return mapping;
+}
+
+// Makes the folder, and any folder above it that is missing, readable by its
+// owner only: what goes into it holds passwords. A folder that exists is left as it is.
+void makeOwnerOnlyFolder(const QString& path) {
+    const QFileInfo folder(path);
+    if (folder.isDir())
+        return;
+    const QString parent = folder.absoluteDir().absolutePath();
+    if (parent != folder.absoluteFilePath())
+        makeOwnerOnlyFolder(parent);
+    if (!QDir().mkdir(folder.absoluteFilePath(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner) &&
+        !QFileInfo(path).isDir())
+        fail(QStringLiteral("the folder %1 cannot be made.").arg(path));
 }
 
 } // namespace
@@ -101,6 +116,8 @@ int exportFile(Context& context) {
     if (a.positional.size() != 1 || (format != QLatin1String("json") && format != QLatin1String("csv")))
         return fail(QStringLiteral("export needs --format json or --format csv and the path to write."), Usage);
     const QString path = a.positional.first();
+    if (format == QLatin1String("csv"))
+        makeOwnerOnlyFolder(path);
     const Exporter exporter(context.database());
     const SectionCounts counts = format == QLatin1String("json") ? exporter.writeJson(path) : exporter.writeCsv(path);
     if (a.has(QStringLiteral("json")))
@@ -112,7 +129,7 @@ int exportFile(Context& context) {
 
 int generate(Context& context) {
     const Arguments& a = context.arguments;
-    int length = 6;
+    int length = PasswordRecipe::DefaultLength;
     if (a.values.contains(QStringLiteral("length"))) {
         bool ok = false;
         length = a.values.value(QStringLiteral("length")).toInt(&ok);
@@ -122,25 +139,22 @@ int generate(Context& context) {
     }
     const QStringList kinds = a.values.value(QStringLiteral("characters"), QStringLiteral("upper,lower,digits"))
                                   .split(QLatin1Char(','), Qt::SkipEmptyParts);
-    bool upper = false, lower = false, digits = false, all = false;
+    PasswordRecipe recipe;
     for (const QString& kind : kinds) {
-        bool& chosen = kind == QLatin1String("upper")    ? upper
-                       : kind == QLatin1String("lower")  ? lower
-                       : kind == QLatin1String("digits") ? digits
-                       : kind == QLatin1String("all")    ? all
-                                                         : all;
-        if (kind != QLatin1String("upper") && kind != QLatin1String("lower") && kind != QLatin1String("digits") &&
-            kind != QLatin1String("all"))
-            return fail(QStringLiteral("--characters takes upper, lower, digits or all, separated by commas."), Usage);
-        chosen = true;
+        const std::optional<QString> characters = PasswordRecipe::charactersOf(kind.trimmed());
+        if (!characters)
+            return fail(QStringLiteral("--characters takes %1, separated by commas.")
+                            .arg(PasswordRecipe::kindNames().join(QStringLiteral(", "))),
+                        Usage);
+        recipe.add(*characters);
     }
-    if (kinds.isEmpty())
-        return fail(QStringLiteral("--characters takes upper, lower, digits or all, separated by commas."), Usage);
-    const int caseCode = upper && lower ? PasswordGenerator::BothCases
-                         : upper        ? PasswordGenerator::Uppercase
-                                        : PasswordGenerator::Lowercase;
-    const int setCode = all ? PasswordGenerator::AllCharacters : PasswordGenerator::setCodeFor(upper || lower, digits);
-    const QString password = PasswordGenerator().make(caseCode, length, setCode);
+    if (recipe.isEmpty())
+        return fail(QStringLiteral("--characters takes %1, separated by commas.")
+                        .arg(PasswordRecipe::kindNames().join(QStringLiteral(", "))),
+                    Usage);
+    if (a.has(QStringLiteral("symbols")))
+        recipe.add(*PasswordRecipe::charactersOf(QStringLiteral("symbols")));
+    const QString password = recipe.make(length);
     print(a.has(QStringLiteral("json")) ? jsonOf({{"password", password}}) : password + QLatin1Char('\n'));
     return Done;
 }
@@ -150,6 +164,8 @@ static int fileOperation(Context& context, DatabaseFiles::Outcome (DatabaseFiles
     if (context.arguments.positional.size() != 1)
         return fail(QStringLiteral("%1 needs a folder.").arg(context.arguments.command), Usage);
     const QString folder = context.arguments.positional.first();
+    if (operation == &DatabaseFiles::backup)
+        makeOwnerOnlyFolder(folder);
     if (!QFileInfo(folder).isDir())
         return fail(QStringLiteral("the folder %1 does not exist.").arg(folder));
     const DatabaseFiles files(context.folder);

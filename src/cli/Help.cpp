@@ -1,5 +1,6 @@
 #include "Help.h"
 
+#include "RecordOutput.h"
 #include "exchange/Section.h"
 
 namespace {
@@ -74,10 +75,31 @@ QString usageLine(const CommandDefinition& command) {
     return usageParts(command).join(QLatin1Char(' '));
 }
 
-QStringList sectionFieldLines() {
+QString appendixTitle(HelpAppendix appendix) {
+    switch (appendix) {
+    case HelpAppendix::MapFields:
+        return QStringLiteral("The fields of each section, as --map names them:");
+    case HelpAppendix::ListedFields:
+        return QStringLiteral("The fields listed after the id:");
+    case HelpAppendix::None:
+        break;
+    }
+    return {};
+}
+
+QStringList appendixLines(HelpAppendix appendix) {
     QStringList lines;
-    for (const Section section : AllSections)
-        lines << QStringLiteral("%1: %2").arg(sectionWord(section), tableOf(section).fields.join(QStringLiteral(", ")));
+    if (appendix == HelpAppendix::None)
+        return lines;
+    for (const Section section : AllSections) {
+        QStringList fields = tableOf(section).fields;
+        if (appendix == HelpAppendix::ListedFields) {
+            fields.clear();
+            for (const int field : viewOf(section).listed)
+                fields << tableOf(section).fields.at(field);
+        }
+        lines << QStringLiteral("%1: %2").arg(sectionWord(section), fields.join(QStringLiteral(", ")));
+    }
     return lines;
 }
 
@@ -99,9 +121,9 @@ QString overviewText() {
 QString commandHelpText(const CommandDefinition& command) {
     QString text = QStringLiteral("Usage: quillmere-cli %1\n\n%2\n")
                        .arg(wrapped(usageParts(command), 20, 22), wrapped(command.description, 0, 0));
-    if (command.listsFields) {
-        text += QStringLiteral("\nThe fields of each section, as --map names them:\n");
-        for (const QString& line : sectionFieldLines())
+    if (command.appendix != HelpAppendix::None) {
+        text += QLatin1Char('\n') + appendixTitle(command.appendix) + QLatin1Char('\n');
+        for (const QString& line : appendixLines(command.appendix))
             text += QStringLiteral("  ") + wrapped(line, 2, 4) + QLatin1Char('\n');
     }
     if (!command.options.isEmpty())

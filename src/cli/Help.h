@@ -10,8 +10,9 @@
 QString usageLine(const CommandDefinition& command);
 // "--folder DIR", "-h, --help".
 QString optionWords(const OptionDefinition& option);
-// Every section's one-word name and the names of its fields, as --map takes them.
-QStringList sectionFieldLines();
+// The lists a command's help ends with: "passwords: Account, Website, User", ...
+QString appendixTitle(HelpAppendix appendix);
+QStringList appendixLines(HelpAppendix appendix);
 // The list of commands and the options they share: "quillmere-cli --help".
 QString overviewText();
 // One command in short: "quillmere-cli COMMAND --help".
