@@ -66,8 +66,9 @@ const QList<CommandDefinition>& commandDefinitions() {
                 "Shows every field of one record, after its id. The record is named by its id, as ls, search and "
                 "--json print it, or by a field ls lists: exactly, else in any letter case. A word of digits is "
                 "an id when a record has that id. When several records bear the name, nothing is shown and their "
-                "ids are told. A name of one or two characters is looked for in the record's first listed field "
-                "only. Passwords, card numbers and security codes are hidden unless --secrets is given.",
+                "ids are told. A name of one or two characters is looked for in the name fields (Account, Type Card, "
+                "Bank Name, Full Name, Title, Date) only. Passwords, card numbers and security codes are hidden unless "
+                "--secrets is given.",
             .options = {{"secrets", "", "Prints passwords, card numbers and security codes too."}},
             .example = "quillmere-cli show passwords 12 --secrets",
             .run = &show,
@@ -97,6 +98,7 @@ const QList<CommandDefinition>& commandDefinitions() {
                     {"characters", "KINDS",
                      "The kinds to draw from instead of letters and digits, separated by "
                      "commas: upper, lower, digits, symbols, or all four."},
+                    {"count", "N", "Makes N passwords, one per line (with --json, an array \"passwords\")."},
                 },
             .example = "quillmere-cli generate --length 32 --symbols",
             .signIn = false,

@@ -18,6 +18,9 @@
 
 namespace {
 
+// Passwords one generate makes at most.
+constexpr int MaxPasswordsAtOnce = 100000;
+
 QJsonObject countsJson(const SectionCounts& counts) {
     QJsonObject object;
     for (Section section : AllSections)
@@ -129,6 +132,8 @@ int exportFile(Context& context) {
 
 int generate(Context& context) {
     const Arguments& a = context.arguments;
+    if (!a.positional.isEmpty())
+        return fail(QStringLiteral("generate takes no arguments; --help tells its options."), Usage);
     int length = PasswordRecipe::DefaultLength;
     if (a.values.contains(QStringLiteral("length"))) {
         bool ok = false;
@@ -154,8 +159,26 @@ int generate(Context& context) {
                     Usage);
     if (a.has(QStringLiteral("symbols")))
         recipe.add(*PasswordRecipe::charactersOf(QStringLiteral("symbols")));
-    const QString password = recipe.make(length);
-    print(a.has(QStringLiteral("json")) ? jsonOf({{"password", password}}) : password + QLatin1Char('\n'));
+    int count = 1;
+    if (a.values.contains(QStringLiteral("count"))) {
+        bool ok = false;
+        count = a.values.value(QStringLiteral("count")).toInt(&ok);
+        if (!ok || count < 1 || count > MaxPasswordsAtOnce)
+            return fail(QStringLiteral("--count takes a number from 1 to %1.").arg(MaxPasswordsAtOnce), Usage);
+    }
+    if (a.has(QStringLiteral("json"))) {
+        if (count == 1)
+            print(jsonOf({{"password", recipe.make(length)}}));
+        else {
+            QJsonArray passwords;
+            for (int i = 0; i < count; ++i)
+                passwords << recipe.make(length);
+            print(jsonOf({{"passwords", passwords}}));
+        }
+        return Done;
+    }
+    for (int i = 0; i < count; ++i)
+        print(recipe.make(length) + QLatin1Char('\n'));
     return Done;
 }
 

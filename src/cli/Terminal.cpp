@@ -137,11 +137,12 @@ std::optional<QString> readPassword(bool fromStandardInput, QString& error) {
         error = QStringLiteral("there is no terminal to ask for the password; use --password-stdin.");
         return std::nullopt;
     }
-    std::fputs("Password: ", terminal);
-    std::fflush(terminal);
     std::optional<QString> line;
     {
+        // Echo off before the prompt shows: nothing typed after it is ever shown.
         QuietPrompt quiet(fileno(terminal));
+        std::fputs("Password: ", terminal);
+        std::fflush(terminal);
         if (const std::optional<std::string> typed = quiet.readLine()) {
             std::string text = *typed;
             if (!text.empty() && text.back() == '\r')
