@@ -29,6 +29,52 @@ void appendCell(QByteArray& line, QByteArrayView text) {
     }
 }
 
+// A JSON string of UTF-8 text; text that is not valid UTF-8 is read as
+// QString reads it (a replacement character for each bad sequence).
+void appendJsonString(QByteArray& out, QByteArrayView text) {
+    QByteArray repaired;
+    if (!QUtf8StringView(text.data(), text.size()).isValidUtf8()) {
+        repaired = QString::fromUtf8(text).toUtf8();
+        text = repaired;
+    }
+    static const char hex[] = "0123456789abcdef";
+    out += '"';
+    for (const char c : text) {
+        switch (c) {
+        case '"':
+            out += "\\\"";
+            break;
+        case '\\':
+            out += "\\\\";
+            break;
+        case '\b':
+            out += "\\b";
+            break;
+        case '\f':
+            out += "\\f";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
+        default:
+            if (static_cast<unsigned char>(c) < 0x20) {
+                out += "\\u00";
+                out += hex[(c >> 4) & 0xf];
+                out += hex[c & 0xf];
+            } else {
+                out += c;
+            }
+        }
+    }
+    out += '"';
+}
+
 } // namespace
 
 const SectionView& viewOf(Section section) {
@@ -63,32 +109,40 @@ void JsonArrayPrinter::finish() {
     printBytes(m_empty ? "]\n" : "\n]\n");
 }
 
-ListingPrinter::ListingPrinter(const SectionView& view, bool json) : m_view(view), m_json(json) {
-    if (json)
-        m_array.emplace();
+ListingPrinter::ListingPrinter(const SectionView& view, bool json) : m_json(json) {
+    for (const int field : view.listed)
+        m_names << tableOf(view.section).fields.at(field).toUtf8();
 }
 
 void ListingPrinter::add(qint64 id, const QList<QByteArrayView>& fields) {
+    m_line.clear();
     if (m_json) {
-        const QStringList& names = tableOf(m_view.section).fields;
-        QJsonObject object{{IdKey, id}};
-        for (qsizetype i = 0; i < fields.size(); ++i)
-            object.insert(names.at(m_view.listed.at(i)), QString::fromUtf8(fields.at(i)));
-        m_array->add(object);
-        return;
+        // Written straight from the stored bytes, in the layout QJsonDocument gives
+        // an array, the id first: the listing costs what its text form does.
+        m_line += m_first ? "[\n    {\n        \"id\": " : ",\n    {\n        \"id\": ";
+        m_line += QByteArray::number(id);
+        for (qsizetype i = 0; i < fields.size(); ++i) {
+            m_line += ",\n        ";
+            appendJsonString(m_line, m_names.at(i));
+            m_line += ": ";
+            appendJsonString(m_line, fields.at(i));
+        }
+        m_line += "\n    }";
+    } else {
+        m_line.setNum(id);
+        for (const QByteArrayView field : fields) {
+            m_line += '\t';
+            appendCell(m_line, field);
+        }
+        m_line += '\n';
     }
-    m_line.setNum(id);
-    for (const QByteArrayView field : fields) {
-        m_line += '\t';
-        appendCell(m_line, field);
-    }
-    m_line += '\n';
     printBytes(m_line);
+    m_first = false;
 }
 
 void ListingPrinter::finish() {
-    if (m_array)
-        m_array->finish();
+    if (m_json)
+        printBytes(m_first ? "[\n]\n" : "\n]\n");
 }
 
 QString oneCell(QString text) {

@@ -39,9 +39,9 @@ public:
     void finish();
 
 private:
-    const SectionView& m_view;
     bool m_json;
-    std::optional<JsonArrayPrinter> m_array;
+    bool m_first = true;
+    QList<QByteArray> m_names; // of the listed fields
     QByteArray m_line;
 };
 
