@@ -4,26 +4,20 @@
 // same run, the sqlite3 shell doing the same work: printing the same columns of
 // every record, and reading one record by its key. Each figure is the median of
 // seven runs with the output thrown away; peak_rss_mb is the process's own peak
-// resident memory (the kernel's count at its exit).
+// resident memory (the kernel's count at its exit, taken by run_measured).
 //
 //   bench_cli [--benchmark_filter=...] [--cache DIR]   (DIR defaults to ./bench-data)
 #include "BenchDatabase.h"
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QElapsedTimer>
+#include <QProcess>
 #include <QTemporaryFile>
 #include <SQLiteCpp/Database.h>
 #include <SQLiteCpp/Statement.h>
 #include <algorithm>
 #include <benchmark/benchmark.h>
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
 #include <vector>
-
-extern char** environ;
 
 namespace {
 
@@ -36,35 +30,20 @@ struct ProcessRun {
     int exitCode = -1;
 };
 
-// Runs the program with the file as its standard input and its output thrown away.
+// Runs the command through run_measured, with the file as its standard input.
 ProcessRun runProcess(const QStringList& arguments, const QString& input) {
-    std::vector<QByteArray> words;
-    for (const QString& argument : arguments)
-        words.push_back(argument.toLocal8Bit());
-    std::vector<char*> argv;
-    for (QByteArray& word : words)
-        argv.push_back(word.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t files;
-    posix_spawn_file_actions_init(&files);
-    const QByteArray inputPath = input.toLocal8Bit();
-    posix_spawn_file_actions_addopen(&files, 0, inputPath.constData(), O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&files, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&files, 2, "/dev/null", O_WRONLY, 0);
+    QProcess process;
+    process.setStandardInputFile(input);
+    process.start(QStringLiteral(RUN_MEASURED), arguments);
     ProcessRun run;
-    QElapsedTimer timer;
-    timer.start();
-    pid_t child = 0;
-    if (posix_spawnp(&child, argv[0], &files, nullptr, argv.data(), environ) == 0) {
-        int status = 0;
-        rusage usage{};
-        if (wait4(child, &status, 0, &usage) == child) {
-            run.ms = timer.nsecsElapsed() / 1e6;
-            run.peakRssMb = usage.ru_maxrss / 1024.0; // kB on Linux
-            run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        }
+    if (!process.waitForFinished(600000) || process.exitCode() != 0)
+        return run;
+    const QList<QByteArray> figures = process.readAllStandardOutput().trimmed().split(' ');
+    if (figures.size() == 3) {
+        run.exitCode = figures.at(0).toInt();
+        run.ms = figures.at(1).toDouble();
+        run.peakRssMb = figures.at(2).toDouble() / 1024;
     }
-    posix_spawn_file_actions_destroy(&files);
     return run;
 }
 

@@ -88,7 +88,9 @@ ShownRecord recordOf(SQLite::Statement& row, qsizetype fields) {
 SectionRecords::SectionRecords(const QString& databasePath, Section section)
     : m_path(databasePath), m_section(section) {
     try {
-        m_db = std::make_unique<SQLite::Database>(databasePath.toStdString(), SQLite::OPEN_READONLY, BusyTimeoutMs);
+        // One thread only: no mutex around each of SQLite's calls, a listing makes millions of them.
+        m_db = std::make_unique<SQLite::Database>(databasePath.toStdString(),
+                                                  SQLite::OPEN_READONLY | SQLite::OPEN_NOMUTEX, BusyTimeoutMs);
         sqlite3_create_function_v2(m_db->getHandle(), "quillmere_same_caseless", -1, SQLITE_UTF8 | SQLITE_DETERMINISTIC,
                                    nullptr, &sameCaseless, nullptr, nullptr, nullptr);
     } catch (const std::exception& e) {
@@ -176,10 +178,12 @@ SectionRecords::Filter SectionRecords::candidatesFor(const QString& name) {
             QStringList columns;
             for (const QString& field : listedFields(m_section))
                 columns << Schema::quoted(field);
-            const QString phrase = QLatin1Char('"') + QString(name).replace(QLatin1Char('"'), QStringLiteral("\"\""));
+            // One phrase of the whole name, its quotes doubled, in those columns only.
+            const QString phrase =
+                QLatin1Char('"') + QString(name).replace(QLatin1Char('"'), QStringLiteral("\"\"")) + QLatin1Char('"');
             return {QStringLiteral("%1 IN (SELECT rowid FROM %2 WHERE %2 MATCH :match)")
                         .arg(key, Schema::quoted(searched->index())),
-                    {{":match", QStringLiteral("{%1} : %2\"").arg(columns.join(QLatin1Char(' ')), phrase)}}};
+                    {{":match", QStringLiteral("{%1} : %2").arg(columns.join(QLatin1Char(' ')), phrase)}}};
         }
         // A name of one or two letters: the records whose name begins with it, in
         // any letter case, through the index on the first two letters.
