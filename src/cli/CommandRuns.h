@@ -1,0 +1,15 @@
+#pragma once
+
+#include "CommandDefinition.h"
+
+// The work of each command, once the line is read and the password checked.
+// Each returns the exit status, or ends with fail().
+int importFile(Context& context);
+int exportFile(Context& context);
+int list(Context& context);
+int show(Context& context);
+int search(Context& context);
+int generate(Context& context);
+int backup(Context& context);
+int restore(Context& context);
+int repair(Context& context);
