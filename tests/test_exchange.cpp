@@ -449,6 +449,9 @@ private slots:
             << QByteArray(
                    "{\"items\": [{\"type\": 2, \"name\": \"a\"}]}\n{\"items\": [{\"type\": 2, \"name\": \"b\"}]}\n")
             << qint64(2);
+        QTest::newRow("json item with a byte that is not UTF-8")
+            << QByteArray("{\"items\": [\n{\"type\": 2, \"name\": \"a\"},\n{\"type\": 2, \"notes\": \"p\x96w\"}]}")
+            << qint64(3);
         QTest::newRow("text after a json export") << QByteArray("{\"items\": []}\r\n\r\n  ]") << qint64(3);
     }
     void badLineImportsNothing() {
