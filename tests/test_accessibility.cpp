@@ -54,7 +54,7 @@ private slots:
         row(Section::CreditCards, "Text18", "Account #");
         row(Section::CreditCards, "Combo2", "Year:");
         row(Section::CreditCards, "Text25", "Zip Code:");
-        row(Section::Personal, "Text12", "Address:");
+        row(Section::Personal, "Text13", "City:");
         row(Section::Personal, "Text15", "Zip Code:");
         row(Section::Notes, "Text7", "Subject:");
         row(Section::Reminders, "Text8", "Date:");
@@ -106,6 +106,82 @@ private slots:
         QCOMPARE(boxes.size(), 1);
         QCOMPARE(labelOf(boxes.first()), label);
         QCOMPARE(QAccessible::queryAccessibleInterface(boxes.first())->text(QAccessible::Name), label);
+    }
+
+    // Controls that share a caption or tooltip are told apart by what a screen reader says; what shows stays.
+    void sharedCaptionsAreToldApart_data() {
+        QTest::addColumn<QString>("where"); // "panel" or the editor's section
+        QTest::addColumn<QString>("control");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("shown"); // the label or tooltip that stays as it was
+        QTest::newRow("panel address") << "panel"
+                                       << "Text11"
+                                       << "Address"
+                                       << "Address:";
+        QTest::newRow("panel second address line") << "panel"
+                                                   << "Text12"
+                                                   << "Address, second line"
+                                                   << "Address:";
+        QTest::newRow("editor address") << "editor"
+                                        << "Text11"
+                                        << "Address"
+                                        << "Address:";
+        QTest::newRow("editor second address line") << "editor"
+                                                    << "Text12"
+                                                    << "Address, second line"
+                                                    << "Address:";
+        QTest::newRow("copy account") << "panel"
+                                      << "cmdAccount"
+                                      << "Copy Account Name to Clipboard"
+                                      << " Copy to Clipboard ";
+        QTest::newRow("copy user") << "panel"
+                                   << "cmdUser"
+                                   << "Copy User Name to Clipboard"
+                                   << " Copy to Clipboard ";
+        QTest::newRow("copy password") << "panel"
+                                       << "cmdPasswrd"
+                                       << "Copy Password to Clipboard"
+                                       << " Copy to Clipboard ";
+        QTest::newRow("copy second address line") << "panel"
+                                                  << "PowerButton4"
+                                                  << "Copy Address, second line to Clipboard"
+                                                  << " Copy to Clipboard ";
+        QTest::newRow("copy card number") << "panel"
+                                          << "PowerButton9"
+                                          << "Copy Account # to Clipboard"
+                                          << " Copy to Clipboard ";
+        QTest::newRow("password grid") << "panel"
+                                       << "DBGrid1"
+                                       << "Passwords"
+                                       << "";
+        QTest::newRow("notes list") << "panel"
+                                    << "DBList1"
+                                    << "Notes"
+                                    << "";
+    }
+    void sharedCaptionsAreToldApart() {
+        QFETCH(QString, where);
+        QFETCH(QString, control);
+        QFETCH(QString, name);
+        QFETCH(QString, shown);
+        ProgramDirectory dir;
+        FakeContext fake(dir.path());
+        QWidget* widget = nullptr;
+        if (where == "editor") {
+            const EditorDescription& description = editorDescription(Section::Personal);
+            auto* editor = static_cast<RecordEditor*>(fake.windows.show(
+                description.windowName, [&] { return new RecordEditor(fake.context, description, nullptr); }));
+            widget = editor->box(control);
+        } else {
+            MainWindow* main = openMain(fake);
+            widget = main->findChild<QWidget*>(control);
+        }
+        QVERIFY(widget);
+        QCOMPARE(QAccessible::queryAccessibleInterface(widget)->text(QAccessible::Name), name);
+        if (widget->inherits("QLineEdit"))
+            QCOMPARE(labelOf(widget), shown);
+        else if (widget->inherits("QToolButton"))
+            QCOMPARE(widget->toolTip(), shown);
     }
 
     void generatorLengthIsNamedByItsLabel() {

@@ -70,27 +70,32 @@ class CliSyncTest : public QObject {
     Q_OBJECT
 
 private slots:
-    // add prints the new record's id; edit and rm take it or the record's name.
+    // add prints the new record's id; edit and rm take it, the record's identity or its name.
     void addEditRemove() {
         ProgramDirectory dir;
         Run added = runCli(dir, {"add", "passwords", "Account=Garden Club", "User=robin", "Password=Moss 9"});
         QCOMPARE(added.exitCode, 0);
         const QString id = added.out.trimmed();
-        QVERIFY2(Identity.match(id).hasMatch(), qPrintable(added.out + added.err));
-        const QString where = QStringLiteral(" FROM account WHERE _id = '%1'").arg(id);
+        QVERIFY2(QRegularExpression("^[0-9]+$").match(id).hasMatch(), qPrintable(added.out + added.err));
+        const QString where = QStringLiteral(" FROM account WHERE _key = %1").arg(id);
         QCOMPARE(value(dir.recordDatabase(), "SELECT Account || '|' || User || '|' || Password" + where),
                  QStringLiteral("Garden Club|robin|Moss 9"));
-        // The computer that made it is named, as in the program.
+        // Its identity, and the computer that made it, as the program gives them.
+        const QString identity = value(dir.recordDatabase(), "SELECT _id" + where);
+        QVERIFY(Identity.match(identity).hasMatch());
         QVERIFY(!value(dir.recordDatabase(), "SELECT coalesce(_machine, '')" + where).isEmpty());
 
         const Run json = runCli(dir, {"add", "notes", "Title=Seeds", "Note=sow in March", "--json"});
         QCOMPARE(json.exitCode, 0);
-        QVERIFY(Identity.match(QJsonDocument::fromJson(json.out.toUtf8()).object().value("id").toString()).hasMatch());
+        const QJsonObject given = QJsonDocument::fromJson(json.out.toUtf8()).object();
+        QVERIFY(given.value("id").toInteger() > 0);
+        QVERIFY(Identity.match(given.value("identity").toString()).hasMatch());
 
         QCOMPARE(runCli(dir, {"edit", "passwords", "garden club", "Password=Moss 10"}).out.trimmed(), id);
-        QCOMPARE(runCli(dir, {"edit", "passwords", id, "Notes=by id"}).exitCode, 0);
-        QCOMPARE(value(dir.recordDatabase(), "SELECT Password || '|' || Notes" + where),
-                 QStringLiteral("Moss 10|by id"));
+        QCOMPARE(runCli(dir, {"edit", "passwords", identity, "Notes=by identity"}).exitCode, 0);
+        QCOMPARE(runCli(dir, {"edit", "passwords", id, "Website=by id"}).exitCode, 0);
+        QCOMPARE(value(dir.recordDatabase(), "SELECT Password || '|' || Notes || '|' || Website" + where),
+                 QStringLiteral("Moss 10|by identity|by id"));
 
         const Run wrongField = runCli(dir, {"edit", "passwords", id, "Colour=green"});
         QCOMPARE(wrongField.exitCode, 2);
@@ -100,7 +105,7 @@ private slots:
         QCOMPARE(runCli(dir, {"rm", "passwords", "Garden Club"}).out.trimmed(), id);
         QCOMPARE(value(dir.recordDatabase(), "SELECT count(*)" + where), QStringLiteral("0"));
         QCOMPARE(value(dir.recordDatabase(),
-                       QStringLiteral("SELECT count(*) FROM _tombstones WHERE identity = '%1'").arg(id)),
+                       QStringLiteral("SELECT count(*) FROM _tombstones WHERE identity = '%1'").arg(identity)),
                  QStringLiteral("1"));
         QCOMPARE(runCli(dir, {"rm", "passwords", "Garden Club"}).exitCode, 1);
     }
@@ -115,20 +120,25 @@ private slots:
         QFETCH(QStringList, command);
         ProgramDirectory dir;
         const QString first = runCli(dir, {"add", "passwords", "Account=Twin", "User=one"}).out.trimmed();
-        const QString second = runCli(dir, {"add", "passwords", "Account=twin", "User=two"}).out.trimmed();
+        runCli(dir, {"add", "passwords", "Account=twin", "User=two"});
         const QString third = runCli(dir, {"add", "passwords", "Account=Twin", "User=three"}).out.trimmed();
         const QByteArray before = dir.bytes("password.mdb");
         const Run refused = runCli(dir, command);
         QCOMPARE(refused.exitCode, 2);
         // Exact matches first: "twin" in other letters is another name.
-        QCOMPARE(refused.out.split('\n', Qt::SkipEmptyParts), (QStringList{first, third}));
-        QVERIFY2(refused.err.contains("2 records of Passwords are named \"Twin\""), qPrintable(refused.err));
+        QVERIFY2(
+            refused.err.contains(
+                QStringLiteral("2 records of Passwords are named \"Twin\", with the ids %1, %2").arg(first, third)),
+            qPrintable(refused.err));
         QCOMPARE(dir.bytes("password.mdb"), before);
+        command << "--json";
+        const QJsonObject failure = QJsonDocument::fromJson(runCli(dir, command).err.toUtf8()).object();
+        QCOMPARE(failure.value("ids").toArray().size(), 2);
+        command.removeLast();
         command[2] = third;
         QCOMPARE(runCli(dir, command).exitCode, 0);
         QCOMPARE(value(dir.recordDatabase(), "SELECT count(*) FROM account WHERE Account IN ('Twin', 'twin')"),
                  command[0] == "rm" ? QString("2") : QString("3"));
-        Q_UNUSED(second);
     }
 
     // merge FILE tells what the copy brought; the version that lost shows with --history.
@@ -152,7 +162,8 @@ private slots:
 
         const Run history = runCli(dir, {"show", "passwords", "Webmail", "--history"});
         QCOMPARE(history.exitCode, 0);
-        QVERIFY2(history.out.contains("Password: (hidden") && !history.out.contains("here first"),
+        QVERIFY2(history.out.contains("Versions that lost a merge") && history.out.contains("Password: (hidden") &&
+                     !history.out.contains("here first"),
                  qPrintable(history.out));
         const Run secrets = runCli(dir, {"show", "passwords", "Webmail", "--history", "--secrets", "--json"});
         const QJsonArray records = QJsonDocument::fromJson(secrets.out.toUtf8()).array();

@@ -7,9 +7,11 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QMap>
 #include <QTest>
 #include <SQLiteCpp/Database.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -159,8 +161,8 @@ private slots:
         QVERIFY(!second.madeNow);
         QCOMPARE(second.dataDirectory, first.dataDirectory);
         QCOMPARE(accountsNamed(second.file("password.mdb"), "Written between starts"), 1);
-        // The user's own choice of permissions on an existing folder stays.
-        QCOMPARE(modeOf(tree.dataFolder()), mode_t(0750));
+        // Permissions looser than the owner's alone are put right at every start.
+        QCOMPARE(modeOf(tree.dataFolder()), mode_t(0700));
         // The copy is a file of its own: writing to it left the template as delivered.
         QCOMPARE(digest(tree.templates() + "/password.mdb"), templateDigest);
         QCOMPARE(QFileInfo(tree.templates() + "/password.mdb").lastModified(), templateTime);
@@ -238,6 +240,62 @@ private slots:
             QVERIFY(QDir(tree.dataFolder()).isEmpty());
         if (spoil == "file")
             QCOMPARE(fileBytes(tree.dataFolder()), QByteArray("a note"));
+    }
+
+    // A data folder made by hand or by another tool, open to every user: each
+    // start makes it private before anything is read; one of another user is refused.
+    void dataFolderIsMadePrivateAtEveryStart_data() {
+        QTest::addColumn<bool>("portable");
+        QTest::addColumn<bool>("otherOwner");
+        QTest::newRow("user's data folder") << false << false;
+        QTest::newRow("portable program folder") << true << false;
+        QTest::newRow("user's data folder of another user") << false << true;
+        QTest::newRow("portable folder of another user") << true << true;
+    }
+    void dataFolderIsMadePrivateAtEveryStart() {
+        QFETCH(bool, portable);
+        QFETCH(bool, otherOwner);
+        Installed tree;
+        ProgramDirectory programFolder;
+        QVERIFY(tree.start().error.isEmpty());
+        const QString folder = portable ? programFolder.path() : tree.dataFolder();
+        // Everything the folder may hold, as loose as another tool leaves it.
+        const QMap<QString, mode_t> files{{"password.mdb", 0644},
+                                          {"pass2.mdb", 0666},
+                                          {"password.mdb-journal", 0644},
+                                          {"password.before-restore.mdb", 0644},
+                                          {"notes.rpt", 0644},
+                                          {"quillmere", 0755}};
+        for (auto it = files.begin(); it != files.end(); ++it) {
+            if (!QFileInfo::exists(QDir(folder).filePath(it.key()))) {
+                QFile make(QDir(folder).filePath(it.key()));
+                QVERIFY(make.open(QIODevice::WriteOnly));
+            }
+            QCOMPARE(::chmod(QFile::encodeName(QDir(folder).filePath(it.key())).constData(), it.value()), 0);
+        }
+        QCOMPARE(::chmod(QFile::encodeName(folder).constData(), portable ? 0777 : 0755), 0);
+        if (otherOwner && ::chown(QFile::encodeName(folder).constData(), 65534, 65534) != 0)
+            QSKIP("files cannot be given to another user here");
+        const QByteArray records = fileBytes(QDir(folder).filePath("password.mdb"));
+
+        const DataLocation location =
+            portable ? DataLocation::decide({folder, tree.root() + "/xdg", tree.home()}) : tree.start();
+        QCOMPARE(QFileInfo(location.dataDirectory).canonicalFilePath(), QFileInfo(folder).canonicalFilePath());
+        if (otherOwner) {
+            QVERIFY2(location.error.contains("belongs to another user"), qPrintable(location.error));
+            QCOMPARE(modeOf(folder), mode_t(portable ? 0777 : 0755));
+            QCOMPARE(modeOf(QDir(folder).filePath("password.mdb")), mode_t(0644));
+            return;
+        }
+        QVERIFY2(location.error.isEmpty(), qPrintable(location.error));
+        // A program folder stays readable, so others can run the program, but nobody else may change it.
+        QCOMPARE(modeOf(folder), mode_t(portable ? 0755 : 0700));
+        for (auto it = files.begin(); it != files.end(); ++it) {
+            const bool records = it.key().contains(".mdb");
+            QCOMPARE(modeOf(QDir(folder).filePath(it.key())),
+                     (records || !portable) ? mode_t(it.value() & 0700) : it.value());
+        }
+        QCOMPARE(fileBytes(QDir(folder).filePath("password.mdb")), records);
     }
 
     void layoutsComeFromTheDataFolderElseFromTheTemplates_data() {

@@ -291,6 +291,60 @@ private slots:
         QCOMPARE(fake.windows.find(d.windowName), editor);
     }
 
+    // Another program saved the record the editor has open: the user decides whose version stays.
+    void saveOverAChangeFromElsewhereAsks_data() {
+        QTest::addColumn<int>("choice");
+        QTest::addColumn<QStringList>("stored"); // the records' texts of the field afterwards
+        QTest::addColumn<bool>("editorOpen");
+        QTest::newRow("keep mine") << 0 << QStringList{"Mine"} << false;
+        QTest::newRow("keep theirs") << 1 << QStringList{"Theirs"} << false;
+        QTest::newRow("keep both") << 2 << QStringList{"Mine", "Theirs"} << false;
+        QTest::newRow("cancel") << 3 << QStringList{"Theirs"} << true;
+    }
+    void saveOverAChangeFromElsewhereAsks() {
+        QFETCH(int, choice);
+        QFETCH(QStringList, stored);
+        QFETCH(bool, editorOpen);
+        const Case& c = Cases[3];
+        const EditorDescription& d = editorDescription(c.section);
+        const EditorBox& edited = d.boxes.front();
+        ProgramDirectory dir;
+        FakeContext fake(dir.path());
+        MainWindow* main = openMain(fake);
+        const qint64 before = dir.count(d.table);
+        click(main, c.panelButton);
+        click(main, c.editButton);
+        auto* editor = static_cast<RecordEditor*>(fake.windows.find(d.windowName));
+        const RecordKey key = editor->Data1->Bookmark();
+        const QString field = "\"" + edited.field + "\"";
+        {
+            SQLite::Database other(dir.recordDatabase().toStdString(), SQLite::OPEN_READWRITE);
+            other.exec(QStringLiteral("UPDATE %1 SET %2 = 'Theirs' WHERE rowid = %3")
+                           .arg(d.table, field)
+                           .arg(key)
+                           .toStdString());
+        }
+        setText(editor->box(edited.name), "Mine");
+        fake.prompter.choices = {choice};
+        click(editor, "cmdSave");
+        QCOMPARE(fake.prompter.last().kind, QStringLiteral("choose"));
+        QVERIFY(fake.prompter.last().text.contains("Another program changed this record"));
+        QCOMPARE(fake.windows.find(d.windowName) != nullptr, editorOpen);
+        QCOMPARE(dir.count(d.table), before + stored.size() - 1);
+        QStringList found;
+        for (const QString text : {"Mine", "Theirs"}) {
+            const QString n = dir.query(
+                "password.mdb", QStringLiteral("SELECT count(*) FROM %1 WHERE %2 = '%3'").arg(d.table, field, text));
+            for (int i = 0; i < n.toInt(); ++i)
+                found << text;
+        }
+        QCOMPARE(found, stored);
+        if (editorOpen) {
+            QCOMPARE(editor->boxText(edited.name), QStringLiteral("Mine"));
+            QVERIFY(editor->Data1->isPending());
+        }
+    }
+
     void saveWhileAnotherProgramHoldsTheFileSaysSo() {
         ProgramDirectory dir;
         FakeContext fake(dir.path());

@@ -753,6 +753,26 @@ private slots:
                  QStringLiteral("Find:"));
         QVERIFY(!QAccessible::queryAccessibleInterface(find->lstResults)->text(QAccessible::Name).isEmpty());
     }
+
+    // A screen reader hears a hit whole, on whichever cell of its row the focus is.
+    void aHitIsReadAsAWhole() {
+        ProgramDirectory dir;
+        FakeContext fake(dir.path());
+        MainWindow* main = openMain(fake);
+        QVERIFY(main);
+        FindWindow* find = openFind(main, fake);
+        QVERIFY(find);
+        typeQuery(find, "bank");
+        QVERIFY(results(find)->rowCount() > 0);
+        QAccessibleTableInterface* table = QAccessible::queryAccessibleInterface(find->lstResults)->tableInterface();
+        QVERIFY(table);
+        QAbstractItemModel* model = results(find);
+        const QString whole = QStringLiteral("%1, %2, %3: %4")
+                                  .arg(model->index(0, 0).data().toString(), model->index(0, 1).data().toString(),
+                                       model->index(0, 2).data().toString(), model->index(0, 3).data().toString());
+        for (int column = 0; column < model->columnCount(); ++column)
+            QCOMPARE(table->cellAt(0, column)->text(QAccessible::Name), whole);
+    }
 };
 
 QTEST_MAIN(FindTest)

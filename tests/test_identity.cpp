@@ -310,6 +310,29 @@ private slots:
             QCOMPARE(value(path, "SELECT count(*) FROM _history"), QStringLiteral("1"));
     }
 
+    // A file of this version that lost a trigger or an index of it gets them back
+    // at start; its deletions, history and identities stay as they were.
+    void healingKeepsIdentitiesAndDeletions() {
+        ProgramDirectory dir;
+        const QString path = dir.recordDatabase();
+        run(path, "DELETE FROM Notes WHERE _key = 1; INSERT INTO _history VALUES ('Notes', 'x', 5, 'm', '{}', 6);"
+                  "DROP TRIGGER \"account modified\"; DROP INDEX \"Notes identities\"");
+        const QStringList before = identities(path);
+        const QString kept = "SELECT (SELECT group_concat(identity || deleted) FROM _tombstones) || '/' || "
+                             "(SELECT count(*) FROM _history)";
+        const QString keptBefore = value(path, kept);
+        QCOMPARE(Migration::stateOf(path), Migration::State::Damaged);
+        const Migration::Outcome outcome = Migration::migrate(path);
+        QVERIFY2(outcome.error.isEmpty(), qPrintable(outcome.error));
+        QVERIFY(outcome.healed);
+        QCOMPARE(Migration::stateOf(path), Migration::State::Current);
+        QCOMPARE(identities(path), before);
+        QCOMPARE(value(path, kept), keptBefore);
+        // The trigger is back: a change moves the time on.
+        run(path, "UPDATE account SET User = 'healed' WHERE _key = 1");
+        QVERIFY(value(path, "SELECT _modified FROM account WHERE _key = 1").toLongLong() > 0);
+    }
+
     // Deletions and lost versions are kept 400 days; older ones go at start, and a
     // file with nothing to remove is not written.
     void oldDeletionsArePruned() {

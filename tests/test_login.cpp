@@ -6,6 +6,7 @@
 #include "app/MainWindow.h"
 #include "platform/Geometry.h"
 
+#include <QAccessible>
 #include <QFile>
 #include <QGroupBox>
 #include <QLineEdit>
@@ -34,7 +35,7 @@ private slots:
         LoginWindow* login = open(fake);
         QVERIFY(login);
         QCOMPARE(login->windowTitle(), QStringLiteral("Login"));
-        QCOMPARE(login->Text1->text(), QStringLiteral("wren"));
+        QCOMPARE(login->Text1->text(), QString()); // filled only once Change has checked the entry
         QCOMPARE(login->size(), QSize(twips(6330), twips(2610)));
         signIn(login, "wren");
         QVERIFY(fake.prompter.calls.isEmpty());
@@ -207,6 +208,54 @@ private slots:
         login->Text1->setText("half typed");
         login->close();
         QCOMPARE(dir.query("pass2.mdb", "SELECT Password FROM Pass"), QStringLiteral("wren"));
+    }
+
+    // The hidden Change Password box holds the stored password only after Change
+    // has checked the entry: before, anything that reads the window's
+    // accessibility tree (a screen reader, or any program of the session) would get it.
+    void storedPasswordIsHiddenUntilChangeChecksTheEntry_data() {
+        QTest::addColumn<QString>("steps");
+        QTest::newRow("at start") << "";
+        QTest::newRow("after a wrong entry at Login") << "wrong login";
+        QTest::newRow("after a wrong entry at Change") << "wrong change";
+        QTest::newRow("after a change saved") << "change save";
+    }
+    void storedPasswordIsHiddenUntilChangeChecksTheEntry() {
+        QFETCH(QString, steps);
+        const QString stored = "Heron-7731";
+        ProgramDirectory dir;
+        dir.exec("pass2.mdb", "UPDATE Pass SET Password = '" + stored + "'");
+        FakeContext fake(dir.path());
+        LoginWindow* login = open(fake);
+        QVERIFY(login);
+        if (steps == "wrong login") {
+            signIn(login, "Heron");
+        } else if (steps == "wrong change") {
+            login->Text2->setText("Heron");
+            click(login, "cmdChange");
+        } else if (steps == "change save") {
+            login->Text2->setText(stored);
+            click(login, "cmdChange");
+            QCOMPARE(login->Text1->text(), stored);
+            click(login, "cmdSave");
+        }
+        QVERIFY(!login->jcFrames1->isVisible());
+        QCOMPARE(login->Text1->text(), QString());
+        QStringList texts;
+        // The hidden frame's tree: the entry box holds what the user typed, as it should.
+        QList<QAccessibleInterface*> pending{QAccessible::queryAccessibleInterface(login->jcFrames1)};
+        while (!pending.isEmpty()) {
+            QAccessibleInterface* face = pending.takeFirst();
+            for (const QAccessible::Text kind : {QAccessible::Name, QAccessible::Value, QAccessible::Description})
+                texts << face->text(kind);
+            if (QAccessibleTextInterface* text = face->textInterface())
+                texts << text->text(0, text->characterCount());
+            for (int i = 0; i < face->childCount(); ++i)
+                pending << face->child(i);
+        }
+        QVERIFY(texts.size() > 6);
+        QVERIFY2(!texts.join('\n').contains(stored), qPrintable(texts.join('|')));
+        QCOMPARE(dir.query("pass2.mdb", "SELECT Password FROM Pass"), stored);
     }
 
     void refusedSaveKeepsTheChangeOpen() {

@@ -278,6 +278,105 @@ private slots:
         QCOMPARE(QFile::exists(dir.recordDatabase()), kind != "missing");
     }
 
+    // A file that says it is of the newest version but lost what that version
+    // added, or whose index was emptied: the start finds it by the file's own
+    // layout and counts, not by the version, and builds the index again.
+    void startHealsWhatTheVersionPromises_data() {
+        QTest::addColumn<QString>("damage");
+        QTest::newRow("index dropped") << "DROP TABLE \"account search\"";
+        QTest::newRow("every index dropped") << "DROP TABLE \"account search\"; DROP TABLE \"Credit Card search\"; "
+                                                "DROP TABLE \"Personal search\"; DROP TABLE \"Notes search\"; "
+                                                "DROP TABLE \"Reminder search\"";
+        QTest::newRow("index's data table dropped") << "DROP TABLE \"Notes search_data\"";
+        QTest::newRow("index's settings dropped") << "DROP TABLE \"Personal search_config\"";
+        QTest::newRow("trigger dropped") << "DROP TRIGGER \"Personal search added\"";
+        QTest::newRow("name index dropped") << "DROP INDEX \"Reminder name 2\"";
+        QTest::newRow("index emptied") << "INSERT INTO \"account search\" (\"account search\") VALUES ('delete-all')";
+        QTest::newRow("index's rows deleted") << "DELETE FROM \"Notes search_data\"";
+        QTest::newRow("records added past the index")
+            << "DROP TRIGGER \"Notes search added\"; INSERT INTO Notes (Title) VALUES ('Unindexed kingfisher'); "
+               "CREATE TRIGGER \"Notes search added\" AFTER INSERT ON \"Notes\" BEGIN INSERT INTO \"Notes search\" "
+               "(rowid, \"Title\", \"Note\") VALUES (new.\"_key\", new.\"Title\", new.\"Note\"); END";
+    }
+    void startHealsWhatTheVersionPromises() {
+        QFETCH(QString, damage);
+        ProgramDirectory dir;
+        const QStringList layout = layoutOf(dir.recordDatabase());
+        dir.exec("password.mdb", damage);
+        const QByteArray records = recordsDigest(dir.recordDatabase());
+        QCOMPARE(Migration::versionOf(dir.recordDatabase()), Migration::newestVersion());
+        QCOMPARE(Migration::stateOf(dir.recordDatabase()), Migration::State::Damaged);
+
+        FakeContext fake(dir.path());
+        updateRecordDatabase(fake.context);
+        QVERIFY2(fake.prompter.calls.isEmpty(), qPrintable(fake.prompter.last().text));
+        QCOMPARE(Migration::stateOf(dir.recordDatabase()), Migration::State::Current);
+        QCOMPARE(layoutOf(dir.recordDatabase()), layout);
+        QCOMPARE(searchIndexProblem(dir.recordDatabase()), QString());
+        QCOMPARE(recordsDigest(dir.recordDatabase()), records);
+        QCOMPARE(integrityOf(dir.recordDatabase()), QStringLiteral("ok"));
+        QCOMPARE(indexSettings(dir.recordDatabase()), QStringList());
+        // The next start has nothing to do.
+        const QByteArray healed = dir.bytes("password.mdb");
+        updateRecordDatabase(fake.context);
+        QCOMPARE(dir.bytes("password.mdb"), healed);
+    }
+
+    // A file of a newer program is told of once at start and never written:
+    // not migrated, not healed, and every save refused with the reason.
+    void newerFileIsReadNeverWritten_data() {
+        QTest::addColumn<QString>("extra");
+        QTest::newRow("newer, whole") << "";
+        QTest::newRow("newer, without the index this version knows") << "DROP TABLE \"account search\"";
+    }
+    void newerFileIsReadNeverWritten() {
+        QFETCH(QString, extra);
+        ProgramDirectory dir;
+        dir.exec("password.mdb", "PRAGMA user_version = 99");
+        if (!extra.isEmpty())
+            dir.exec("password.mdb", extra);
+        const QByteArray before = dir.bytes("password.mdb");
+        QCOMPARE(Migration::stateOf(dir.recordDatabase()), Migration::State::Newer);
+
+        FakeContext fake(dir.path());
+        updateRecordDatabase(fake.context);
+        QCOMPARE(fake.prompter.calls.size(), 1);
+        QCOMPARE(fake.prompter.last().kind, QStringLiteral("warn"));
+        QVERIFY2(fake.prompter.last().text.contains("newer version") && fake.prompter.last().text.contains("99") &&
+                     fake.prompter.last().text.contains("reading only"),
+                 qPrintable(fake.prompter.last().text));
+        QCOMPARE(dir.bytes("password.mdb"), before);
+
+        DataBinder binder;
+        binder.setDatabaseName(dir.recordDatabase());
+        binder.setRecordSource("account");
+        binder.open();
+        QVERIFY(binder.RecordCount() > 0);
+        QString typed = "written anyway";
+        binder.bind(
+            "Account", this, [&] { return typed; }, [](const QString&) {});
+        for (const bool adding : {true, false}) {
+            adding ? binder.AddNew() : binder.Edit();
+            try {
+                binder.Update();
+                QFAIL("a newer program's file was written");
+            } catch (const StoreError& e) {
+                QVERIFY2(e.message().contains("newer version"), qPrintable(e.message()));
+            }
+            binder.CancelUpdate();
+        }
+        try {
+            binder.Delete();
+            QFAIL("a record of a newer program's file was deleted");
+        } catch (const StoreError& e) {
+            QVERIFY2(e.message().contains("newer version"), qPrintable(e.message()));
+        }
+        binder.close();
+        QCOMPARE(dir.bytes("password.mdb"), before);
+        QCOMPARE(QDir(dir.path()).entryList({"password.mdb*"}, QDir::Files | QDir::Hidden),
+                 QStringList{"password.mdb"});
+    }
+
     void failedStepLeavesTheFileAsItWas_data() {
         QTest::addColumn<QString>("damage");
         QTest::addColumn<QString>("reason");

@@ -1,5 +1,6 @@
 // The desktop's own message boxes and file dialogs, shown for real and answered
 // from a timer as a user would.
+#include "platform/Geometry.h"
 #include "platform/MessageText.h"
 #include "platform/QtSeams.h"
 
@@ -80,6 +81,69 @@ private slots:
         bold.setBold(true);
         const int needed = QFontMetrics(bold).horizontalAdvance(title) + 4 * 20;
         QVERIFY2(width >= needed, qPrintable(QStringLiteral("%1 < %2").arg(width).arg(needed)));
+    }
+
+    // A question of several buttons answers with the one pressed; Escape presses the last, the way out.
+    void choiceBoxesAnswerWithThePressedButton_data() {
+        QTest::addColumn<QString>("press"); // a caption, or "Escape"
+        QTest::addColumn<int>("answer");
+        QTest::newRow("first") << "Keep Mine" << 0;
+        QTest::newRow("middle") << "Keep Both" << 2;
+        QTest::newRow("Escape") << "Escape" << 3;
+    }
+    void choiceBoxesAnswerWithThePressedButton() {
+        QFETCH(QString, press);
+        QFETCH(int, answer);
+        const QStringList buttons{"Keep Mine", "Keep Theirs", "Keep Both", "Cancel"};
+        QtPrompter prompter;
+        QStringList shown;
+        whenShown<QMessageBox>([&](QMessageBox* box) {
+            for (QAbstractButton* button : box->buttons())
+                shown << button->text();
+            if (press == "Escape") {
+                QTest::keyClick(box, Qt::Key_Escape);
+                return;
+            }
+            for (QAbstractButton* button : box->buttons())
+                if (button->text() == press)
+                    button->click();
+        });
+        QCOMPARE(prompter.choose("Another program changed this record.", buttons, ProgramTitle), answer);
+        shown.sort();
+        QStringList expected = buttons;
+        expected.sort();
+        QCOMPARE(shown, expected);
+    }
+
+    // A window placed beside another covers it the least a side allows and stays whole on the screen.
+    void windowsPlacedBesideStayOnTheScreen_data() {
+        QTest::addColumn<QPoint>("otherAt");
+        QTest::addColumn<QSize>("otherSize");
+        QTest::addColumn<bool>("besideWithoutCover");
+        QTest::newRow("room on the right") << QPoint(0, 0) << QSize(200, 150) << true;
+        QTest::newRow("room on the left only") << QPoint(-1, 0) << QSize(200, 150) << true;
+        QTest::newRow("room below only") << QPoint(0, 0) << QSize(-1, 150) << true;
+        QTest::newRow("no room anywhere") << QPoint(0, 0) << QSize(-1, -1) << false;
+    }
+    void windowsPlacedBesideStayOnTheScreen() {
+        QFETCH(QPoint, otherAt);
+        QFETCH(QSize, otherSize);
+        QFETCH(bool, besideWithoutCover);
+        const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+        // -1: as wide (or high) as the screen, or at its right edge.
+        const QSize size(otherSize.width() < 0 ? area.width() : otherSize.width(),
+                         otherSize.height() < 0 ? area.height() : otherSize.height());
+        QWidget other;
+        other.setGeometry(QRect(QPoint(otherAt.x() < 0 ? area.right() - size.width() + 1 : area.left() + otherAt.x(),
+                                       area.top() + otherAt.y()),
+                                size));
+        other.show();
+        QWidget window;
+        window.resize(220, 160);
+        placeBeside(&window, &other);
+        const QRect placed(window.pos(), window.size());
+        QVERIFY2(area.contains(placed), qPrintable(QStringLiteral("%1,%2").arg(placed.x()).arg(placed.y())));
+        QCOMPARE(!placed.intersects(other.frameGeometry()), besideWithoutCover);
     }
 
     void longMessagesStayOnTheScreen_data() {

@@ -151,6 +151,48 @@ private slots:
         QCOMPARE(window->cmdPreviousPage->isEnabled(), expected > 1);
     }
 
+    // The last page asked for while the pages are still counted is the report's last, not the last counted so far.
+    void lastPageWhileCountingWaitsForTheCount_data() {
+        QTest::addColumn<bool>("byKey");
+        QTest::newRow("last-page button") << false;
+        QTest::newRow("Ctrl+End") << true;
+    }
+    void lastPageWhileCountingWaitsForTheCount() {
+        QFETCH(bool, byKey);
+        ProgramDirectory dir;
+        addNotes(dir, 40000);
+        FakeContext fake(dir.path());
+        MainWindow* main = fake.windows.show<MainWindow>(fake.context);
+        click(main, "cmdNotes");
+        click(main, "cmdPrintnote");
+        PrintPreviewWindow* window = preview(fake, "notes.rpt");
+        QVERIFY(QTest::qWaitForWindowActive(window));
+        QTRY_VERIFY(window->report()->knownPages() > 1);
+        QVERIFY(!window->report()->complete());
+        if (byKey)
+            QTest::keyClick(window, Qt::Key_End, Qt::ControlModifier);
+        else
+            click(window, "cmdLastPage");
+        QTRY_VERIFY(window->report()->complete());
+        QTRY_COMPARE(window->currentPage() + 1, window->report()->knownPages());
+        QCOMPARE(window->pageNumber->value(), window->report()->knownPages());
+        const PageContent shown = window->report()->page(window->currentPage());
+        QCOMPARE(shown.rows.back().cells[0], QStringList{"Subject 40000"});
+    }
+
+    void escapeClosesThePreview() {
+        ProgramDirectory dir;
+        FakeContext fake(dir.path());
+        MainWindow* main = fake.windows.show<MainWindow>(fake.context);
+        click(main, "cmdNotes");
+        click(main, "cmdPrintnote");
+        QPointer<PrintPreviewWindow> window = preview(fake, "notes.rpt");
+        QVERIFY(QTest::qWaitForWindowActive(window));
+        QTest::keyClick(window, Qt::Key_Escape);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY(!window);
+    }
+
     // A record saved while the preview is open shows when the preview is brought back.
     void savedRecordsShowInThePreview() {
         ProgramDirectory dir;

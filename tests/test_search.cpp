@@ -4,6 +4,7 @@
 #include "PlainEditor.h"
 #include "ProgramDirectory.h"
 #include "app/Startup.h"
+#include "find/FindWindow.h"
 #include "search/MatchText.h"
 #include "search/RecordSearch.h"
 #include "store/DataBinder.h"
@@ -15,6 +16,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QLineEdit>
 #include <QSet>
 #include <QTemporaryDir>
 #include <QTest>
@@ -475,6 +477,74 @@ private slots:
         } catch (const StoreError& e) {
             QVERIFY(e.message().contains("missing"));
         }
+    }
+
+    // An index whose rows no longer agree with the records: what it finds is
+    // checked against each record's own text, so it never shows a record that
+    // does not hold the words; an index SQLite finds damaged is told as such,
+    // with the repair, never as SQLite's own words.
+    void damagedIndexIsNeverTrusted_data() {
+        QTest::addColumn<QString>("damage");
+        QTest::addColumn<QString>("query");
+        QTest::addColumn<bool>("damaged"); // SQLite finds the index damaged: the search refuses
+        // The index's rows of an earlier state put back after a name changed: the
+        // index still finds the record by its old name.
+        const QString stale =
+            "CREATE TABLE kept_data AS SELECT * FROM \"account search_data\";"
+            "CREATE TABLE kept_idx AS SELECT * FROM \"account search_idx\";"
+            "UPDATE account SET Account = 'Harbour Office' WHERE Account = 'Example Savings Bank';"
+            "DELETE FROM \"account search_data\"; INSERT INTO \"account search_data\" SELECT * FROM kept_data;"
+            "DELETE FROM \"account search_idx\"; INSERT INTO \"account search_idx\" SELECT * FROM kept_idx;"
+            "DROP TABLE kept_data; DROP TABLE kept_idx";
+        QTest::newRow("stale rows: the old name") << stale << "savings bank" << false;
+        QTest::newRow("stale rows: the old name and a short word") << stale << "savings e" << false;
+        const QString garbled = "UPDATE \"account search_data\" SET block = CAST(substr(block, 1, 1200) || "
+                                "replace(hex(zeroblob(length(block) - 1200)), '00', 'EE') AS BLOB) WHERE id > 10";
+        QTest::newRow("garbled rows") << garbled << "bank" << true;
+        QTest::newRow("garbled rows and a short word") << garbled << "bank x" << true;
+        QTest::newRow("its data table gone") << "DROP TABLE \"Notes search_data\""
+                                             << "welcome" << true;
+    }
+    void damagedIndexIsNeverTrusted() {
+        QFETCH(QString, damage);
+        QFETCH(QString, query);
+        QFETCH(bool, damaged);
+        ProgramDirectory dir;
+        dir.exec("password.mdb", damage);
+        if (!damaged) {
+            // What an index rebuilt from the records finds, on a copy.
+            QTemporaryDir scratch;
+            const QString rebuilt = scratch.filePath("password.mdb");
+            QVERIFY(QFile::copy(dir.recordDatabase(), rebuilt));
+            {
+                SQLite::Database db(rebuilt.toStdString(), SQLite::OPEN_READWRITE);
+                db.exec("INSERT INTO \"account search\" (\"account search\") VALUES ('rebuild')");
+            }
+            RecordSearch truth(rebuilt);
+            const QStringList expected = allShown(truth, query);
+            RecordSearch search(dir.recordDatabase());
+            QCOMPARE(allShown(search, query), expected);
+            const SearchPage page = search.page(SearchQuery::parse(query), 100);
+            QCOMPARE(page.hits.size(), expected.size());
+            return;
+        }
+        try {
+            RecordSearch search(dir.recordDatabase());
+            QFAIL(qPrintable("a damaged index was searched: " + allShown(search, query).join('\n')));
+        } catch (const SearchIndexDamaged& e) {
+            QVERIFY(e.message().contains(dir.recordDatabase()));
+        } catch (const StoreError& e) {
+            QFAIL(qPrintable("not told as a damaged index: " + e.message()));
+        }
+        // The Find window points at the repair instead of showing SQLite's words.
+        FakeContext fake(dir.path());
+        // An index that cannot be opened at all is told as the window opens.
+        if (auto* find = fake.windows.show<FindWindow>(fake.context))
+            find->txtFind->setText(query);
+        QTRY_COMPARE(fake.prompter.calls.size(), 1);
+        QCOMPARE(fake.prompter.last().kind, QStringLiteral("warn"));
+        QCOMPARE(fake.prompter.last().text, FindWindow::damagedIndexText());
+        QVERIFY(!fake.prompter.last().text.contains("malformed"));
     }
 
     void longLinesAreCutAroundTheMatch_data() {

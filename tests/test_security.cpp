@@ -106,6 +106,68 @@ private slots:
         QVERIFY(isOwnerOnly(QStringLiteral(DELIVERED_DIR "/pass2.mdb")));
     }
 
+    // The command-line program keeps to the same rules as the desktop: a file of
+    // a newer program is never written, a damaged index is told with the way to
+    // repair it, and a folder of records open to others is made private first.
+    void commandLineGuardsTheFiles_data() {
+        QTest::addColumn<QString>("setup");
+        QTest::addColumn<QStringList>("command");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("told"); // in the error output
+        QTest::addColumn<bool>("unchanged");
+        const QStringList import{"import", "@/import.csv"};
+        QTest::newRow("newer file: import refused") << "newer" << import << 1 << "newer version" << true;
+        QTest::newRow("newer file: repair refused") << "newer" << QStringList{"repair"} << 1 << "newer version" << true;
+        QTest::newRow("newer file: search reads it") << "newer" << QStringList{"search", "bank"} << 0 << "" << true;
+        QTest::newRow("damaged index: search tells of the repair")
+            << "garbled" << QStringList{"search", "bank"} << 1 << "run quillmere-cli repair" << true;
+        QTest::newRow("folder open to everyone: made private")
+            << "loose" << QStringList{"ls", "passwords"} << 0 << "" << false;
+    }
+    void commandLineGuardsTheFiles() {
+        QFETCH(QString, setup);
+        QFETCH(QStringList, command);
+        QFETCH(int, exitCode);
+        QFETCH(QString, told);
+        QFETCH(bool, unchanged);
+        ProgramDirectory dir;
+        QFile csv(dir.file("import.csv"));
+        QVERIFY(csv.open(QIODevice::WriteOnly));
+        csv.write("\"Group\",\"Title\",\"Username\",\"Password\",\"URL\",\"Notes\"\n"
+                  "\"Root\",\"Imported\",\"me\",\"pw\",\"https://example.org\",\"\"\n");
+        csv.close();
+        if (setup == "newer")
+            dir.exec("password.mdb", "PRAGMA user_version = 99");
+        if (setup == "garbled")
+            dir.exec("password.mdb",
+                     "UPDATE \"account search_data\" SET block = CAST(substr(block, 1, 1200) "
+                     "|| replace(hex(zeroblob(length(block) - 1200)), '00', 'EE') AS BLOB) WHERE id > 10");
+        if (setup == "loose") {
+            QCOMPARE(::chmod(QFile::encodeName(dir.path()).constData(), 0777), 0);
+            QCOMPARE(::chmod(QFile::encodeName(dir.recordDatabase()).constData(), 0644), 0);
+            QCOMPARE(::chmod(QFile::encodeName(dir.passwordStore()).constData(), 0666), 0);
+        }
+        const QByteArray before = dir.bytes("password.mdb");
+        QProcess cli;
+        cli.start(QStringLiteral(DELIVERED_DIR "/quillmere-cli"),
+                  command.replaceInStrings("@", dir.path()) + QStringList{"--password-stdin", "--folder", dir.path()});
+        cli.write("wren\n");
+        cli.closeWriteChannel();
+        QVERIFY(cli.waitForFinished(60000));
+        const QString error = QString::fromUtf8(cli.readAllStandardError());
+        QVERIFY2(cli.exitCode() == exitCode, qPrintable(error));
+        QVERIFY2(error.contains(told) && !error.contains("malformed"), qPrintable(error));
+        if (unchanged)
+            QCOMPARE(dir.bytes("password.mdb"), before);
+        if (setup == "loose") {
+            QVERIFY(isOwnerOnly(dir.recordDatabase()));
+            QVERIFY(isOwnerOnly(dir.passwordStore()));
+            struct stat folder {};
+            QCOMPARE(::stat(QFile::encodeName(dir.path()).constData(), &folder), 0);
+            QCOMPARE(folder.st_mode & 0777, mode_t(0755));
+        }
+    }
+
     void noValueIsEverPrinted() {
         const QString secrets[] = {"Secret-Account-7731", "Secret-Password-9147", "Secret-Sign-In-5523"};
         ProgramDirectory dir;
@@ -130,6 +192,7 @@ private slots:
             click(main, "cmdEdit");
             auto* editor = static_cast<RecordEditor*>(fake.windows.find("frmAddpassword"));
             dir.refuseWrites("password.mdb", "account"); // a failure path too
+            qobject_cast<QPlainTextEdit*>(editor->box("Text5"))->setPlainText("changed, to be written");
             click(editor, "cmdSave");
             click(editor, "cmdCancel");
             click(main, "cmdPrint");

@@ -8,7 +8,6 @@
 #include "platform/Windows.h"
 #include "store/Schema.h"
 #include "store/StoreError.h"
-#include "views/BoxBinding.h"
 
 #include <QCloseEvent>
 #include <QFile>
@@ -101,7 +100,15 @@ bool LoginWindow::load() {
     Data1->setRecordSource(Schema::pass().name);
     Data1->setRecordsetType(0);
     Data1->setRequiredFields(Schema::pass().fields);
-    bindBox(*Data1, Text1, QStringLiteral("Password"));
+    // The box shows the stored password only once Change has checked the typed
+    // one: hidden, it would still give it to anything that reads the window's
+    // accessibility tree.
+    Data1->bind(
+        QStringLiteral("Password"), Text1, [this] { return Text1->text(); },
+        [this](const QString& stored) {
+            Text1->setText(m_changing ? stored : QString());
+            Text1->setCursorPosition(0);
+        });
     if (const std::optional<QString> failure = Data1->tryOpen()) {
         m_context.prompter.critical(*failure);
         return false;
@@ -121,13 +128,27 @@ void LoginWindow::changeEvent(QEvent* event) {
 
 void LoginWindow::closeEvent(QCloseEvent* event) {
     // A password change left unsaved is dropped; the stored password stays.
+    m_changing = false;
     if (Data1->isPending())
         Data1->CancelUpdate();
+    Text1->clear();
     AppWindow::closeEvent(event);
 }
 
+std::optional<QString> LoginWindow::storedPassword() {
+    try {
+        return Data1->value(QStringLiteral("Password"));
+    } catch (const StoreError& e) {
+        m_context.prompter.critical(e.message());
+        return std::nullopt;
+    }
+}
+
 void LoginWindow::login() {
-    if (!SignIn::matches(Text1->text(), Text2->text())) {
+    const std::optional<QString> stored = storedPassword();
+    if (!stored)
+        return;
+    if (!SignIn::matches(*stored, Text2->text())) {
         m_context.prompter.warn(QStringLiteral("Please enter the correct Password."));
         Text2->setFocus();
         return;
@@ -138,7 +159,10 @@ void LoginWindow::login() {
 }
 
 void LoginWindow::beginChange() {
-    if (!SignIn::matches(Text1->text(), Text2->text())) {
+    const std::optional<QString> stored = storedPassword();
+    if (!stored)
+        return;
+    if (!SignIn::matches(*stored, Text2->text())) {
         m_context.prompter.warn(QStringLiteral("Please enter the current Password to change the Password."));
         Text2->setFocus();
         return;
@@ -149,6 +173,9 @@ void LoginWindow::beginChange() {
         m_context.prompter.critical(e.message());
         return;
     }
+    m_changing = true;
+    Text1->setText(*stored);
+    Text1->setCursorPosition(0);
     jcFrames1->show();
     jcFrames2->hide();
     Text1->setFocus();
@@ -162,6 +189,8 @@ void LoginWindow::saveChange() {
         return;
     }
     QFile::setPermissions(Data1->DatabaseName(), QFile::ReadOwner | QFile::WriteOwner);
+    m_changing = false;
+    Text1->clear();
     jcFrames1->hide();
     jcFrames2->show();
     m_context.prompter.info(QStringLiteral("Your new Password has been saved."));

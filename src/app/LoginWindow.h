@@ -3,6 +3,8 @@
 #include "platform/AppWindow.h"
 #include "store/DataBinder.h"
 
+#include <optional>
+
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -43,8 +45,12 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    // The stored password, read from the binder; nothing when it cannot be read (the user is told).
+    std::optional<QString> storedPassword();
     void login();
     void beginChange();
     void saveChange();
     void setOuterHeight(int height);
+
+    bool m_changing = false; // Change has checked the typed password; Text1 holds the stored one
 };

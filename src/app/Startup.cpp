@@ -77,8 +77,13 @@ void mergeChangesFromElsewhere(AppContext& context) {
 
 void updateRecordDatabase(AppContext& context, int windowAfterMs) {
     const QString path = context.file(Schema::RecordDatabaseFile);
-    // The usual start: a file of the newest version costs one read of its header.
-    if (!Migration::needed(path))
+    // The usual start: a few rows read from a file that is whole and of the newest version.
+    const Migration::State state = Migration::stateOf(path);
+    if (state == Migration::State::Newer) {
+        context.prompter.warn(Migration::newerFileNotice(path));
+        return;
+    }
+    if (state != Migration::State::Older && state != Migration::State::Damaged)
         return;
     QGuiApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
     Migration::Progress progress;
@@ -110,4 +115,8 @@ void removeStrayFiles(const QString& dataDirectory) {
                                              QDir::Files | QDir::Hidden | QDir::System);
     for (const QString& name : strays)
         QFile::remove(dir.filePath(name));
+    // Private copies a restore reads a backup's log in.
+    for (const QString& name :
+         dir.entryList({QStringLiteral(".password.mdb.log-*")}, QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot))
+        QDir(dir.filePath(name)).removeRecursively();
 }

@@ -27,10 +27,12 @@ bool settleRecordJournal(AppContext& context);
 void mergeChangesFromElsewhere(AppContext& context);
 
 // Brings the record database to the newest layout version before anything
-// opens it, with the busy pointer shown, and a window with the progress once
-// the work has lasted windowAfterMs. A failure is told as a warning: the file
-// is unchanged and still usable, the program goes on, and the next start tries
-// again.
+// opens it, and builds again a search index that was lost or emptied, with the
+// busy pointer shown, and a window with the progress once the work has lasted
+// windowAfterMs. A failure is told as a warning: the file is unchanged and
+// still usable, the program goes on, and the next start tries again. A file of
+// a newer program is left untouched, and the user is told once that it is only
+// read.
 void updateRecordDatabase(AppContext& context, int windowAfterMs = 400);
 
 // Removes what an interrupted write of the program may have left in the data

@@ -1,5 +1,6 @@
 #include "DataLocation.h"
 
+#include "DataLocationPermissions.h"
 #include "store/OwnerOnly.h"
 
 #include <QDir>
@@ -102,6 +103,12 @@ DataLocation checkExisting(DataLocation location) {
                              .arg(location.dataDirectory);
         return location;
     }
+    const QString privacy =
+        DataLocationPermissions::makePrivate(location.dataDirectory, DataLocationPermissions::Kind::UserFolder);
+    if (!privacy.isEmpty()) {
+        location.error = privacy;
+        return location;
+    }
     const QString missing = missingFrom(location.dataDirectory, DataLocation::databaseFiles());
     if (!missing.isEmpty())
         location.error = QStringLiteral("The folder of your records, %1, lacks %2.\n"
@@ -138,6 +145,8 @@ DataLocation DataLocation::decide(const Environment& environment) {
     if (QFileInfo(joined(environment.programDirectory, databaseFiles().first())).isFile()) {
         location.dataDirectory = environment.programDirectory;
         location.portable = true;
+        location.error =
+            DataLocationPermissions::makePrivate(location.dataDirectory, DataLocationPermissions::Kind::ProgramFolder);
         return location;
     }
     location.templateDirectory =

@@ -12,6 +12,9 @@
 // XDG_DATA_HOME is unset), made owner-only at the first start from the
 // read-only templates installed in <prefix>/share/quillmere. An existing data
 // folder is never written over, and a template is only ever opened for reading.
+// At every start the folder's permissions are put right where they are looser
+// than the owner's alone, and a folder of another user is refused (see
+// DataLocationPermissions).
 //
 // Report layouts: a user may keep an edited layout in the data folder; where
 // there is none the delivered one is read from the templates folder. Either

@@ -18,6 +18,7 @@ struct EditorBox {
     int labelRight = 0; // labels are right-aligned and end here
     QStringList items;  // the suggestions of a choice box
     bool blue = false;
+    QString spoken; // what a screen reader calls the box where its label is shared; empty: the label
 };
 
 struct RequiredBox {

@@ -98,6 +98,9 @@ EditorDescription personal() {
         {"Text15", "Zip", "Zip Code:", EditorBox::Line, 3300, 1860, 1200, 315, 3240},
         {"Text16", "Email", "Email:", EditorBox::Line, 1080, 2250, 3420, 315, 1020},
     };
+    // The two address lines share their label.
+    d.boxes[1].spoken = QStringLiteral("Address");
+    d.boxes[2].spoken = QStringLiteral("Address, second line");
     return d;
 }
 

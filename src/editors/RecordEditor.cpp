@@ -64,6 +64,8 @@ QWidget* makeEditorBox(QWidget* frame, const EditorBox& layout, DataBinder& bind
         // Screen readers name the box by its label, not by the frame around it.
         label->setBuddy(widget);
     }
+    if (!layout.spoken.isEmpty())
+        widget->setAccessibleName(layout.spoken);
     return widget;
 }
 
@@ -196,9 +198,17 @@ void RecordEditor::save() {
             return;
         }
     }
+    saveOver(DataBinder::SaveOver::Checked);
+}
+
+void RecordEditor::saveOver(DataBinder::SaveOver over) {
     try {
-        Data1->Update();
+        Data1->Update(over);
     } catch (const StoreError& e) {
+        if (e.reason() == StoreError::Reason::ChangedElsewhere) {
+            settleChangedElsewhere();
+            return;
+        }
         // The window and what was typed stay; the user may try again or cancel. The
         // guard's message is about a refused value: a known other reason is told as it is.
         const bool refusedValue =
@@ -208,16 +218,43 @@ void RecordEditor::save() {
                                         : QStringLiteral("The record has not been saved.\n") + e.message());
         return;
     }
-    showSavedRecord();
+    showRecord(Data1->LastModified());
     close();
 }
 
-void RecordEditor::showSavedRecord() {
+void RecordEditor::settleChangedElsewhere() {
+    enum Choice { KeepMine, KeepTheirs, KeepBoth };
+    const int choice = m_context.prompter.choose(
+        QStringLiteral("Another program changed this record after you opened it.\n\n"
+                       "Keep Mine saves your changes over theirs. Keep Theirs keeps the other program's version "
+                       "and drops your changes. Keep Both saves your version as a new record beside it."),
+        {QStringLiteral("Keep Mine"), QStringLiteral("Keep Theirs"), QStringLiteral("Keep Both"),
+         QStringLiteral("Cancel")});
+    switch (choice) {
+    case KeepMine:
+        saveOver(DataBinder::SaveOver::Overwrite);
+        break;
+    case KeepBoth:
+        saveOver(DataBinder::SaveOver::AsNewRecord);
+        break;
+    case KeepTheirs: {
+        const RecordKey theirs = Data1->Bookmark();
+        Data1->CancelUpdate();
+        showRecord(theirs);
+        close();
+        break;
+    }
+    default: // Cancel: back to the editor, with what was typed
+        break;
+    }
+}
+
+void RecordEditor::showRecord(RecordKey key) {
     if (!m_mainBinder)
         return;
     try {
         m_mainBinder->Refresh();
-        m_mainBinder->setBookmark(Data1->LastModified());
+        m_mainBinder->setBookmark(key);
     } catch (const StoreError& e) {
         m_context.prompter.critical(e.message());
     }

@@ -41,8 +41,12 @@ protected:
 
 private:
     void save();
+    void saveOver(DataBinder::SaveOver over);
+    // Another program saved the record after this editor opened it: the user decides whose version stays.
+    void settleChangedElsewhere();
     void cancel();
-    void showSavedRecord();
+    // Shows the record in the main window (refreshed, since it may have changed meanwhile).
+    void showRecord(RecordKey key);
     void openGenerator();
 
     const EditorDescription& m_description;

@@ -33,6 +33,7 @@ Importer::Preview Importer::preview(const QString& path, const ImportOptions& op
     const std::unique_ptr<Connection> connection = connect(m_databasePath);
     Preview preview;
     preview.format = reader->formatName();
+    preview.encoding = reader->encoding();
     try {
         DuplicateIndex stored(connection->db());
         Record record;
@@ -122,7 +123,8 @@ const QString& Importer::plainTextReminder() {
 }
 
 QString Importer::previewText(const Preview& preview) {
-    QStringList lines{QStringLiteral("The file is a %1 export and holds:").arg(preview.format)};
+    QStringList lines{QStringLiteral("The file is a %1 export, read as %2, and holds:")
+                          .arg(preview.format, encodingTitle(preview.encoding))};
     for (Section section : AllSections) {
         if (at(preview.records, section) == 0)
             continue;

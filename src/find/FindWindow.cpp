@@ -119,11 +119,13 @@ FindWindow::FindWindow(AppContext& context) : AppWindow(context, Name, nullptr, 
     });
     connect(m_model, &SearchResultModel::failed, this,
             [this](const QString& message) { m_context.prompter.critical(message); });
+    connect(m_model, &SearchResultModel::indexDamaged, this, &FindWindow::offerRepair);
     txtFind->installEventFilter(this);
     lstResults->installEventFilter(this);
     setTabOrder(txtFind, lstResults);
     txtFind->setFocus();
-    centerOnScreen(this);
+    // Beside the window that shows the records, so the record picked shows without hiding the list.
+    placeBeside(this, dynamic_cast<QWidget*>(recordDisplay(context.windows)));
 }
 
 FindWindow::~FindWindow() = default;
@@ -133,6 +135,9 @@ bool FindWindow::load() {
         m_file = FileIdentity::of(m_context.file(Schema::RecordDatabaseFile));
         m_search = std::make_unique<RecordSearch>(m_context.file(Schema::RecordDatabaseFile));
         m_seenVersion = m_search->dataVersion();
+    } catch (const SearchIndexDamaged&) {
+        offerRepair();
+        return false;
     } catch (const StoreError& e) {
         m_context.prompter.critical(e.message());
         return false;
@@ -161,9 +166,21 @@ void FindWindow::followFile() {
         } else if (!txtFind->text().isEmpty() && m_search->dataVersion() != m_seenVersion) {
             search(row);
         }
-    } catch (const StoreError&) {
+    } catch (const std::exception&) {
         // Held by another program or half replaced: the next look tries again.
     }
+}
+
+QString FindWindow::damagedIndexText() {
+    return QStringLiteral(
+        "The search index of your records is damaged, so Find cannot be trusted with them. Your records "
+        "themselves are not changed.\n"
+        "The Database Utility's repair builds the index again: close the program with \"Exit\", answer Yes to "
+        "\"Do you want to backup the Database ?\", then click \"Repair Database\" and \"Repair\".");
+}
+
+void FindWindow::offerRepair() {
+    m_context.prompter.warn(damagedIndexText());
 }
 
 void FindWindow::focusSearchBox() {
@@ -212,6 +229,10 @@ void FindWindow::search(int keepRow) {
         lblCounts->setToolTip(allExact ? QString()
                                        : QStringLiteral("A count with \"+\" or \"?\" is still being looked for: "
                                                         "the list goes on filling."));
+    } catch (const SearchIndexDamaged&) {
+        lblCounts->setText(QStringLiteral("The search failed."));
+        offerRepair();
+        return;
     } catch (const StoreError& e) {
         lblCounts->setText(QStringLiteral("The search failed."));
         m_context.prompter.critical(e.message());

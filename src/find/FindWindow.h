@@ -29,6 +29,8 @@ public:
     int pageSize() const;
     // The counts line for hits per section, in the order of the searched tables.
     static QString countsText(const QList<HitCount>& counts);
+    // What the user is told when the search index is found damaged.
+    static QString damagedIndexText();
 
     QLabel* lblFind;
     QLineEdit* txtFind;
@@ -46,6 +48,8 @@ private:
     // Runs a search the box is still waiting for, so the list shows what was typed.
     void searchNow();
     void showPicked();
+    // Tells that the index is damaged and where the repair is, in place of SQLite's words.
+    void offerRepair();
     // Escape: the first clears the box, the next one closes the window.
     void escape();
     // Another program changed or replaced the file: the list shows it as it is now.

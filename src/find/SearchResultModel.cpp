@@ -125,6 +125,10 @@ QVariant SearchResultModel::data(const QModelIndex& index, int role) const {
             return hit.text;
         }
         break;
+    case Qt::AccessibleTextRole:
+        // A screen reader says the whole hit on whichever cell the row's focus is.
+        return QStringLiteral("%1, %2, %3: %4")
+            .arg(searchedTables()[size_t(hit.tableIndex)].section, hit.name, hit.fieldLabel, hit.text);
     case MatchStartRole:
         return index.column() == TextColumn ? QVariant(hit.matchStart) : QVariant();
     case MatchLengthRole:
@@ -168,6 +172,10 @@ void SearchResultModel::readMore() {
     SearchPage page;
     try {
         page = m_search->page(m_query, m_wanted - int(m_hits.size()), m_next);
+    } catch (const SearchIndexDamaged&) {
+        m_more = false;
+        emit indexDamaged();
+        return;
     } catch (const StoreError& e) {
         m_more = false;
         emit failed(e.message());

@@ -41,6 +41,8 @@ public:
 signals:
     // Reading a further page failed; the list keeps what it has.
     void failed(const QString& message);
+    // The same, because the file's search index is damaged.
+    void indexDamaged();
     // The last hit has been read after pages cut short: the list holds every hit.
     void allRead();
     // The first page of a query is in the rows, whether or not any row changed.

@@ -12,6 +12,7 @@
 #include <QGridLayout>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QPushButton>
 #include <QUrl>
 #include <algorithm>
 
@@ -32,9 +33,10 @@ int titleBarWidth(const QString& title) {
     return QFontMetrics(font).horizontalAdvance(title) + 4 * (height + 12) + 40;
 }
 
-int runBox(QMessageBox::Icon icon, const QString& text, const QString& title, QMessageBox::StandardButtons buttons) {
-    QMessageBox box(icon, title, shortenedInTheMiddle(text, MaxMessageCharacters, MaxMessageLines), buttons,
-                    QApplication::activeWindow());
+// The box's text is shortened to what a screen holds, and the box is as wide as its title needs.
+void fitBox(QMessageBox& box, const QString& text, const QString& title) {
+    box.setWindowTitle(title);
+    box.setText(shortenedInTheMiddle(text, MaxMessageCharacters, MaxMessageLines));
     // The box sizes itself to its text; a spacer across its layout makes it as wide as its title needs.
     if (auto* grid = qobject_cast<QGridLayout*>(box.layout())) {
         const QMargins margins = grid->contentsMargins();
@@ -42,6 +44,11 @@ int runBox(QMessageBox::Icon icon, const QString& text, const QString& title, QM
         grid->addItem(new QSpacerItem(width, 0, QSizePolicy::Fixed, QSizePolicy::Minimum), grid->rowCount(), 0, 1,
                       grid->columnCount());
     }
+}
+
+int runBox(QMessageBox::Icon icon, const QString& text, const QString& title, QMessageBox::StandardButtons buttons) {
+    QMessageBox box(icon, title, QString(), buttons, QApplication::activeWindow());
+    fitBox(box, text, title);
     return box.exec();
 }
 
@@ -76,6 +83,18 @@ void QtPrompter::critical(const QString& text, const QString& title) {
 
 bool QtPrompter::ask(const QString& text, const QString& title) {
     return runBox(QMessageBox::Question, text, title, QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+}
+
+int QtPrompter::choose(const QString& text, const QStringList& buttons, const QString& title) {
+    QMessageBox box(QMessageBox::Question, title, QString(), QMessageBox::NoButton, QApplication::activeWindow());
+    QList<QPushButton*> pushed;
+    for (qsizetype i = 0; i < buttons.size(); ++i)
+        pushed << box.addButton(buttons[i], i + 1 < buttons.size() ? QMessageBox::AcceptRole : QMessageBox::RejectRole);
+    box.setEscapeButton(pushed.isEmpty() ? nullptr : pushed.last());
+    fitBox(box, text, title);
+    box.exec();
+    const qsizetype chosen = pushed.indexOf(qobject_cast<QPushButton*>(box.clickedButton()));
+    return chosen < 0 ? int(buttons.size()) - 1 : int(chosen);
 }
 
 void QtClipboard::setText(const QString& text) {

@@ -9,6 +9,7 @@ public:
     void info(const QString& text, const QString& title) override;
     void critical(const QString& text, const QString& title) override;
     bool ask(const QString& text, const QString& title) override;
+    int choose(const QString& text, const QStringList& buttons, const QString& title) override;
 };
 
 class QtClipboard : public Clipboard {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <memory>
 #include <optional>
 
@@ -20,6 +21,9 @@ public:
     virtual void critical(const QString& text, const QString& title = ProgramTitle) = 0;
     // A question with Yes and No; true for Yes.
     virtual bool ask(const QString& text, const QString& title = ProgramTitle) = 0;
+    // A question with buttons of these captions, in this order; the index of the
+    // one pressed. The last is the way out: Escape and the frame's close press it.
+    virtual int choose(const QString& text, const QStringList& buttons, const QString& title = ProgramTitle) = 0;
 };
 
 class Clipboard {

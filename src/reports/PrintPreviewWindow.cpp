@@ -140,7 +140,7 @@ void PrintPreviewWindow::build() {
     connect(cmdFirstPage, &QToolButton::clicked, this, [this] { goToPage(0); });
     connect(cmdPreviousPage, &QToolButton::clicked, this, [this] { step(-1); });
     connect(cmdNextPage, &QToolButton::clicked, this, [this] { step(1); });
-    connect(cmdLastPage, &QToolButton::clicked, this, [this] { goToPage(m_report->knownPages() - 1); });
+    connect(cmdLastPage, &QToolButton::clicked, this, &PrintPreviewWindow::goToLastPage);
     connect(pageNumber, &QSpinBox::valueChanged, this, [this](int number) {
         if (number - 1 != m_current)
             goToPage(number - 1);
@@ -167,7 +167,8 @@ void PrintPreviewWindow::build() {
     connect(new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Home), this), &QShortcut::activated, this,
             [this] { goToPage(0); });
     connect(new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_End), this), &QShortcut::activated, this,
-            [this] { goToPage(m_report->knownPages() - 1); });
+            &PrintPreviewWindow::goToLastPage);
+    connect(new QShortcut(QKeySequence(Qt::Key_Escape), this), &QShortcut::activated, this, &PrintPreviewWindow::close);
 }
 
 bool PrintPreviewWindow::load() {
@@ -202,6 +203,11 @@ double PrintPreviewWindow::zoomFactor() const {
 }
 
 void PrintPreviewWindow::counted(int known, bool complete) {
+    if (complete && m_lastPageAsked) {
+        m_lastPageAsked = false;
+        counted(known, complete);
+        return goToPage(known - 1);
+    }
     const QSignalBlocker block(pageNumber);
     pageNumber->setRange(1, std::max(1, known));
     pageCount->setText(complete ? tr("of %1").arg(QLocale().toString(known))
@@ -214,9 +220,21 @@ void PrintPreviewWindow::counted(int known, bool complete) {
         page->setPage({});
 }
 
+void PrintPreviewWindow::goToLastPage() {
+    if (!m_report)
+        return;
+    // Until the count is complete the last page known is a page in the middle: the count is waited for.
+    if (!m_report->complete()) {
+        m_lastPageAsked = true;
+        return;
+    }
+    goToPage(m_report->knownPages() - 1);
+}
+
 void PrintPreviewWindow::goToPage(int index) {
     if (!m_report)
         return;
+    m_lastPageAsked = false;
     const int known = m_report->knownPages();
     m_current = std::clamp(index, 0, std::max(0, known - 1));
     {

@@ -48,6 +48,8 @@ public:
     double zoomFactor() const;
 
     void goToPage(int index);
+    // The report's last page, once the pages are all counted.
+    void goToLastPage();
     void print();
     void exportPdf();
 
@@ -81,4 +83,5 @@ private:
     QScrollArea* m_scroll = nullptr;
     int m_current = 0;
     bool m_shownWithCount = false;
+    bool m_lastPageAsked = false; // the last page was asked for while the pages were being counted
 };

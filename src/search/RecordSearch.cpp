@@ -2,10 +2,12 @@
 
 #include "MatchText.h"
 #include "store/Connection.h"
+#include "store/Migration.h"
 #include "store/Schema.h"
 #include "store/StoreError.h"
 
 #include <QSet>
+#include <SQLiteCpp/Exception.h>
 #include <SQLiteCpp/Statement.h>
 #include <functional>
 #include <map>
@@ -64,6 +66,25 @@ QString columnList(const SearchedTable& table) {
     return names.join(QStringLiteral(", "));
 }
 
+// The words a record found through the index must be seen to hold in its own
+// text: the short ones the index cannot look for, and the indexed ones too, so
+// that a damaged index can miss records but never show one that does not match.
+// The record is read anyway to be shown; counts trust the index alone.
+QStringList checkedWords(const SearchQuery& query) {
+    return query.containedWords() + query.indexedWords();
+}
+
+// Whether a failure of a search came from its index rather than from the records:
+// SQLite finds the index's own tables damaged or gone.
+bool indexFailed(const std::exception& failure) {
+    const auto* sqlite = dynamic_cast<const SQLite::Exception*>(&failure);
+    if (!sqlite)
+        return false;
+    const int code = sqlite->getErrorCode() & 0xff;
+    return code == SQLITE_CORRUPT ||
+           (code == SQLITE_ERROR && QString::fromUtf8(sqlite->what()).contains(QLatin1String(" search")));
+}
+
 // " AND quillmere_contains(?, fields...)" once for each word a record must also contain.
 QString containsFilters(const SearchedTable& table, qsizetype words) {
     QString filters;
@@ -100,7 +121,14 @@ private:
 };
 
 RecordSearch::RecordSearch(const QString& databasePath) {
-    m_connection = std::make_unique<Connection>(databasePath);
+    try {
+        m_connection = std::make_unique<Connection>(databasePath);
+    } catch (const StoreError& e) {
+        // An index that lost its own tables cannot even be opened.
+        if (Migration::stateOf(databasePath) == Migration::State::Damaged)
+            throw SearchIndexDamaged(e.message());
+        throw;
+    }
     SQLite::Database& db = m_connection->db();
     try {
         QStringList indexes;
@@ -156,12 +184,13 @@ QList<qint64> RecordSearch::readMatchingKeys(int tableIndex, const SearchQuery& 
     const QStringList contained = query.containedWords();
     QList<qint64> keys;
     if (!query.matchesNameStart()) {
+        const QStringList checked = checkedWords(query);
         SQLite::Statement& select = m_statements->get(
             QStringLiteral("SELECT rowid FROM %1 WHERE %1 MATCH ? AND rowid > ?%2 ORDER BY rowid LIMIT ?")
-                .arg(Schema::quoted(table.index()), containsFilters(table, contained.size())));
+                .arg(Schema::quoted(table.index()), containsFilters(table, checked.size())));
         select.bind(1, query.indexExpression().toStdString());
         select.bind(2, static_cast<int64_t>(afterKey));
-        select.bind(bindWords(select, contained, 3), limit);
+        select.bind(bindWords(select, checked, 3), limit);
         while (select.executeStep())
             keys << select.getColumn(0).getInt64();
         return keys;
@@ -253,11 +282,13 @@ RecordSearch::Scan RecordSearch::scanKeys(int tableIndex, const SearchQuery& que
     // looked at once, hit or not, and the scan stops after budget of them.
     const QString holds = QStringLiteral("(1%1)").arg(containsFilters(table, contained.size()));
     if (!query.matchesNameStart()) {
+        const QStringList checked = checkedWords(query);
         SQLite::Statement& select =
             m_statements->get(QStringLiteral("SELECT rowid, %2 FROM %1 WHERE %1 MATCH ? AND rowid > ? ORDER BY rowid "
                                              "LIMIT ?")
-                                  .arg(Schema::quoted(table.index()), holds));
-        int next = bindWords(select, contained, 1);
+                                  .arg(Schema::quoted(table.index()),
+                                       QStringLiteral("(1%1)").arg(containsFilters(table, checked.size()))));
+        int next = bindWords(select, checked, 1);
         select.bind(next++, query.indexExpression().toStdString());
         select.bind(next++, static_cast<int64_t>(afterKey));
         select.bind(next, static_cast<int64_t>(budget));
@@ -396,6 +427,8 @@ void RecordSearch::readInSnapshot(const std::function<void()>& read) {
         read();
     } catch (const std::exception& e) {
         m_statements->finishAll();
+        if (indexFailed(e))
+            throw SearchIndexDamaged(m_connection->failure(QStringLiteral("has a damaged search index"), e));
         throw StoreError(m_connection->failure(QStringLiteral("cannot be searched"), e));
     }
     m_statements->finishAll();

@@ -2,6 +2,7 @@
 
 #include "SearchQuery.h"
 #include "SearchedTables.h"
+#include "store/StoreError.h"
 
 #include <QList>
 #include <QString>
@@ -11,6 +12,13 @@
 #include <memory>
 
 class Connection;
+
+// A search failed because the file's search index is damaged or partly gone:
+// the records themselves may be whole, and the repair builds the index again.
+class SearchIndexDamaged : public StoreError {
+public:
+    using StoreError::StoreError;
+};
 
 // One record found by a search.
 struct SearchHit {
@@ -58,6 +66,8 @@ struct HitCount {
 // index gives the keys in order, a page starts after the last hit seen), so a
 // query that matches every record costs what one that matches a single record
 // does. Counts stop at CountLimit + 1: above CountLimit, say "more than".
+// A hit is a record whose own text holds every word, whatever the index says;
+// a search the index cannot answer throws SearchIndexDamaged.
 // The secrets are never read. Every call sees what has been committed to the
 // file up to then.
 class RecordSearch {

@@ -19,6 +19,7 @@ NotesPanel::NotesPanel(QWidget* parent, DataBinder& DatNotes) : QWidget(parent) 
     jcFrames3 = makeFrame(this, QStringLiteral("jcFrames3"), QStringLiteral("Select Note"), 60, 60, 2295, 2115);
     DBList1 = new QListView(jcFrames3);
     DBList1->setObjectName(QStringLiteral("DBList1"));
+    DBList1->setAccessibleName(QStringLiteral("Notes"));
     place(DBList1, 45, 360, 2175, 1620);
     new RecordView(DBList1, new BinderModel(DatNotes, {{"Title", "Subject"}}, DBList1), DatNotes);
     DBList1->setEditTriggers(QAbstractItemView::NoEditTriggers);

@@ -44,6 +44,7 @@ PasswordPanel::PasswordPanel(QWidget* parent, AppContext& context, DataBinder& D
 
     DBGrid1 = new QTableView(this);
     DBGrid1->setObjectName(QStringLiteral("DBGrid1"));
+    DBGrid1->setAccessibleName(QStringLiteral("Passwords"));
     place(DBGrid1, 60, 60, 8655, 2055);
     new RecordView(DBGrid1,
                    new BinderModel(DatPassword,
@@ -96,6 +97,10 @@ PasswordPanel::PasswordPanel(QWidget* parent, AppContext& context, DataBinder& D
     cmdPasswrd = makePictureButton(jcFrames2, QStringLiteral("cmdPasswrd"), "copy", copyTip, 7680, 1200, 495, 315);
     cmdRemarks = makePictureButton(jcFrames2, QStringLiteral("cmdRemarks"), "copy",
                                    QStringLiteral(" Copy Remarks to Clipboard "), 7680, 1560, 495, 315);
+    // The three buttons share a tooltip; a screen reader says what each copies.
+    cmdAccount->setAccessibleName(QStringLiteral("Copy Account Name to Clipboard"));
+    cmdUser->setAccessibleName(QStringLiteral("Copy User Name to Clipboard"));
+    cmdPasswrd->setAccessibleName(QStringLiteral("Copy Password to Clipboard"));
 
     cmdNew = makeCommandButton(jcFrames2, QStringLiteral("cmdNew"), 120, 480, 1515, 390);
     cmdEdit = makeCommandButton(jcFrames2, QStringLiteral("cmdEdit"), 120, 960, 1515, 390);

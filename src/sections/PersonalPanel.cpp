@@ -25,13 +25,19 @@ struct FieldRow {
     const char* box;
     const char* field;
     int left, top, width;
-    const char* copyButton; // nullptr: none
+    const char* copyButton;       // nullptr: none
+    const char* spoken = nullptr; // what a screen reader calls the box where its label is shared; nullptr: the label
 };
+
+// What a screen reader calls the box: its own spoken name, else its label without the colon.
+QString spokenName(const FieldRow& row) {
+    return row.spoken ? QString::fromUtf8(row.spoken) : QString::fromUtf8(row.label).remove(QLatin1Char(':'));
+}
 
 const FieldRow PersonRows[] = {
     {"Name:", 180, -1, "Text10", "Full Name", 960, 360, 2715, "PowerButton1"},
-    {"Address:", 180, -1, "Text11", "Address", 960, 780, 2715, "PowerButton2"},
-    {"Address:", 180, -1, "Text12", "Address1", 960, 1200, 2715, "PowerButton4"},
+    {"Address:", 180, -1, "Text11", "Address", 960, 780, 2715, "PowerButton2", "Address"},
+    {"Address:", 180, -1, "Text12", "Address1", 960, 1200, 2715, "PowerButton4", "Address, second line"},
     {"City:", 180, -1, "Text13", "City", 960, 1620, 2715, "PowerButton5"},
     {"State:", 180, -1, "Text14", "State", 960, 2040, 615, nullptr},
     {"Zip Code:", 1800, -1, "Text15", "Zip", 2520, 2040, 1155, nullptr},
@@ -64,11 +70,14 @@ template <size_t N> void addRows(QWidget* parent, const FieldRow (&rows)[N], Dat
                                   Qt::AlignRight | Qt::AlignVCenter);
         QLineEdit* box = makeBox(parent, QString::fromUtf8(row.box), row.left, row.top, row.width, 315, true);
         label->setBuddy(box); // screen readers name the box by its label
+        if (row.spoken)
+            box->setAccessibleName(spokenName(row));
         bindBox(binder, box, QString::fromUtf8(row.field));
         if (!row.copyButton)
             continue;
         QToolButton* copy = makePictureButton(parent, QString::fromUtf8(row.copyButton), QStringLiteral("copy"),
                                               QStringLiteral(" Copy to Clipboard "), 3720, row.top, 435, 315);
+        copy->setAccessibleName(QStringLiteral("Copy %1 to Clipboard").arg(spokenName(row)));
         QObject::connect(copy, &QToolButton::clicked, parent,
                          [&context, box, parent] { copyField(context, box->text(), parent->window()); });
     }

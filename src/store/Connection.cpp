@@ -3,6 +3,8 @@
 #include "LockWait.h"
 #include "MachineId.h"
 #include "MachineStamp.h"
+#include "Migration.h"
+#include "RegularFile.h"
 #include "Schema.h"
 #include "StoreError.h"
 
@@ -21,7 +23,9 @@ Connection::Connection(const QString& path, const std::optional<QString>& onlyTa
     const QFileInfo info(path);
     if (!info.exists())
         throw StoreError(QStringLiteral("The database file %1 is missing.").arg(path));
-    if (!info.isFile() || !info.isReadable())
+    if (const QString notFile = notRegularFile(path); !notFile.isEmpty())
+        throw StoreError(notFile);
+    if (!info.isReadable())
         throw StoreError(QStringLiteral("The database file %1 cannot be read.").arg(path));
     try {
         m_db = std::make_unique<SQLite::Database>(path.toStdString(), SQLite::OPEN_READWRITE, BusyTimeoutMs);
@@ -33,9 +37,16 @@ Connection::Connection(const QString& path, const std::optional<QString>& onlyTa
         // Reading the header proves the file is a database at all; the version
         // says whether it has search indexes, without reading its schema.
         m_version = m_db->execAndGet("PRAGMA user_version").getInt();
+        // A newer program's file may hold what this one does not know of: it is
+        // only ever read, so no write of this program can spoil it.
+        if (m_version > Migration::newestVersion()) {
+            m_db = std::make_unique<SQLite::Database>(path.toStdString(), SQLite::OPEN_READONLY, BusyTimeoutMs);
+            waitForLocks(m_db->getHandle(), BusyTimeoutMs);
+            m_readOnly = true;
+        }
         if (m_version >= 1)
             connectSearchIndexes(onlyTable);
-        if (m_version >= 2) {
+        if (m_version >= 2 && !m_readOnly) {
             m_machine = MachineId::local();
             stampChangesWith(*m_db, m_machine, onlyTable);
         }
@@ -98,6 +109,10 @@ StoreError::Reason Connection::reasonOf(const std::exception& failure) {
 }
 
 QString Connection::failure(const QString& what, const std::exception& reason) const {
+    // Whatever SQLite says, the reason that matters is that this version only reads the file.
+    if (m_readOnly)
+        return QStringLiteral("The database file %1 %2.\n%3")
+            .arg(m_path, what, Migration::newerFileNotice(m_path, m_version));
     return QStringLiteral("The database file %1 %2: %3.").arg(m_path, what, QString::fromUtf8(reason.what()));
 }
 
@@ -144,6 +159,8 @@ void Connection::requireTable(const QString& table, const QStringList& fields) {
 }
 
 void Connection::useRollbackJournal() {
+    if (m_readOnly)
+        return; // never written, so it needs no journal of its own
     try {
         // Only a no-op for the program's own files; another journal mode is switched,
         // which writes the file's header.

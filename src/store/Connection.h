@@ -46,6 +46,9 @@ public:
     int version() const { return m_version; }
     // This computer's id, as the connection names it in what it changes (see MachineId).
     const QString& machine() const { return m_machine; }
+    // True for a file of a newer program than this one: opened for reading only,
+    // and every write fails with a StoreError that says why.
+    bool readOnly() const { return m_readOnly; }
 
 private:
     void connectSearchIndexes(const std::optional<QString>& onlyTable);
@@ -54,4 +57,5 @@ private:
     std::unique_ptr<SQLite::Database> m_db;
     int m_version = 0;
     QString m_machine;
+    bool m_readOnly = false;
 };

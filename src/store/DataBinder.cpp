@@ -1,30 +1,14 @@
 #include "DataBinder.h"
 
+#include "BinderSql.h"
 #include "ColumnText.h"
 #include "Connection.h"
-#include "MachineStamp.h"
 #include "Schema.h"
 #include "StoreError.h"
 
 #include <SQLiteCpp/Statement.h>
 #include <SQLiteCpp/Transaction.h>
 #include <limits>
-
-namespace {
-
-void bindText(SQLite::Statement& statement, int index, const QString& value) {
-    // As text, never as a blob: the file's values must compare and sort as text.
-    statement.bind(index, value.toStdString());
-}
-
-QString fieldList(const QStringList& fields) {
-    QStringList quoted;
-    for (const QString& f : fields)
-        quoted << Schema::quoted(f);
-    return quoted.join(QStringLiteral(", "));
-}
-
-} // namespace
 
 DataBinder::DataBinder(QObject* parent) : QObject(parent) {}
 
@@ -351,138 +335,6 @@ void DataBinder::bind(const QString& field, QObject* box, std::function<QString(
     m_bindings.push_back({field, box, std::move(read), std::move(write)});
     if (isOpen() && !m_pending)
         m_bindings.back().write(value(field));
-}
-
-void DataBinder::AddNew() {
-    connection();
-    m_pending = Pending{true, NoRecord, {}};
-    for (const Binding& b : m_bindings) {
-        if (b.box)
-            b.write(QString());
-    }
-    emit currentChanged();
-}
-
-void DataBinder::Edit() {
-    const RecordKey key = Bookmark();
-    if (key == NoRecord)
-        throw StoreError(QStringLiteral("There is no record to change in the table \"%1\".").arg(m_recordSource));
-    m_pending = Pending{false, key, currentValues()};
-}
-
-void DataBinder::Update() {
-    if (!m_pending)
-        throw StoreError(QStringLiteral("There is no record being added or changed."));
-    // Never written into a file that another has replaced: it is gone from the path.
-    reconnectIfReplaced();
-    Connection& c = connection();
-    const QHash<QString, QString> texts = boxTexts();
-    // A lone surrogate has no UTF-8 form: storing it would change the text silently.
-    for (auto it = texts.begin(); it != texts.end(); ++it) {
-        if (!it.value().isValidUtf16())
-            throw StoreError(QStringLiteral("The field \"%1\" holds a character that cannot be stored; the record "
-                                            "was not saved.")
-                                 .arg(it.key()),
-                             StoreError::Reason::RefusedValue);
-    }
-    const QString table = Schema::quoted(m_recordSource);
-    const QString key = Schema::quoted(Schema::KeyColumn);
-    RecordKey saved = m_pending->key;
-    try {
-        if (m_pending->adding) {
-            const QStringList fields = texts.keys();
-            QStringList marks;
-            for (int i = 0; i < fields.size(); ++i)
-                marks << QStringLiteral("?");
-            const NewRecordStamp stamp = newRecordStamp(c.version(), c.machine());
-            const QString sql = fields.isEmpty() ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(table)
-                                                 : QStringLiteral("INSERT INTO %1 (%2%3) VALUES (%4%5)")
-                                                       .arg(table, fieldList(fields), stamp.columns,
-                                                            marks.join(QStringLiteral(", ")), stamp.values);
-            SQLite::Statement insert(c.db(), sql.toStdString());
-            for (int i = 0; i < fields.size(); ++i)
-                bindText(insert, i + 1, texts.value(fields[i]));
-            insert.exec();
-            saved = c.db().getLastInsertRowid();
-        } else {
-            QStringList changed;
-            for (auto it = texts.begin(); it != texts.end(); ++it) {
-                if (it.value() != m_pending->shown.value(it.key()))
-                    changed << it.key();
-            }
-            QStringList assignments;
-            for (const QString& f : changed)
-                assignments << Schema::quoted(f) + QStringLiteral(" = ?");
-            // With nothing changed the update still proves that the record exists.
-            const QString sql = changed.isEmpty() ? QStringLiteral("UPDATE %1 SET %2 = %2 WHERE %2 = ?").arg(table, key)
-                                                  : QStringLiteral("UPDATE %1 SET %2 WHERE %3 = ?")
-                                                        .arg(table, assignments.join(QStringLiteral(", ")), key);
-            SQLite::Statement update(c.db(), sql.toStdString());
-            int index = 1;
-            for (const QString& f : changed)
-                bindText(update, index++, texts.value(f));
-            update.bind(index, static_cast<int64_t>(saved));
-            if (update.exec() == 0)
-                throw StoreError(QStringLiteral("The record is no longer in the table \"%1\"; it was not saved.")
-                                     .arg(m_recordSource),
-                                 StoreError::Reason::RecordGone);
-        }
-    } catch (const StoreError&) {
-        throw;
-    } catch (const std::exception& e) {
-        throw StoreError(c.failure(QStringLiteral("refused the record"), e), Connection::reasonOf(e));
-    }
-    const bool added = m_pending->adding;
-    m_pending.reset();
-    m_lastModified = saved;
-    wrote();
-    if (added) {
-        m_keys.append(saved);
-        emit keysChanged();
-    } else {
-        emit recordWritten(saved);
-    }
-    setPosition(m_position);
-}
-
-void DataBinder::CancelUpdate() {
-    m_pending.reset();
-    showCurrent();
-}
-
-void DataBinder::Delete() {
-    // In a file put in the path's place, the record shown is found by its identity;
-    // one that is not there is never swapped for its neighbour.
-    const QString shown = identityOf(Bookmark());
-    if (reconnectIfReplaced() && identityOf(Bookmark()) != shown)
-        throw StoreError(
-            QStringLiteral("The record is no longer in the table \"%1\"; it was not deleted.").arg(m_recordSource),
-            StoreError::Reason::RecordGone);
-    const RecordKey key = Bookmark();
-    if (key == NoRecord)
-        throw StoreError(QStringLiteral("There is no record to delete in the table \"%1\".").arg(m_recordSource));
-    Connection& c = connection();
-    try {
-        SQLite::Statement remove(c.db(), QStringLiteral("DELETE FROM %1 WHERE %2 = ?")
-                                             .arg(Schema::quoted(m_recordSource), Schema::quoted(Schema::KeyColumn))
-                                             .toStdString());
-        remove.bind(1, static_cast<int64_t>(key));
-        remove.exec();
-    } catch (const std::exception& e) {
-        throw StoreError(c.failure(QStringLiteral("refused to delete the record"), e));
-    }
-    m_pending.reset();
-    wrote();
-    m_keys.removeAt(m_position);
-    m_onDeleted = true;
-    m_cachedKey = NoRecord;
-    emit keysChanged();
-    showCurrent();
-}
-
-void DataBinder::wrote() {
-    m_storedCount.reset();
-    m_cachedKey = NoRecord;
 }
 
 qint64 DataBinder::storedCount() {

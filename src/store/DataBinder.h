@@ -58,7 +58,13 @@ public:
     // Record-set operations. Those that write throw StoreError and keep the state they had.
     void AddNew();
     void Edit();
-    void Update();
+    // How a save meets a record that another program changed after Edit.
+    enum class SaveOver {
+        Checked,     // refused with StoreError::Reason::ChangedElsewhere when a field changed here changed there too
+        Overwrite,   // the fields changed here replace what the other program saved in them
+        AsNewRecord, // the boxes' texts become a new record; the changed one stays
+    };
+    void Update(SaveOver over = SaveOver::Checked);
     void CancelUpdate();
     void Delete();
     void MoveFirst();
@@ -149,6 +155,10 @@ private:
     void followStoredValues();
     QString identityOf(RecordKey key);
     RecordKey keyOfIdentity(const QString& identity);
+    RecordKey insertRecord(const QHash<QString, QString>& texts);
+    void updateRecord(const QHash<QString, QString>& texts, bool overwrite);
+    // The stored texts of a record's fields; throws StoreError (RecordGone) when it has gone.
+    QHash<QString, QString> storedValues(RecordKey key, const QStringList& fields);
 
     QString m_databaseName;
     QString m_recordSource;

@@ -1,5 +1,6 @@
 #include "Migration.h"
 
+#include "MigrationHealth.h"
 #include "RecordIdentity.h"
 #include "StoreError.h"
 
@@ -110,13 +111,42 @@ void fillIndex(Run& run, const QString& index, const IndexSource& source) {
                     .toStdString());
 }
 
+// A part run again to heal a file keeps the tables and columns it made the first
+// time, with what they hold (the deletions, the identities): their statements
+// are left out where the table or column is there.
+QString withoutWhatIsThere(SQLite::Database& db, QString sql) {
+    static const QRegularExpression table(QStringLiteral("^CREATE TABLE \"([^\"]+)\"[^;]*;"),
+                                          QRegularExpression::MultilineOption);
+    static const QRegularExpression column(QStringLiteral("^ALTER TABLE \"([^\"]+)\" ADD COLUMN \"([^\"]+)\"[^;]*;"),
+                                           QRegularExpression::MultilineOption);
+    const auto has = [&](const QString& name, const QString& field) {
+        return sqlite3_table_column_metadata(db.getHandle(), "main", name.toUtf8().constData(),
+                                             field.isEmpty() ? nullptr : field.toUtf8().constData(), nullptr, nullptr,
+                                             nullptr, nullptr, nullptr) == SQLITE_OK;
+    };
+    QStringList there;
+    for (auto it = table.globalMatch(sql); it.hasNext();) {
+        const QRegularExpressionMatch match = it.next();
+        if (has(match.captured(1), {}))
+            there << match.captured(0);
+    }
+    for (auto it = column.globalMatch(sql); it.hasNext();) {
+        const QRegularExpressionMatch match = it.next();
+        if (has(match.captured(1), match.captured(2)))
+            there << match.captured(0);
+    }
+    for (const QString& statement : there)
+        sql.replace(statement, QString());
+    return sql;
+}
+
 // Runs a part of the schema on an existing file. The part ends by filling its
 // search indexes ("rebuild"); those are done by fillIndex, which tells how far it is.
 void runPart(Run& run, int version) {
     static const QRegularExpression rebuild(
         QStringLiteral("^INSERT INTO \"([^\"]+)\" \\(\"\\1\"\\) VALUES \\('rebuild'\\);[ \\t]*$"),
         QRegularExpression::MultilineOption);
-    QString sql = schemaParts().at(version);
+    QString sql = withoutWhatIsThere(run.db, schemaParts().at(version));
     QStringList indexes;
     for (auto it = rebuild.globalMatch(sql); it.hasNext();)
         indexes << it.next().captured(1);
@@ -129,6 +159,83 @@ void runPart(Run& run, int version) {
     }
     for (qsizetype i = 0; i < indexes.size(); ++i)
         fillIndex(run, indexes[i], sources[i]);
+}
+
+// Takes away what is left of a part whose tables, triggers or indexes are
+// missing in part, so that the part can run again whole. A search index whose
+// own tables were taken away cannot even be dropped: those are made again,
+// empty, first.
+void dropPart(Run& run, int version) {
+    const QList<MigrationHealth::SchemaObject> objects = MigrationHealth::objectsOf(schemaParts().at(version));
+    const auto exists = [&](const QString& type, const QString& name) {
+        SQLite::Statement found(run.db, "SELECT count(*) FROM sqlite_master WHERE type = ? AND name = ?");
+        found.bind(1, type.toStdString());
+        found.bind(2, name.toStdString());
+        return found.executeStep() && found.getColumn(0).getInt() > 0;
+    };
+    for (const auto& object : objects) {
+        if (object.type == QLatin1String("trigger") && exists(object.type, object.name))
+            run.db.exec(QStringLiteral("DROP TRIGGER %1").arg(quoted(object.name)).toStdString());
+        if (object.type == QLatin1String("index") && exists(object.type, object.name))
+            run.db.exec(QStringLiteral("DROP INDEX %1").arg(quoted(object.name)).toStdString());
+    }
+    // The file format FTS5 writes in its settings, as this SQLite makes it.
+    const auto fileFormat = [&] {
+        run.db.exec("CREATE VIRTUAL TABLE temp.quillmere_probe USING fts5(x)");
+        const std::string format =
+            run.db.execAndGet("SELECT v FROM temp.quillmere_probe_config WHERE k = 'version'").getString();
+        run.db.exec("DROP TABLE temp.quillmere_probe");
+        return format;
+    };
+    static const QStringList shadowLayouts{
+        QStringLiteral("(id INTEGER PRIMARY KEY, block BLOB)"),
+        QStringLiteral("(segid, term, pgno, PRIMARY KEY(segid, term)) WITHOUT ROWID"),
+        QStringLiteral("(k PRIMARY KEY, v) WITHOUT ROWID")};
+    for (const auto& object : objects) {
+        if (!object.virtualTable)
+            continue;
+        const QStringList shadows = MigrationHealth::shadowTablesOf(object.name);
+        if (exists(object.type, object.name)) {
+            for (qsizetype i = 0; i < shadows.size(); ++i)
+                run.db.exec(QStringLiteral("CREATE TABLE IF NOT EXISTS %1 %2")
+                                .arg(quoted(shadows[i]), shadowLayouts[i])
+                                .toStdString());
+            // An empty index's structure and settings: whatever the old ones were, it is dropped next.
+            run.db.exec(QStringLiteral("INSERT OR REPLACE INTO %1 (id, block) VALUES (10, x'00000000000000')")
+                            .arg(quoted(shadows.first()))
+                            .toStdString());
+            SQLite::Statement version(run.db, QStringLiteral("INSERT OR IGNORE INTO %1 (k, v) VALUES ('version', ?)")
+                                                  .arg(quoted(shadows.last()))
+                                                  .toStdString());
+            version.bind(1, fileFormat());
+            version.exec();
+            run.db.exec(QStringLiteral("DROP TABLE %1").arg(quoted(object.name)).toStdString());
+        }
+        for (const QString& shadow : shadows)
+            run.db.exec(QStringLiteral("DROP TABLE IF EXISTS %1").arg(quoted(shadow)).toStdString());
+    }
+}
+
+// Makes whole again what a file of this version should hold: a part missing in
+// part runs again from the start, an index that counts other records than its
+// table is filled again from the records.
+void heal(Run& run, const MigrationHealth::Damage& damage) {
+    for (const int version : damage.incompleteParts) {
+        dropPart(run, version);
+        runPart(run, version);
+    }
+    QList<std::pair<QString, IndexSource>> stale;
+    for (const QString& index : damage.staleIndexes) {
+        // An index whose rows were taken away cannot even be read: it is given
+        // the structure of an empty one first. The filling replaces it anyway.
+        run.db.exec(QStringLiteral("INSERT OR REPLACE INTO %1 (id, block) VALUES (10, x'00000000000000')")
+                        .arg(quoted(index + QStringLiteral("_data")))
+                        .toStdString());
+        stale.append({index, sourceOf(run.db, index)});
+        run.progress.total += recordCount(run.db, stale.last().second);
+    }
+    for (auto& [index, source] : stale)
+        fillIndex(run, index, source);
 }
 
 // Version 1: the search index over every table's text but the secrets, filled
@@ -171,14 +278,45 @@ int versionOf(const QString& path) {
     }
 }
 
-bool needed(const QString& path) {
+State stateOf(const QString& path) {
     if (!QFileInfo(path).isFile())
-        return false;
+        return State::Unreadable;
     try {
-        const int version = versionOf(path);
-        return version >= 0 && version < newestVersion();
+        SQLite::Database db(path.toStdString(), SQLite::OPEN_READONLY, BusyTimeoutMs);
+        const int version = storedVersion(db);
+        if (version < 0)
+            return State::Unreadable;
+        if (version > newestVersion())
+            return State::Newer;
+        if (version < newestVersion())
+            return State::Older;
+        return MigrationHealth::findDamage(db, schemaParts(), version).none() ? State::Current : State::Damaged;
+    } catch (const std::exception&) {
+        return State::Unreadable;
+    }
+}
+
+bool needed(const QString& path) {
+    const State state = stateOf(path);
+    return state == State::Older || state == State::Damaged;
+}
+
+QString newerFileNotice(const QString& path, int version) {
+    return QStringLiteral("The database file %1 was written by a newer version of the program (its layout is "
+                          "version %2; this version knows versions up to %3). It is opened for reading only: "
+                          "nothing can be saved to it with this version.")
+        .arg(path)
+        .arg(version)
+        .arg(newestVersion());
+}
+
+QString newerFileNotice(const QString& path) {
+    if (stateOf(path) != State::Newer)
+        return {};
+    try {
+        return newerFileNotice(path, versionOf(path));
     } catch (const StoreError&) {
-        return false;
+        return {};
     }
 }
 
@@ -197,10 +335,21 @@ Outcome migrate(const QString& path, Progress* progress) {
         sqlite3_create_function_v2(db.getHandle(), "migration_record_read", 0, SQLITE_UTF8 | SQLITE_DIRECTONLY,
                                    &run.progress, &countIndexedRecord, nullptr, nullptr, nullptr);
         outcome.fromVersion = storedVersion(db);
-        if (outcome.fromVersion >= newestVersion())
+        // A newer program's file is never written: what it added is not known here.
+        if (outcome.fromVersion > newestVersion())
             return outcome;
         if (outcome.fromVersion < 0)
             throw StoreError(QStringLiteral("it records an unknown version, %1").arg(outcome.fromVersion));
+        if (outcome.fromVersion == newestVersion()) {
+            const MigrationHealth::Damage damage = MigrationHealth::findDamage(db, schemaParts(), newestVersion());
+            if (damage.none())
+                return outcome;
+            SQLite::Transaction transaction(db, SQLite::TransactionBehavior::IMMEDIATE);
+            heal(run, damage);
+            transaction.commit();
+            outcome.healed = true;
+            return outcome;
+        }
         // One transaction for every step: the file is either as it was or of the newest version.
         SQLite::Transaction transaction(db, SQLite::TransactionBehavior::IMMEDIATE);
         for (int version = storedVersion(db); version < newestVersion(); ++version) {

@@ -28,6 +28,7 @@ int versionOf(const QString& path);
 struct Outcome {
     int fromVersion = 0;
     bool migrated = false; // false: the file was up to date, or the step failed
+    bool healed = false;   // a file of the newest version got back what it had lost
     QString error;         // for the user; the file is unchanged when set
 };
 
@@ -40,15 +41,33 @@ struct Progress {
     std::atomic<bool> finished{false}; // set when migrate() returns, whatever its outcome
 };
 
-// True when the file at path is of an older version than this program makes.
-// Reads only the file's header: cheap enough for every start. False for a
-// missing or unreadable file; migrate() then tells what is wrong, if anything.
+// What a start finds in a record database.
+enum class State {
+    Unreadable, // missing, or not read: the windows tell what is wrong
+    Current,    // the newest version, with everything that version promises
+    Older,      // made before the newest version: migrate() brings it up to date
+    Damaged,    // the newest version, yet a search index or its triggers are
+                // missing, or an index counts other records than its table holds
+    Newer,      // written by a newer program: read, never written
+};
+// Reads the file's header, its sqlite_master and one row per search index:
+// cheap enough for every start.
+State stateOf(const QString& path);
+
+// True when migrate() has work to do: an older or a damaged file.
 bool needed(const QString& path);
 
-// Brings the record database at path up to the newest version. A missing file
-// is left alone (the windows report it); a newer file than this program knows
-// is left as it is. Safe to run on a thread of its own; progress, when given,
-// is updated as it goes.
+// For a file of a newer program than this one: what the user is told, once at
+// start and wherever a write is refused. Empty for any other file.
+QString newerFileNotice(const QString& path);
+QString newerFileNotice(const QString& path, int version);
+
+// Brings the record database at path up to the newest version, and gives a file
+// of the newest version back what it lost (a search index, its triggers, the
+// records of an emptied index), in the same way and the same transaction. A
+// missing file is left alone (the windows report it); a newer file than this
+// program knows is never written. Safe to run on a thread of its own; progress,
+// when given, is updated as it goes.
 Outcome migrate(const QString& path, Progress* progress = nullptr);
 
 // The schema's SQL that makes an empty record database of the given version:

@@ -10,8 +10,9 @@ public:
     // Why a write failed, where the store can tell.
     enum class Reason {
         Unknown,
-        RefusedValue, // the database would not take a value
-        RecordGone,   // the record was deleted meanwhile
+        RefusedValue,     // the database would not take a value
+        RecordGone,       // the record was deleted meanwhile
+        ChangedElsewhere, // another program saved the record after it was opened for a change
         DiskFull,
         Locked,   // another program holds the file
         ReadOnly, // the file or its folder cannot be written

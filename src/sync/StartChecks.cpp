@@ -3,6 +3,7 @@
 #include "ConflictCopies.h"
 #include "JournalCheck.h"
 #include "Retention.h"
+#include "store/Migration.h"
 #include "store/StoreError.h"
 
 #include <QFileInfo>
@@ -21,7 +22,8 @@ Notices beforeOpening(const QString& databasePath) {
 
 Notices afterUpdate(const QString& databasePath, qint64 nowMs) {
     Notices notices;
-    if (!QFileInfo(databasePath).isFile())
+    // A newer program's file is never written; one not yet up to date cannot merge.
+    if (!QFileInfo(databasePath).isFile() || Migration::stateOf(databasePath) != Migration::State::Current)
         return notices;
     try {
         Retention::pruneOld(databasePath, nowMs);

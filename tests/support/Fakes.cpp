@@ -13,6 +13,15 @@ bool FakePrompter::ask(const QString& text, const QString& title) {
     return answers.takeFirst();
 }
 
+int FakePrompter::choose(const QString& text, const QStringList& buttons, const QString& title) {
+    calls.append({"choose", text, title});
+    if (choices.isEmpty()) {
+        ++unexpectedQuestions;
+        return int(buttons.size()) - 1;
+    }
+    return choices.takeFirst();
+}
+
 std::optional<QString> FakeFileDialogs::saveFile(const FileDialogRequest& request) {
     requests.append(request);
     return answer;

@@ -14,7 +14,7 @@
 class FakePrompter : public Prompter {
 public:
     struct Call {
-        QString kind; // "warn", "info", "critical", "ask"
+        QString kind; // "warn", "info", "critical", "ask", "choose"
         QString text;
         QString title;
     };
@@ -22,8 +22,11 @@ public:
     void info(const QString& text, const QString& title) override { calls.append({"info", text, title}); }
     void critical(const QString& text, const QString& title) override { calls.append({"critical", text, title}); }
     bool ask(const QString& text, const QString& title) override;
+    // Answered from `choices`; an unexpected one takes the way out (the last button).
+    int choose(const QString& text, const QStringList& buttons, const QString& title) override;
 
     QList<bool> answers;
+    QList<int> choices;
     QList<Call> calls;
     int unexpectedQuestions = 0;
     // The last call, or an empty one.
