@@ -1,5 +1,5 @@
 // The command-line program as scripts run it, whole processes from start to
-// exit: show of one record by name and by id, and ls of a section, in text and
+// exit: show of one record by name and by id (seven logins spread over the table), and ls of a section, in text and
 // JSON, at 1,000, 100,000 and 1,000,000 records per table. Beside them, in the
 // same run, the sqlite3 shell doing the same work: printing the same columns of
 // every record, and reading one record by its key. Each figure is the median of
@@ -47,13 +47,15 @@ ProcessRun runProcess(const QStringList& arguments, const QString& input) {
     return run;
 }
 
-// Runs it Runs times after one warm-up and reports the median time and the largest peak.
-void measure(benchmark::State& state, const QStringList& arguments, const QString& input) {
+// Runs each command line once after a warm-up, Runs runs in all (the lines in
+// turn), and reports the median time and the largest peak.
+void measure(benchmark::State& state, const QList<QStringList>& commands, const QString& input) {
     for (auto _ : state) {
-        runProcess(arguments, input); // the files in the page cache, as for a script run again
+        runProcess(commands.first(), input); // the files in the page cache, as for a script run again
         std::vector<double> times;
         double peak = 0;
         for (int i = 0; i < Runs; ++i) {
+            const QStringList& arguments = commands.at(i % commands.size());
             const ProcessRun run = runProcess(arguments, input);
             if (run.exitCode != 0)
                 return state.SkipWithError(qPrintable(
@@ -92,60 +94,71 @@ QStringList cli(const DataSet& data, const QStringList& command) {
            command;
 }
 
-// A login in the middle of the table whose name no other bears, of 12 or more
-// characters: what a user types to pick one record.
-std::pair<qint64, QString> middleLogin(const DataSet& data, qint64 records) {
+// Logins spread over the table, each with a name of 12 or more characters that
+// no other login bears (as its name, website or user name, which show takes too): what a user types to pick one record.
+// One for each run, at keys that are not round numbers (a round key would favour names of one digit).
+QList<std::pair<qint64, QString>> spreadLogins(const DataSet& data, qint64 records) {
     SQLite::Database db(data.database.toStdString(), SQLite::OPEN_READONLY);
-    SQLite::Statement pick(db,
-                           "SELECT _key, Account FROM account a WHERE _key >= ? AND length(Account) >= 12 AND "
-                           "(SELECT count(*) FROM account b WHERE b.Account = a.Account) = 1 ORDER BY _key LIMIT 1");
-    pick.bind(1, static_cast<int64_t>(records / 2));
-    if (!pick.executeStep())
-        return {0, QString()};
-    return {pick.getColumn(0).getInt64(), QString::fromStdString(pick.getColumn(1).getString())};
+    SQLite::Statement pick(db, "SELECT _key, Account FROM account a WHERE _key >= ? AND length(Account) >= 12 AND "
+                               "(SELECT count(*) FROM account b WHERE a.Account IN (b.Account, b.Website, b.User)) = 1 "
+                               "ORDER BY _key LIMIT 1");
+    QList<std::pair<qint64, QString>> logins;
+    for (int i = 1; i <= Runs; ++i) {
+        pick.reset();
+        pick.bind(1, static_cast<int64_t>(records * i / (Runs + 1) + 7));
+        if (pick.executeStep())
+            logins.append({pick.getColumn(0).getInt64(), QString::fromStdString(pick.getColumn(1).getString())});
+    }
+    return logins;
 }
 
 void BM_ShowName(benchmark::State& state) {
     const DataSet data = dataSet(state.range(0));
-    const auto [id, name] = middleLogin(data, state.range(0));
-    measure(state, cli(data, {QStringLiteral("show"), QStringLiteral("passwords"), name}), data.password);
+    QList<QStringList> commands;
+    for (const auto& [id, name] : spreadLogins(data, state.range(0)))
+        commands << cli(data, {QStringLiteral("show"), QStringLiteral("passwords"), name});
+    measure(state, commands, data.password);
 }
 
 void BM_ShowId(benchmark::State& state) {
     const DataSet data = dataSet(state.range(0));
-    const auto [id, name] = middleLogin(data, state.range(0));
-    measure(state, cli(data, {QStringLiteral("show"), QStringLiteral("passwords"), QString::number(id)}),
-            data.password);
+    QList<QStringList> commands;
+    for (const auto& [id, name] : spreadLogins(data, state.range(0)))
+        commands << cli(data, {QStringLiteral("show"), QStringLiteral("passwords"), QString::number(id)});
+    measure(state, commands, data.password);
 }
 
-// The floor of show: the sqlite3 shell printing the same record, found by its key.
+// The floor of show: the sqlite3 shell printing the same records, found by their key.
 void BM_ShowFloor(benchmark::State& state) {
     const DataSet data = dataSet(state.range(0));
-    const auto [id, name] = middleLogin(data, state.range(0));
-    measure(state,
-            {QStringLiteral("sqlite3"), QStringLiteral("-readonly"), data.database,
-             QStringLiteral("SELECT * FROM account WHERE _key = %1").arg(id)},
-            data.password);
+    QList<QStringList> commands;
+    for (const auto& [id, name] : spreadLogins(data, state.range(0)))
+        commands << QStringList{QStringLiteral("sqlite3"), QStringLiteral("-readonly"), data.database,
+                                QStringLiteral("SELECT * FROM account WHERE _key = %1").arg(id)};
+    measure(state, commands, data.password);
 }
 
 void BM_List(benchmark::State& state) {
     const DataSet data = dataSet(state.range(0));
-    measure(state, cli(data, {QStringLiteral("ls"), QStringLiteral("passwords")}), data.password);
+    measure(state, {cli(data, {QStringLiteral("ls"), QStringLiteral("passwords")})}, data.password);
 }
 
 void BM_ListJson(benchmark::State& state) {
     const DataSet data = dataSet(state.range(0));
-    measure(state, cli(data, {QStringLiteral("ls"), QStringLiteral("passwords"), QStringLiteral("--json")}),
+    measure(state, {cli(data, {QStringLiteral("ls"), QStringLiteral("passwords"), QStringLiteral("--json")})},
             data.password);
 }
 
 // The floor of ls: the sqlite3 shell printing the same columns, tab-separated, in the same order.
 void BM_ListFloor(benchmark::State& state) {
     const DataSet data = dataSet(state.range(0));
-    measure(state,
-            {QStringLiteral("sqlite3"), QStringLiteral("-readonly"), QStringLiteral("-separator"), QStringLiteral("\t"),
-             data.database, QStringLiteral("SELECT _key, Account, Website, User FROM account ORDER BY _key")},
-            data.password);
+    const QStringList shell{QStringLiteral("sqlite3"),
+                            QStringLiteral("-readonly"),
+                            QStringLiteral("-separator"),
+                            QStringLiteral("\t"),
+                            data.database,
+                            QStringLiteral("SELECT _key, Account, Website, User FROM account ORDER BY _key")};
+    measure(state, {shell}, data.password);
 }
 
 void sizes(benchmark::internal::Benchmark* b) {

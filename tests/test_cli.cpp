@@ -343,6 +343,8 @@ private slots:
         QTest::newRow("quotes") << QStringList{"My \"quoted\" site"} << 0 << "My \"quoted\" site";
         QTest::newRow("two letters") << QStringList{"go"} << 0 << "Go";
         QTest::newRow("one letter") << QStringList{"x"} << 0 << "X";
+        QTest::newRow("long name") << QStringList{"The same beginning of two long names, the second"} << 0
+                                   << "The same beginning of two long names, the second";
         QTest::newRow("part of a name") << QStringList{"Mail"} << 1 << "no record named \"Mail\"";
         QTest::newRow("id") << QStringList{"#Mail box"} << 0 << "Mail box";
         QTest::newRow("a name of digits") << QStringList{"987654"} << 0 << "987654";
@@ -364,6 +366,8 @@ private slots:
                           {"X", "", ""},
                           {"987654", "", ""},
                           {"--secrets", "", ""},
+                          {"The same beginning of two long names, the first", "", ""},
+                          {"The same beginning of two long names, the second", "", ""},
                           {"Twin", "", "second"}});
         for (QString& word : words) {
             if (word.startsWith('#'))

@@ -9,6 +9,7 @@
 #include "store/Migration.h"
 #include "store/Schema.h"
 #include "store/StoreError.h"
+#include "utility/DatabaseFiles.h"
 
 #include <QApplication>
 #include <QCryptographicHash>
@@ -372,6 +373,10 @@ private slots:
             QVERIFY2(e.message().contains("newer version"), qPrintable(e.message()));
         }
         binder.close();
+        // Nor does the utility's repair build it anew in this program's layout.
+        const DatabaseFiles::Outcome repaired = DatabaseFiles(dir.path()).repair();
+        QVERIFY(!repaired.ok);
+        QVERIFY2(repaired.error.contains("newer version"), qPrintable(repaired.error));
         QCOMPARE(dir.bytes("password.mdb"), before);
         QCOMPARE(QDir(dir.path()).entryList({"password.mdb*"}, QDir::Files | QDir::Hidden),
                  QStringList{"password.mdb"});

@@ -9,15 +9,20 @@
 #include <QSet>
 #include <SQLiteCpp/Database.h>
 #include <SQLiteCpp/Statement.h>
+#include <set>
 #include <sqlite3.h>
 
 namespace {
 
 constexpr int BusyTimeoutMs = 5000;
+constexpr int CacheKiB = 512;
 // The trigram index holds pieces of three characters: shorter names are found
 // through the indexes on the first two letters of a record's name.
 constexpr qsizetype TrigramLength = 3;
 constexpr int ShortNameLetters = 2;
+// The letters of a name looked for in the trigram index: enough to pick out one
+// record, while each one more is one more of the index's lists to step through.
+constexpr qsizetype PhraseLetters = 24;
 
 QString fieldList(const QStringList& fields) {
     QStringList quoted;
@@ -95,6 +100,9 @@ SectionRecords::SectionRecords(const QString& databasePath, Section section)
         // One thread only: no mutex around each of SQLite's calls, a listing makes millions of them.
         m_db = std::make_unique<SQLite::Database>(databasePath.toStdString(),
                                                   SQLite::OPEN_READONLY | SQLite::OPEN_NOMUTEX, BusyTimeoutMs);
+        // One record or one pass over a table reads each page once: a cache of
+        // pages read before would only grow with the index pages a lookup passes.
+        m_db->exec("PRAGMA cache_size = -" + std::to_string(CacheKiB));
         sqlite3_create_function_v2(m_db->getHandle(), "quillmere_same_caseless", -1, SQLITE_UTF8 | SQLITE_DETERMINISTIC,
                                    nullptr, &sameCaseless, nullptr, nullptr, nullptr);
     } catch (const std::exception& e) {
@@ -147,18 +155,25 @@ std::optional<ShownRecord> SectionRecords::byId(qint64 id) {
 }
 
 QList<qint64> SectionRecords::idsNamed(const QString& name) {
-    const Filter candidates = candidatesFor(name);
-    const QStringList fields = listedFields(m_section);
-    QStringList equal;
-    for (const QString& field : fields)
-        equal << QStringLiteral("%1 = :name").arg(Schema::quoted(field));
-    const Filter exactly{equal.join(QStringLiteral(" OR ")), {{":name", name}}};
-    const Filter caseless{QStringLiteral("quillmere_same_caseless(:name, %1)").arg(fieldList(fields)),
-                          {{":name", name}}};
-    QList<qint64> found = idsWhere({candidates, exactly});
-    if (found.isEmpty())
-        found = idsWhere({candidates, caseless});
-    return found;
+    const QList<Lookup> lookups = lookupsFor(name);
+    QStringList fields, equal;
+    for (const QString& field : listedFields(m_section)) {
+        fields << qualified(field);
+        equal << QStringLiteral("%1 = :name").arg(fields.last());
+    }
+    const QString caseless = QStringLiteral("quillmere_same_caseless(:name, %1)").arg(fields.join(", "));
+    for (const QString& test : {equal.join(QStringLiteral(" OR ")), caseless}) {
+        std::set<qint64> ids;
+        for (const Lookup& lookup : lookups)
+            collectIds(lookup, test, name, ids);
+        if (!ids.empty())
+            return QList<qint64>(ids.begin(), ids.end());
+    }
+    return {};
+}
+
+QString SectionRecords::qualified(const QString& field) const {
+    return Schema::quoted(tableOf(m_section).name) + QLatin1Char('.') + Schema::quoted(field);
 }
 
 bool SectionRecords::exists(const QString& tableOrIndex) {
@@ -167,75 +182,70 @@ bool SectionRecords::exists(const QString& tableOrIndex) {
     return query.executeStep();
 }
 
-SectionRecords::Filter SectionRecords::candidatesFor(const QString& name) {
+QList<SectionRecords::Lookup> SectionRecords::lookupsFor(const QString& name) {
     const SearchedTable* searched = searchedTableOf(m_section);
-    const QString key = Schema::quoted(Schema::KeyColumn);
     const QString table = Schema::quoted(tableOf(m_section).name);
     // Without the indexes (a file the desktop program has not migrated yet), every record is read.
+    const QList<Lookup> everyRecord{{table, QStringLiteral("1"), {}}};
     try {
-        if (!searched) {
-            return {};
-        } else if (SearchQuery::length(name) >= TrigramLength) {
-            // The trigram index gives every record whose listed fields hold the name.
+        if (!searched)
+            return everyRecord;
+        if (SearchQuery::length(name) >= TrigramLength) {
+            // The trigram index gives every record whose listed fields hold the start
+            // of the name (its quotes doubled) in those columns; the test then compares
+            // the whole name.
             if (!exists(searched->index()))
-                return {};
+                return everyRecord;
             QStringList columns;
             for (const QString& field : listedFields(m_section))
                 columns << Schema::quoted(field);
-            // One phrase of the whole name, its quotes doubled, in those columns only.
+            const QList<uint> letters = name.toUcs4();
+            const QString start = QString::fromUcs4(reinterpret_cast<const char32_t*>(letters.constData()),
+                                                    std::min<qsizetype>(letters.size(), PhraseLetters));
             const QString phrase =
-                QLatin1Char('"') + QString(name).replace(QLatin1Char('"'), QStringLiteral("\"\"")) + QLatin1Char('"');
-            return {QStringLiteral("%1 IN (SELECT rowid FROM %2 WHERE %2 MATCH :match)")
-                        .arg(key, Schema::quoted(searched->index())),
-                    {{":match", QStringLiteral("{%1} : %2").arg(columns.join(QLatin1Char(' ')), phrase)}}};
+                QLatin1Char('"') + QString(start).replace(QLatin1Char('"'), QStringLiteral("\"\"")) + QLatin1Char('"');
+            const QString index = Schema::quoted(searched->index());
+            return {{QStringLiteral("%1 JOIN %2 ON %2.rowid = %3").arg(table, index, qualified(Schema::KeyColumn)),
+                     QStringLiteral("%1 MATCH :match").arg(index),
+                     {{":match", QStringLiteral("{%1} : %2").arg(columns.join(QLatin1Char(' ')), phrase)}}}};
         }
         // A name of one or two letters: the records whose name begins with it, in
-        // any letter case, through the index on the first two letters.
-        Filter filter;
+        // any letter case, through the index on the first two letters of each name field.
+        QList<std::pair<QString, QString>> values;
         QStringList parameters;
-        const QStringList spellings = caseSpellings(name);
-        for (int i = 0; i < spellings.size(); ++i) {
-            parameters << QStringLiteral(":spelling%1").arg(i);
-            filter.values << std::pair(parameters.last(), spellings.at(i));
+        for (const QString& spelling : caseSpellings(name)) {
+            parameters << QStringLiteral(":spelling%1").arg(parameters.size());
+            values << std::pair(parameters.last(), spelling);
         }
-        QStringList runs;
+        QList<Lookup> lookups;
         for (const NameField& field : searched->nameFields) {
             const QString index = field.indexStem + QLatin1Char(' ') + QString::number(ShortNameLetters);
             if (!exists(index))
-                return {};
-            runs << QStringLiteral("SELECT %1 FROM %2 INDEXED BY %3 WHERE substr(%4, 1, %5) IN (%6)")
-                        .arg(key, table, Schema::quoted(index), Schema::quoted(field.name))
-                        .arg(ShortNameLetters)
-                        .arg(parameters.join(QStringLiteral(", ")));
+                return everyRecord;
+            lookups << Lookup{QStringLiteral("%1 INDEXED BY %2").arg(table, Schema::quoted(index)),
+                              QStringLiteral("substr(%1, 1, %2) IN (%3)")
+                                  .arg(qualified(field.name))
+                                  .arg(ShortNameLetters)
+                                  .arg(parameters.join(QStringLiteral(", "))),
+                              values};
         }
-        filter.condition = QStringLiteral("%1 IN (%2)").arg(key, runs.join(QStringLiteral(" UNION ")));
-        return filter;
+        return lookups;
     } catch (const SQLite::Exception& e) {
         unreadable(e);
     }
 }
 
-QList<qint64> SectionRecords::idsWhere(const QList<Filter>& filters) {
-    QList<qint64> found;
+void SectionRecords::collectIds(const Lookup& lookup, const QString& test, const QString& name, std::set<qint64>& ids) {
     try {
-        QStringList conditions;
-        for (const Filter& filter : filters) {
-            if (!filter.condition.isEmpty())
-                conditions << QLatin1Char('(') + filter.condition + QLatin1Char(')');
-        }
-        SQLite::Statement rows(
-            *m_db, QStringLiteral("SELECT %1 FROM %2 WHERE %3 ORDER BY %1")
-                       .arg(Schema::quoted(Schema::KeyColumn), Schema::quoted(tableOf(m_section).name),
-                            conditions.isEmpty() ? QStringLiteral("1") : conditions.join(QStringLiteral(" AND ")))
-                       .toStdString());
-        for (const Filter& filter : filters) {
-            for (const auto& [parameter, value] : filter.values)
-                rows.bind(parameter.toStdString(), value.toStdString());
-        }
+        SQLite::Statement rows(*m_db, QStringLiteral("SELECT %1 FROM %2 WHERE (%3) AND (%4)")
+                                          .arg(qualified(Schema::KeyColumn), lookup.from, lookup.where, test)
+                                          .toStdString());
+        for (const auto& [parameter, value] : lookup.values)
+            rows.bind(parameter.toStdString(), value.toStdString());
+        rows.bind(":name", name.toStdString());
         while (rows.executeStep())
-            found << rows.getColumn(0).getInt64();
+            ids.insert(rows.getColumn(0).getInt64());
     } catch (const SQLite::Exception& e) {
         unreadable(e);
     }
-    return found;
 }

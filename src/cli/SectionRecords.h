@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <set>
 #include <utility>
 
 namespace SQLite {
@@ -43,15 +44,19 @@ public:
     QList<qint64> idsNamed(const QString& name);
 
 private:
-    // A condition on the records and the values of its named parameters.
-    struct Filter {
-        QString condition; // empty for every record
+    // Where records that may bear a name are read: the tables to read (FROM), what
+    // picks them (WHERE) and the values of its named parameters.
+    struct Lookup {
+        QString from;
+        QString where;
         QList<std::pair<QString, QString>> values;
     };
-    // The ids of the records the filters let through, in key order.
-    QList<qint64> idsWhere(const QList<Filter>& filters);
-    // The records an index gives for a name: every record that may bear it, never fewer.
-    Filter candidatesFor(const QString& name);
+    // The reads through an index that find every record that may bear the name, never fewer.
+    QList<Lookup> lookupsFor(const QString& name);
+    // Adds the ids of the records the lookup finds that pass the test (bound with the name).
+    void collectIds(const Lookup& lookup, const QString& test, const QString& name, std::set<qint64>& ids);
+    // "table"."field", as a condition on a join names it.
+    QString qualified(const QString& field) const;
     bool exists(const QString& tableOrIndex);
     [[noreturn]] void unreadable(const std::exception& e) const;
 

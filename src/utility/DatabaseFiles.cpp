@@ -267,6 +267,9 @@ DatabaseFiles::Outcome DatabaseFiles::repair(const CopyProgress::Listener& liste
     RepairFile repaired(repairPath());
     if (!QFileInfo(database).isFile())
         return {false, QStringLiteral("%1 does not exist.").arg(database), true};
+    // A repair writes the file anew in this program's layout: a newer program's file is only ever read.
+    if (const QString newer = Migration::newerFileNotice(database); !newer.isEmpty())
+        return {false, newer + QStringLiteral(" A repair would write it, so it is refused.")};
     // A file left by a killed repair is its own to clear; any other file of that
     // name is never overwritten, nor removed.
     switch (repaired.clearLeftover()) {
