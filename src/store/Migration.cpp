@@ -216,14 +216,21 @@ void dropPart(Run& run, int version) {
     }
 }
 
+int storedVersion(SQLite::Database& db) {
+    return db.execAndGet("PRAGMA user_version").getInt();
+}
+
 // Makes whole again what a file of this version should hold: a part missing in
 // part runs again from the start, an index that counts other records than its
 // table is filled again from the records.
 void heal(Run& run, const MigrationHealth::Damage& damage) {
-    for (const int version : damage.incompleteParts) {
-        dropPart(run, version);
-        runPart(run, version);
+    const int version = storedVersion(run.db);
+    for (const int part : damage.incompleteParts) {
+        dropPart(run, part);
+        runPart(run, part);
     }
+    // A part records its own version as it ends; the file stays of the version it was.
+    run.db.exec("PRAGMA user_version = " + std::to_string(version));
     QList<std::pair<QString, IndexSource>> stale;
     for (const QString& index : damage.staleIndexes) {
         // An index whose rows were taken away cannot even be read: it is given
@@ -255,10 +262,6 @@ void addIdentities(Run& run) {
 // Steps[n] brings a file of version n to version n + 1.
 using Step = void (*)(Run&);
 const Step Steps[] = {&addSearchIndex, &addIdentities};
-
-int storedVersion(SQLite::Database& db) {
-    return db.execAndGet("PRAGMA user_version").getInt();
-}
 
 } // namespace
 

@@ -135,6 +135,20 @@ private:
 // Smaller runs of zeros are taken for text: NUL characters are the user's to write.
 constexpr qint64 ZeroPieceBytes = 16;
 
+// How many bytes the pieces may be placed off by. A number on a damaged page
+// reads as 0, which takes no bytes, or not at all, while the record holds it in
+// up to 8: the record's size, and with it where each overflow page begins, is
+// then known only that closely.
+qint64 placementSlack(const std::vector<StoredValue>& values, const PayloadLayout& layout) {
+    qint64 slack = 0;
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        const bool zero = values[i].type == SQLITE_INTEGER && values[i].serialType == 8;
+        if ((zero || !values[i].readable) && layout.offset(i) >= layout.pieceEnd(0))
+            slack += 8;
+    }
+    return slack;
+}
+
 Damage findDamage(const std::vector<StoredValue>& values, const PayloadLayout& layout) {
     Damage damage;
     struct Zeros {
@@ -165,8 +179,9 @@ Damage findDamage(const std::vector<StoredValue>& values, const PayloadLayout& l
             at = end;
         }
     }
+    const qint64 unsure = placementSlack(values, layout);
     for (const auto& [piece, zeros] : overflow) {
-        if (zeros.text >= ZeroPieceBytes && zeros.zero == zeros.text)
+        if (zeros.zero >= ZeroPieceBytes && zeros.text - zeros.zero <= unsure)
             damage.mark(piece);
     }
     return damage;
@@ -180,6 +195,7 @@ struct Checked {
 std::vector<Checked> check(const std::vector<StoredValue>& values, qint64 usable) {
     const PayloadLayout layout(values, usable);
     const Damage damage = findDamage(values, layout);
+    const qint64 slack = placementSlack(values, layout);
     std::vector<Checked> checked(values.size());
     for (std::size_t i = 0; i < values.size(); ++i) {
         const StoredValue& value = values[i];
@@ -198,7 +214,7 @@ std::vector<Checked> check(const std::vector<StoredValue>& values, qint64 usable
         }
         std::size_t kept = value.bytes.size();
         if (damaged)
-            kept = std::size_t(std::clamp<qint64>(layout.pieceStart(*damaged) - start, 0, qint64(kept)));
+            kept = std::size_t(std::clamp<qint64>(layout.pieceStart(*damaged) - slack - start, 0, qint64(kept)));
         kept = wholeCharacters(value.bytes, kept);
         result.whole = qint64(kept) == value.size;
         if (result.whole || kept > 0)
@@ -346,15 +362,23 @@ SalvagedRecord SalvageReader::readPiecewise(qint64 key) {
                 setSized(values[i], type == "text" ? SQLITE_TEXT : SQLITE_BLOB, sqlite3_blob_bytes(blobs[i].blob));
                 continue;
             }
-            // A number lies in a few bytes; when they cannot be read, neither can where the rest lies.
+            // A number that cannot be read is taken at its widest: the pieces after
+            // it are then placed early, so a text is cut short, never read past damage.
             SQLite::Statement number(m_source, QStringLiteral("SELECT %1 FROM %2 WHERE rowid = ?")
                                                    .arg(Schema::quoted(QString::fromStdString(m_columns[i].name)),
                                                         Schema::quoted(QString::fromStdString(m_table)))
                                                    .toStdString());
             number.bind(1, int64_t(key));
-            if (!number.executeStep())
-                return lost;
-            if (type == "integer") {
+            bool read = false;
+            try {
+                read = number.executeStep();
+            } catch (const std::exception&) {
+            }
+            if (!read) {
+                setSized(values[i], SQLITE_FLOAT, 8);
+                values[i].type = SQLITE_INTEGER;
+                values[i].readable = false;
+            } else if (type == "integer") {
                 setInteger(values[i], number.getColumn(0).getInt64());
             } else {
                 setSized(values[i], SQLITE_FLOAT, 8);
