@@ -10,12 +10,13 @@
 
 namespace {
 
-QString checkTables(const QString& path, const std::vector<const Schema::Table*>& tables) {
+QString checkTables(const QString& path, const std::vector<const Schema::Table*>& tables,
+                    const char* check = "PRAGMA integrity_check") {
     try {
         // Read as it lies: a file being checked is never written, whatever it claims.
         const std::unique_ptr<SQLite::Database> opened = openUntouched(path);
         SQLite::Database& db = *opened;
-        const std::string verdict = db.execAndGet("PRAGMA integrity_check").getString();
+        const std::string verdict = db.execAndGet(check).getString();
         if (verdict != "ok")
             return QStringLiteral("%1 is damaged: %2").arg(path, QString::fromStdString(verdict));
         for (const Schema::Table* table : tables) {
@@ -43,6 +44,12 @@ QString checkRecordDatabase(const QString& path) {
     if (!QFileInfo(path).isFile())
         return QStringLiteral("%1 does not exist.").arg(path);
     return checkTables(path, Schema::recordTables());
+}
+
+QString checkRecordsReadable(const QString& path) {
+    if (!QFileInfo(path).isFile())
+        return QStringLiteral("%1 does not exist.").arg(path);
+    return checkTables(path, Schema::recordTables(), "PRAGMA quick_check");
 }
 
 QString checkPasswordStore(const QString& path) {

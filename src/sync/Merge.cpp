@@ -16,6 +16,8 @@
 #include <SQLiteCpp/Statement.h>
 #include <SQLiteCpp/Transaction.h>
 #include <map>
+#include <memory>
+#include <vector>
 
 namespace {
 
@@ -49,6 +51,90 @@ const RecordVersion& newer(const RecordVersion& a, const RecordVersion& b) {
     return compareVersions(a, b) >= 0 ? a : b;
 }
 
+// The record writes a table's merge decided on, made in four statements at
+// the end. The search index writes its pending words at the end of every
+// statement: one statement per record left it one small piece per record to
+// merge again, most of a merge's time.
+class PlannedWrites {
+public:
+    enum Kind { Insert, Rewrite, Stamp, Remove };
+
+    PlannedWrites(SQLite::Database& db, const Schema::Table& table) : m_db(db), m_table(table) {
+        QStringList columns;
+        for (qsizetype i = 0; i < table.fields.size(); ++i)
+            columns << QStringLiteral("f%1").arg(i);
+        m_db.exec(
+            QStringLiteral("CREATE TEMP TABLE \"merge writes\" (kind INTEGER NOT NULL, key INTEGER, identity TEXT, "
+                           "modified INTEGER, machine TEXT, %1)")
+                .arg(columns.join(QStringLiteral(", ")))
+                .toStdString());
+        m_db.exec("CREATE INDEX temp.\"merge writes by key\" ON \"merge writes\" (kind, key)");
+        m_plan = std::make_unique<SQLite::Statement>(
+            m_db, QStringLiteral("INSERT INTO temp.\"merge writes\" VALUES (%1)")
+                      .arg(QStringList(columns.size() + 5, QStringLiteral("?")).join(QStringLiteral(", ")))
+                      .toStdString());
+    }
+    ~PlannedWrites() {
+        m_plan.reset();
+        try {
+            m_db.exec("DROP TABLE temp.\"merge writes\"");
+        } catch (const std::exception&) {
+        }
+    }
+
+    void plan(Kind kind, qint64 key, const std::string& identity, const RecordVersion& version) {
+        m_plan->reset();
+        m_plan->clearBindings();
+        m_plan->bind(1, kind);
+        m_plan->bind(2, static_cast<int64_t>(key));
+        m_plan->bind(3, identity);
+        m_plan->bind(4, static_cast<int64_t>(version.time));
+        m_plan->bind(5, version.machine.toStdString());
+        for (size_t i = 0; i < version.fields.size(); ++i)
+            if (version.fields[i])
+                m_plan->bind(int(i) + 6, version.fields[i]->toStdString());
+        m_plan->exec();
+    }
+
+    // Removals, then new texts (which move the records' times on), then the
+    // winners' own times and computers, then the records this file lacked.
+    void make() {
+        QStringList fields, planned;
+        for (qsizetype i = 0; i < m_table.fields.size(); ++i) {
+            fields << Schema::quoted(m_table.fields[i]);
+            planned << QStringLiteral("w.f%1").arg(i);
+        }
+        const QString table = QStringLiteral("main.") + Schema::quoted(m_table.name);
+        const auto keysOf = [](Kind kind) {
+            return QStringLiteral("\"_key\" IN (SELECT key FROM temp.\"merge writes\" WHERE kind = %1)").arg(kind);
+        };
+        const QString ownKey = Schema::quoted(m_table.name) + QStringLiteral(".\"_key\"");
+        const auto byKey = [&](Kind kind) {
+            return QStringLiteral("FROM temp.\"merge writes\" AS w WHERE w.kind = %1 AND w.key = %2")
+                .arg(kind)
+                .arg(ownKey);
+        };
+        const QStringList statements{
+            QStringLiteral("DELETE FROM %1 WHERE %2").arg(table, keysOf(Remove)),
+            QStringLiteral("UPDATE %1 SET (%2) = (SELECT %3 %4) WHERE %5")
+                .arg(table, fields.join(QStringLiteral(", ")), planned.join(QStringLiteral(", ")), byKey(Rewrite),
+                     keysOf(Rewrite)),
+            QStringLiteral("UPDATE %1 SET (\"_modified\", \"_machine\") = (SELECT w.modified, w.machine %2) WHERE %3")
+                .arg(table, byKey(Stamp), keysOf(Stamp)),
+            QStringLiteral("INSERT INTO %1 (%2, \"_id\", \"_modified\", \"_machine\") SELECT %3, w.identity, "
+                           "w.modified, w.machine FROM temp.\"merge writes\" AS w WHERE w.kind = %4 ORDER BY w.rowid")
+                .arg(table, fields.join(QStringLiteral(", ")), planned.join(QStringLiteral(", ")))
+                .arg(Insert)};
+        for (const QString& statement : statements)
+            m_db.exec(statement.toStdString());
+    }
+
+private:
+    SQLite::Database& m_db;
+    const Schema::Table& m_table;
+    std::unique_ptr<SQLite::Statement> m_plan;
+};
+
 // Merges one table: reads what differs, then writes the winners.
 class TableMerge {
 public:
@@ -58,8 +144,12 @@ public:
         readCopyRecords();
         readCopyDeletions();
         Merge::SectionCounts counts{m_table.name};
+        PlannedWrites writes(m_db, m_table);
         for (auto& [identity, sides] : m_differing)
-            apply(identity, sides, counts);
+            apply(identity, sides, writes, counts);
+        writes.make();
+        for (const auto& [identity, version] : m_deletions)
+            recordDeletion(identity, *version);
         return counts;
     }
 
@@ -114,7 +204,7 @@ private:
         }
     }
 
-    void apply(const std::string& identity, const Sides& sides, Merge::SectionCounts& counts) {
+    void apply(const std::string& identity, const Sides& sides, PlannedWrites& writes, Merge::SectionCounts& counts) {
         const RecordVersion& copy = newer(sides.copyRecord, sides.copyDeletion);
         const RecordVersion& local = newer(sides.localRecord, sides.localDeletion);
         const RecordVersion& winner = newer(copy, local);
@@ -126,20 +216,21 @@ private:
             return;
         if (winner.deleted) {
             if (sides.localRecord.exists) {
-                remove(sides.localRecord.key);
+                writes.plan(PlannedWrites::Remove, sides.localRecord.key, identity, winner);
                 ++counts.deleted;
             }
-            recordDeletion(identity, winner);
+            // After the removal, whose trigger stamps the moment of the merge.
+            m_deletions.emplace_back(identity, &winner);
             return;
         }
         if (sides.localRecord.exists) {
             if (!sides.localRecord.sameText(winner)) {
-                rewrite(sides.localRecord.key, winner);
+                writes.plan(PlannedWrites::Rewrite, sides.localRecord.key, identity, winner);
                 ++counts.updated;
             }
-            stamp(sides.localRecord.key, winner);
+            writes.plan(PlannedWrites::Stamp, sides.localRecord.key, identity, winner);
         } else {
-            insert(identity, winner);
+            writes.plan(PlannedWrites::Insert, 0, identity, winner);
             ++counts.added;
         }
         if (sides.localDeletion.exists)
@@ -153,66 +244,6 @@ private:
         found->second->reset();
         found->second->clearBindings();
         return *found->second;
-    }
-
-    void bindFields(SQLite::Statement& statement, const RecordVersion& version) {
-        for (size_t i = 0; i < version.fields.size(); ++i) {
-            if (version.fields[i])
-                statement.bind(int(i) + 1, version.fields[i]->toStdString());
-            else
-                statement.bind(int(i) + 1);
-        }
-    }
-
-    void insert(const std::string& identity, const RecordVersion& version) {
-        QStringList fields;
-        for (const QString& field : m_table.fields)
-            fields << Schema::quoted(field);
-        SQLite::Statement& add =
-            statement(QStringLiteral("insert"),
-                      QStringLiteral("INSERT INTO main.%1 (%2, \"_id\", \"_modified\", \"_machine\") VALUES (%3)")
-                          .arg(Schema::quoted(m_table.name), fields.join(QStringLiteral(", ")),
-                               QStringList(fields.size() + 3, QStringLiteral("?")).join(QStringLiteral(", "))));
-        bindFields(add, version);
-        const int next = int(version.fields.size()) + 1;
-        add.bind(next, identity);
-        add.bind(next + 1, static_cast<int64_t>(version.time));
-        add.bind(next + 2, version.machine.toStdString());
-        add.exec();
-    }
-
-    // The fields first, which moves the record's time on and updates the search
-    // index; then the winner's own time and computer.
-    void rewrite(qint64 key, const RecordVersion& version) {
-        QStringList assignments;
-        for (const QString& field : m_table.fields)
-            assignments << Schema::quoted(field) + QStringLiteral(" = ?");
-        SQLite::Statement& update = statement(
-            QStringLiteral("rewrite"), QStringLiteral("UPDATE main.%1 SET %2 WHERE "
-                                                      "\"_key\" = ?")
-                                           .arg(Schema::quoted(m_table.name), assignments.join(QStringLiteral(", "))));
-        bindFields(update, version);
-        update.bind(int(version.fields.size()) + 1, static_cast<int64_t>(key));
-        update.exec();
-    }
-
-    void stamp(qint64 key, const RecordVersion& version) {
-        SQLite::Statement& update = statement(
-            QStringLiteral("stamp"), QStringLiteral("UPDATE main.%1 SET \"_modified\" = ?, \"_machine\" = ? WHERE "
-                                                    "\"_key\" = ?")
-                                         .arg(Schema::quoted(m_table.name)));
-        update.bind(1, static_cast<int64_t>(version.time));
-        update.bind(2, version.machine.toStdString());
-        update.bind(3, static_cast<int64_t>(key));
-        update.exec();
-    }
-
-    void remove(qint64 key) {
-        SQLite::Statement& drop =
-            statement(QStringLiteral("remove"),
-                      QStringLiteral("DELETE FROM main.%1 WHERE \"_key\" = ?").arg(Schema::quoted(m_table.name)));
-        drop.bind(1, static_cast<int64_t>(key));
-        drop.exec();
     }
 
     // Exactly the winning deletion: the file's trigger stamped the moment of the merge.
@@ -254,6 +285,7 @@ private:
     SQLite::Database& m_db;
     const Schema::Table& m_table;
     std::map<std::string, Sides> m_differing; // by identity: the order is the same on every computer
+    std::vector<std::pair<std::string, const RecordVersion*>> m_deletions; // winners in m_differing
     std::map<QString, std::unique_ptr<SQLite::Statement>> m_statements;
 };
 
@@ -327,7 +359,7 @@ Outcome mergeCopy(const QString& livePath, const QString& copyPath) {
         outcome.error = QStringLiteral("The copy %1 was not merged: it is the database itself.").arg(copyPath);
         return outcome;
     }
-    const QString problem = checkRecordDatabase(copyPath);
+    const QString problem = checkRecordsReadable(copyPath);
     if (!problem.isEmpty()) {
         outcome.refused = true;
         outcome.error = QStringLiteral("The copy %1 was not merged: %2").arg(copyPath, problem);
