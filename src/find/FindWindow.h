@@ -8,6 +8,7 @@ class QLabel;
 class QLineEdit;
 class QTableView;
 class RecordSearch;
+class HitCounter;
 class SearchResultModel;
 struct HitCount;
 
@@ -51,9 +52,12 @@ private:
     void offerRepair();
     // Escape: the first clears the box, the next one closes the window.
     void escape();
+    // Shows the counts, with a word on those still being looked for.
+    void showCounts(const QList<HitCount>& counts);
 
     std::unique_ptr<RecordSearch> m_search;
     SearchResultModel* m_model;
+    HitCounter* m_counter;
     bool m_searchWanted = false; // the box changed since its last search
     qint64 m_seenVersion = -1;
 };

@@ -25,7 +25,3 @@ QString SearchQuery::indexExpression() const {
         phrases << QLatin1Char('"') + word.replace(QLatin1Char('"'), QStringLiteral("\"\"")) + QLatin1Char('"');
     return phrases.join(QLatin1Char(' '));
 }
-
-QStringList SearchQuery::containedWords() const {
-    return matchesNameStart() ? m_short.mid(1) : m_short;
-}

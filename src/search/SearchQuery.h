@@ -4,10 +4,9 @@
 #include <QStringList>
 
 // What the user typed, split into words. Every word must match, in any letter
-// case. Words of three or more characters are found anywhere in a record's
-// text through the trigram index; a query of only shorter words matches records
-// whose name begins with its first word (the index cannot hold pieces of one or
-// two letters), and every other short word must appear somewhere in the record.
+// case, anywhere in a record's searched text. Words of three or more characters
+// are looked up in the trigram index; the index holds no pieces of one or two
+// characters, so a query of only such words reads the records themselves.
 class SearchQuery {
 public:
     static SearchQuery parse(const QString& text);
@@ -19,12 +18,12 @@ public:
     const QStringList& indexedWords() const { return m_indexed; }
     // The words of one or two characters.
     const QStringList& shortWords() const { return m_short; }
-    // True when the query matches names by their beginning (no word is long enough for the index).
-    bool matchesNameStart() const { return m_indexed.isEmpty() && !m_short.isEmpty(); }
+    // True when no word is long enough for the index: the records are read in key order.
+    bool scansRecords() const { return m_indexed.isEmpty() && !m_short.isEmpty(); }
     // The full-text expression of the indexed words: each a quoted phrase, all required.
     QString indexExpression() const;
-    // The short words a record must contain besides the index or name match.
-    QStringList containedWords() const;
+    // The words a record's own text is read for: the short ones.
+    const QStringList& containedWords() const { return m_short; }
 
     // Characters as the user sees them (code points), not UTF-16 units.
     static qsizetype length(const QString& word);
