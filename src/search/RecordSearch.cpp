@@ -50,7 +50,8 @@ QString columnList(const SearchedTable& table) {
 // The words a record found through the index must be seen to hold in its own
 // text: the short ones the index cannot look for, and the indexed ones too, so
 // that a damaged index can miss records but never show one that does not match.
-// The record is read anyway to be shown; counts trust the index alone.
+// The record is read anyway to be shown; counts read only for the words the
+// index cannot confirm.
 QStringList checkedWords(const SearchQuery& query) {
     return query.containedWords() + query.indexedWords();
 }
@@ -199,12 +200,14 @@ qint64 RecordSearch::countKeys(int tableIndex, const SearchQuery& query, int lim
     if (const QList<qint64>* known = knownKeys(tableIndex, query))
         return std::min<qint64>(known->size(), limit);
     const SearchedTable& table = searchedTables()[size_t(tableIndex)];
-    const QStringList contained = query.containedWords();
-    // Through the index SQLite counts within the index itself: no key has to come out of it.
+    // A record the index finds holds every piece of the words, not always the words:
+    // those of more than one piece are read for, and the short ones. A query of
+    // three-letter words is counted within the index: no record has to be read.
+    const QStringList unconfirmed = query.unconfirmedWords();
     SQLite::Statement& count =
         m_statements->get(QStringLiteral("SELECT count(*) FROM (%1 LIMIT ?)")
-                              .arg(candidates(table, query, QString(), containsFilters(table, contained.size()))));
-    count.bind(bindWords(count, contained, bindStart(count, query, 0, 1)), limit);
+                              .arg(candidates(table, query, QString(), containsFilters(table, unconfirmed.size()))));
+    count.bind(bindWords(count, unconfirmed, bindStart(count, query, 0, 1)), limit);
     return count.executeStep() ? count.getColumn(0).getInt64() : 0;
 }
 

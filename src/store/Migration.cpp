@@ -10,6 +10,7 @@
 #include <SQLiteCpp/Database.h>
 #include <SQLiteCpp/Statement.h>
 #include <SQLiteCpp/Transaction.h>
+#include <algorithm>
 #include <sqlite3.h>
 
 namespace {
@@ -45,6 +46,7 @@ QStringList schemaParts() {
 struct Run {
     SQLite::Database& db;
     Migration::Progress& progress;
+    int toVersion = 0; // the version this run ends at
 };
 
 // Pending index data FTS5 keeps in memory before it writes a segment. The
@@ -116,10 +118,18 @@ void runPart(Run& run, int version) {
     static const QRegularExpression rebuild(
         QStringLiteral("^INSERT INTO \"([^\"]+)\" \\(\"\\1\"\\) VALUES \\('rebuild'\\);[ \\t]*$"),
         QRegularExpression::MultilineOption);
-    QString sql = schemaParts().at(version);
+    const QStringList parts = schemaParts();
+    QString sql = parts.at(version);
+    // An index a later part of this run makes again is filled there only.
+    QStringList remade;
+    for (int later = version + 1; later <= run.toVersion && later < parts.size(); ++later)
+        remade += MigrationHealth::droppedBy(parts.at(later));
     QStringList indexes;
-    for (auto it = rebuild.globalMatch(sql); it.hasNext();)
-        indexes << it.next().captured(1);
+    for (auto it = rebuild.globalMatch(sql); it.hasNext();) {
+        const QString index = it.next().captured(1);
+        if (!remade.contains(index))
+            indexes << index;
+    }
     sql.remove(rebuild);
     run.db.exec(sql.toStdString());
     QList<IndexSource> sources;
@@ -189,10 +199,15 @@ void dropPart(Run& run, int version) {
 // Makes whole again what a file of this version should hold: a part missing in
 // part runs again from the start, an index that counts other records than its
 // table is filled again from the records.
-void heal(Run& run, const MigrationHealth::Damage& damage) {
-    for (const int version : damage.incompleteParts) {
-        dropPart(run, version);
-        runPart(run, version);
+// A later part may drop and make again what an earlier one made: from the first
+// part found missing on, every part runs again, in order.
+void heal(Run& run, const MigrationHealth::Damage& damage, int version) {
+    if (!damage.incompleteParts.isEmpty()) {
+        for (int part = *std::min_element(damage.incompleteParts.begin(), damage.incompleteParts.end());
+             part <= version; ++part) {
+            dropPart(run, part);
+            runPart(run, part);
+        }
     }
     QList<std::pair<QString, IndexSource>> stale;
     for (const QString& index : damage.staleIndexes) {
@@ -214,9 +229,29 @@ void addSearchIndex(Run& run) {
     runPart(run, 1);
 }
 
+// Version 2: the search index made again keeping only which records hold each
+// piece of text, not where; the indexes of name beginnings taken away.
+void shrinkSearchIndex(Run& run) {
+    runPart(run, 2);
+}
+
 // Steps[n] brings a file of version n to version n + 1.
 using Step = void (*)(Run&);
-const Step Steps[] = {&addSearchIndex};
+const Step Steps[] = {&addSearchIndex, &shrinkSearchIndex};
+
+// A step that made an index again leaves the old one's pages free inside the
+// file: where they are most of it, the file is written again without them. On
+// its own, after the steps' commit: a kill leaves the file whole either way.
+// A failure (a full disk, say) leaves the file as it was: whole, only larger.
+void compactIfMostlyFree(SQLite::Database& db) {
+    try {
+        const qint64 free = db.execAndGet("PRAGMA freelist_count").getInt64();
+        const qint64 pages = db.execAndGet("PRAGMA page_count").getInt64();
+        if (pages > 0 && free * 4 > pages)
+            db.exec("VACUUM");
+    } catch (const std::exception&) {
+    }
+}
 
 int storedVersion(SQLite::Database& db) {
     return db.execAndGet("PRAGMA user_version").getInt();
@@ -293,7 +328,7 @@ Outcome migrate(const QString& path, Progress* progress) {
         db.exec("PRAGMA journal_mode=DELETE");
         db.exec("PRAGMA synchronous=EXTRA"); // as every write: see Connection
         db.exec("PRAGMA cache_size=-" + std::to_string(MigrationCacheKiB));
-        Run run{.db = db, .progress = progress ? *progress : ownProgress};
+        Run run{.db = db, .progress = progress ? *progress : ownProgress, .toVersion = newestVersion()};
         sqlite3_create_function_v2(db.getHandle(), "migration_record_read", 0, SQLITE_UTF8 | SQLITE_DIRECTONLY,
                                    &run.progress, &countIndexedRecord, nullptr, nullptr, nullptr);
         outcome.fromVersion = storedVersion(db);
@@ -307,7 +342,7 @@ Outcome migrate(const QString& path, Progress* progress) {
             if (damage.none())
                 return outcome;
             SQLite::Transaction transaction(db, SQLite::TransactionBehavior::IMMEDIATE);
-            heal(run, damage);
+            heal(run, damage, newestVersion());
             transaction.commit();
             outcome.healed = true;
             return outcome;
@@ -321,6 +356,7 @@ Outcome migrate(const QString& path, Progress* progress) {
         }
         transaction.commit();
         outcome.migrated = true;
+        compactIfMostlyFree(db);
     } catch (const std::exception& e) {
         outcome.error = QStringLiteral("The database file %1 could not be brought up to date: %2.\nIts records are "
                                        "unchanged; the next start tries again.")
