@@ -13,6 +13,8 @@ packages=(cmake g++ pkg-config qt6-base-dev qt6-svg-dev libqt6svg6 libsqlitecpp-
 # AppStream data.
 if [ "${QUILLMERE_PACKAGING:-0}" = 1 ]; then
     packages+=(lintian desktop-file-utils appstream)
+    # Two real Syncthing instances keep two data folders in step in tests/test_syncthing.cpp.
+    packages+=(syncthing)
 fi
 # The benchmarks (bench/run.sh sets QUILLMERE_BENCH=1): a virtual X display
 # (xvfb, with xauth for xvfb-run), a desktop session's message bus

@@ -2,6 +2,7 @@
 
 #include "ProgramDirectory.h"
 #include "exchange/Section.h"
+#include "exchange/TextFile.h"
 
 #include <QDir>
 #include <QFile>
@@ -32,7 +33,8 @@ inline void emptyRecords(const ProgramDirectory& dir) {
                  QStringLiteral("DELETE FROM ") + Schema::quoted(tableOf(section).name));
 }
 
-// Every record of a section in natural order, each field as the windows show it.
+// Every record of a section in natural order, each field as stored, a
+// byte-order mark at its start included.
 inline QList<QStringList> recordsOf(const QString& database, Section section) {
     SQLite::Database db(database.toStdString(), SQLite::OPEN_READONLY);
     QStringList fields;
@@ -45,7 +47,7 @@ inline QList<QStringList> recordsOf(const QString& database, Section section) {
     while (query.executeStep()) {
         QStringList row;
         for (int i = 0; i < fields.size(); ++i)
-            row << QString::fromStdString(query.getColumn(i).getString());
+            row << exactUtf8(query.getColumn(i).getText(), query.getColumn(i).getBytes());
         rows << row;
     }
     return rows;

@@ -286,11 +286,64 @@ private slots:
             QCOMPARE(integrityOf(dir.recordDatabase()), QStringLiteral("ok"));
             QCOMPARE(dir.query("password.mdb", "SELECT group_concat(Title, '|') FROM Notes"), notes);
             QVERIFY(isOwnerOnly(dir.recordDatabase()));
-            // A compaction cut short leaves password2.mdb; the utility refuses to repair
-            // over it until it is removed, and the database itself is whole.
-            QFile::remove(dir.file("password2.mdb"));
+            // A compaction cut short leaves password2.mdb: the next repair, in the
+            // next round, clears it as its own.
         }
+        QVERIFY(DatabaseFiles(dir.path()).repair().ok);
+        QCOMPARE(QDir(dir.path()).entryList({"*.mdb*"}, QDir::Files | QDir::Hidden),
+                 (QStringList{"pass2.mdb", "password.mdb"}));
         qInfo("repair: %d kills, %d repairs acknowledged, the records always whole", rounds(), repaired);
+    }
+
+    // A repair of a file whose passwords' root page is damaged (every password
+    // lost, the other sections whole), killed at any moment: the database is the
+    // damaged file or the rebuilt one, and the next repair, not killed, ends well
+    // and clears what the killed one left.
+    void rootDamagedRepairsSurviveKills() {
+        ProgramDirectory source;
+        source.exec("password.mdb", "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 2000) "
+                                    "INSERT INTO account (Account, Notes) SELECT 'filler ' || i, printf('%.300c', "
+                                    "'n') FROM n");
+        const QString notes = source.query("password.mdb", "SELECT group_concat(Title, '|') FROM Notes");
+        const QByteArray damaged = [&] {
+            QByteArray bytes = source.bytes("password.mdb");
+            SQLite::Database db(source.recordDatabase().toStdString(), SQLite::OPEN_READONLY);
+            const qint64 root = db.execAndGet("SELECT rootpage FROM sqlite_master WHERE name = 'account'").getInt64();
+            bytes.replace(int((root - 1) * 4096), 4096, QByteArray(4096, '\xEE'));
+            return bytes;
+        }();
+        int repaired = 0;
+        int leftovers = 0;
+        int swaps = 0;
+        for (int round = 0; round < rounds(); ++round) {
+            ProgramDirectory dir;
+            QFile live(dir.recordDatabase());
+            QVERIFY(live.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            live.write(damaged);
+            live.close();
+            // Kills over the whole repair, its swap and the clearing after it included.
+            repaired += int(runAndKill("salvage", dir.path(), 600).contains("repaired"));
+            removeStrayFiles(dir.path());
+            leftovers += int(QFile::exists(dir.file("password2.mdb")));
+            const bool swapped = dir.bytes("password.mdb") != damaged;
+            swaps += int(swapped);
+            if (swapped) {
+                QCOMPARE(integrityOf(dir.recordDatabase()), QStringLiteral("ok"));
+                QCOMPARE(dir.count("account"), 0);
+                QCOMPARE(dir.query("password.mdb", "SELECT group_concat(Title, '|') FROM Notes"), notes);
+                QCOMPARE(dir.bytes("password.damaged.mdb"), damaged);
+            }
+            const DatabaseFiles::Outcome next = DatabaseFiles(dir.path()).repair();
+            QVERIFY2(next.ok, qPrintable(next.error));
+            QCOMPARE(QDir(dir.path()).entryList({"*.mdb*"}, QDir::Files | QDir::Hidden),
+                     (QStringList{"pass2.mdb", "password.damaged.mdb", "password.mdb"}));
+            QCOMPARE(dir.query("password.mdb", "SELECT group_concat(Title, '|') FROM Notes"), notes);
+            if (!swapped)
+                QCOMPARE(dir.bytes("password.damaged.mdb"), damaged);
+        }
+        qInfo("damaged root: %d kills, %d repairs acknowledged, %d rebuilt files in place, %d left password2.mdb, the "
+              "next repair always ended well",
+              rounds(), repaired, swaps, leftovers);
     }
 
     // A repair of a damaged database, killed at any moment, leaves the damaged
@@ -320,7 +373,6 @@ private slots:
             live.close();
             repaired += int(runAndKill("salvage", dir.path(), 250).contains("repaired"));
             removeStrayFiles(dir.path());
-            QFile::remove(dir.file("password2.mdb"));
             if (dir.bytes("password.mdb") == damaged) {
                 // Not swapped yet: at most the kept copy is made, and it is the damaged file.
                 if (QFile::exists(dir.file("password.damaged.mdb")))

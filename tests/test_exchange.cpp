@@ -1,6 +1,7 @@
 // Import and export: the files of other programs, field by field, one
 // transaction per import, duplicates skipped, and files that round-trip.
 #include "ExchangeHelpers.h"
+#include "SmallDisk.h"
 #include "exchange/CsvReader.h"
 #include "exchange/ExchangeError.h"
 #include "exchange/Exporter.h"
@@ -12,6 +13,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTemporaryDir>
+#include <sys/stat.h>
 
 namespace {
 
@@ -22,7 +24,7 @@ QList<QStringList> csvRows(const QByteArray& bytes, std::optional<Encoding> enco
     QTemporaryDir dir;
     const QString path = dir.filePath("rows.csv");
     writeBytes(path, bytes);
-    CsvReader reader(path, encoding ? *encoding : detectEncoding(path));
+    CsvReader reader(path, encoding ? *encoding : detectEncoding(path).encoding);
     QList<QStringList> rows;
     QStringList cells;
     qint64 line = 0;
@@ -78,6 +80,11 @@ private slots:
         QTest::newRow("UTF-16 with its mark")
             << QByteArray("\xFF\xFEn\0a\0\n\0\xE9\0\n\0", 12) << Rows{{"na"}, {"\u00e9"}};
         QTest::newRow("spaces kept") << QByteArray(" a , b \n") << Rows{{" a ", " b "}};
+        QTest::newRow("mark kept in a field")
+            << QByteArray("\xEF\xBB\xBFname,x\n\xEF\xBB\xBFv,\xEF\xBB\xBF\n")
+            << Rows{{"name", "x"}, {QStringLiteral("\ufeffv"), QStringLiteral("\ufeff")}};
+        QTest::newRow("only the first of two marks is the file's")
+            << QByteArray("\xEF\xBB\xBF\xEF\xBB\xBFname\n") << Rows{{QStringLiteral("\ufeffname")}};
     }
     void csvParsing() {
         QFETCH(QByteArray, bytes);
@@ -362,6 +369,9 @@ private slots:
                               "\"},\n{\"type\": 2, \"name\": \"After\", \"notes\": \"" + raw + raw + "\"}]}")
                 << R{{"notes", "Long", text}, {"notes", "After", text + text}};
         }
+        QTest::newRow("bitwarden json with blanks after its end")
+            << QByteArray("{\"items\": [{\"type\": 2, \"name\": \"N\", \"notes\": \"b\"}]}\r\n \t\n")
+            << R{{"notes", "N", "b"}};
         QTest::newRow("bitwarden json folders after items")
             << QByteArray("{\"items\": [{\"type\": 2, \"name\": \"N\", \"notes\": \"b\", \"folderId\": \"x\"}],"
                           " \"folders\": [{\"id\": \"x\", \"name\": \"Late\"}]}")
@@ -436,6 +446,14 @@ private slots:
             << qint64(3);
         QTest::newRow("json cut off") << QByteArray("{\"items\": [\n{\"type\": 2, \"name\": \"a\"},\n{\"type\"")
                                       << qint64(3);
+        QTest::newRow("two json exports in one file")
+            << QByteArray(
+                   "{\"items\": [{\"type\": 2, \"name\": \"a\"}]}\n{\"items\": [{\"type\": 2, \"name\": \"b\"}]}\n")
+            << qint64(2);
+        QTest::newRow("json item with a byte that is not UTF-8")
+            << QByteArray("{\"items\": [\n{\"type\": 2, \"name\": \"a\"},\n{\"type\": 2, \"notes\": \"p\x96w\"}]}")
+            << qint64(3);
+        QTest::newRow("text after a json export") << QByteArray("{\"items\": []}\r\n\r\n  ]") << qint64(3);
     }
     void badLineImportsNothing() {
         QFETCH(QByteArray, bytes);
@@ -524,29 +542,32 @@ private slots:
     }
 
     // A record identical in every field to a stored one is skipped; one that
-    // differs anywhere, even by a blank, is not.
+    // differs anywhere, even by a blank, is not. A mark (U+FEFF) first in a
+    // field is part of it, stored or imported.
     void duplicatesSkipped() {
         ProgramDirectory dir;
         emptyRecords(dir);
         dir.exec(Database, "INSERT INTO account (Account, Website, User, Password, Notes) VALUES "
-                           "('same', 'https://s', 'u', 'p', ''), ('nulls', NULL, 'u', 'p', NULL)");
+                           "('same', 'https://s', 'u', 'p', ''), ('nulls', NULL, 'u', 'p', NULL), "
+                           "(char(65279) || 'marked', 'https://m', 'u', 'p', '')");
         QTemporaryDir files;
         writeBytes(files.filePath("c.csv"), "name,url,username,password,note\n"
                                             "same,https://s,u,p,\n"
                                             "same,https://s,u,p ,\n"
                                             "nulls,,u,p,\n"
                                             "same,https://s,u,p,\n"
-                                            "new,,,,\n");
+                                            "new,,,,\n"
+                                            "\xEF\xBB\xBFmarked,https://m,u,p,\n");
         Importer importer(dir.recordDatabase());
         const Importer::Preview preview = importer.preview(files.filePath("c.csv"));
-        QCOMPARE(at(preview.records, Section::Passwords), 5);
-        QCOMPARE(at(preview.duplicates, Section::Passwords), 3);
+        QCOMPARE(at(preview.records, Section::Passwords), 6);
+        QCOMPARE(at(preview.duplicates, Section::Passwords), 4);
         const Importer::Result result = importer.run(files.filePath("c.csv"));
         QCOMPARE(at(result.imported, Section::Passwords), 2);
-        QCOMPARE(at(result.skipped, Section::Passwords), 3);
-        QCOMPARE(dir.count("account"), 4);
+        QCOMPARE(at(result.skipped, Section::Passwords), 4);
+        QCOMPARE(dir.count("account"), 5);
         const QString message = Importer::resultText(result);
-        QVERIFY(message.contains("Passwords: 2 imported, 3 skipped as already stored"));
+        QVERIFY(message.contains("Passwords: 2 imported, 4 skipped as already stored"));
         QVERIFY(message.contains("plain text"));
     }
 
@@ -565,15 +586,17 @@ private slots:
                                   " lead",    "trail ",
                                   "",         "\u00fc \u79d8\u5bc6 \U0001F697",
                                   "\ttab",    "Folder: not a folder",
-                                  "\\back\\"};
+                                  "\\back\\", QStringLiteral("\ufeffmark first")};
         for (Section section : AllSections) {
             const Schema::Table& table = tableOf(section);
             for (int row = 0; row < awkward.size(); ++row) {
-                QStringList values;
-                for (int f = 0; f < table.fields.size(); ++f)
+                QStringList values, fields;
+                for (int f = 0; f < table.fields.size(); ++f) {
                     values << "'" + QString(awkward.at((row + f) % awkward.size())).replace("'", "''") + "'";
-                from.exec(Database, QStringLiteral("INSERT INTO %1 VALUES (NULL, %2)")
-                                        .arg(Schema::quoted(table.name), values.join(',')));
+                    fields << Schema::quoted(table.fields.at(f));
+                }
+                from.exec(Database, QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                                        .arg(Schema::quoted(table.name), fields.join(','), values.join(',')));
             }
         }
         // Card types and years the card format spells its own way, and fields never set.

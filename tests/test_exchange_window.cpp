@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QGroupBox>
+#include <QLabel>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTemporaryDir>
@@ -88,19 +89,104 @@ private slots:
         QCOMPARE(dir.count("account"), before + 2);
     }
 
+    void badFileImportsNothing_data() {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("bad line") << "line"
+                                  << "Line 3";
+        QTest::newRow("link to /dev/zero") << "zero"
+                                           << "(a link to /dev/zero) is not a file but a device";
+        QTest::newRow("JSON in UTF-16") << "utf-16"
+                                        << "JSON in UTF-16";
+    }
     void badFileImportsNothing() {
+        QFETCH(QString, kind);
+        QFETCH(QString, message);
         ProgramDirectory dir;
         const qint64 before = dir.count("account");
         QTemporaryDir files;
-        writeBytes(files.filePath("bad.csv"), "name,url,username,password\na,b,c,d\ne,f\n");
+        if (kind == "line")
+            writeBytes(files.filePath("bad.csv"), "name,url,username,password\na,b,c,d\ne,f\n");
+        else if (kind == "zero")
+            QVERIFY(QFile::link("/dev/zero", files.filePath("bad.csv")));
+        else
+            writeBytes(files.filePath("bad.csv"), QByteArray("\xFF\xFE{\0}\0", 6));
         FakeContext fake(dir.path());
         fake.fileDialogs.answer = files.filePath("bad.csv");
         UtilityWindow* window = open(fake);
         click(window, "cmdImport");
         QCOMPARE(fake.prompter.calls.size(), 1);
         QCOMPARE(fake.prompter.last().kind, QStringLiteral("warn"));
-        QVERIFY2(fake.prompter.last().text.contains("Line 3"), qPrintable(fake.prompter.last().text));
+        QVERIFY2(fake.prompter.last().text.contains(message), qPrintable(fake.prompter.last().text));
         QCOMPARE(dir.count("account"), before);
+    }
+
+    // A file that is not valid UTF-8 is read as the program guesses only once
+    // the user agrees, told the line of the first stray byte.
+    void encodingGuessAsked_data() {
+        QTest::addColumn<bool>("agreed");
+        QTest::newRow("read as UTF-8") << true;
+        QTest::newRow("import nothing") << false;
+    }
+    void encodingGuessAsked() {
+        QFETCH(bool, agreed);
+        ProgramDirectory dir;
+        emptyRecords(dir);
+        QTemporaryDir files;
+        writeBytes(files.filePath("logins.csv"),
+                   "name,url,username,password\nJos\xC3\xA9,https://j,jo,pw\nAnn,,ann,p\x96w\n");
+        FakeContext fake(dir.path());
+        fake.fileDialogs.answer = files.filePath("logins.csv");
+        fake.prompter.answers = {agreed, true};
+        UtilityWindow* window = open(fake);
+        click(window, "cmdImport");
+        const QString question = fake.prompter.calls.value(0).text;
+        QCOMPARE(fake.prompter.calls.value(0).kind, QStringLiteral("ask"));
+        QVERIFY2(question.contains("line 3 holds 0x96 (byte 11 of the line)") && question.contains("as UTF-8"),
+                 qPrintable(question));
+        if (!agreed) {
+            QCOMPARE(fake.prompter.calls.size(), 1);
+            QCOMPARE(dir.count("account"), 0);
+            return;
+        }
+        QVERIFY2(fake.prompter.calls.value(1).text.contains("Chrome CSV export, read as UTF-8, and holds"),
+                 qPrintable(fake.prompter.calls.value(1).text));
+        QCOMPARE(fake.prompter.last().kind, QStringLiteral("info"));
+        QCOMPARE(recordsOf(dir.recordDatabase(), Section::Passwords),
+                 (QList<QStringList>{{"José", "https://j", "jo", "pw", ""}, {"Ann", "", "ann", "p\uFFFDw", ""}}));
+    }
+
+    // A file of a million columns: the window offers the first few hundred, says so, and stays quick.
+    void manyColumnsOfferedInPart() {
+        ProgramDirectory dir;
+        emptyRecords(dir);
+        QTemporaryDir files;
+        const int columns = 1000000;
+        QByteArray header, row;
+        for (int i = 0; i < columns; ++i) {
+            header += "c" + QByteArray::number(i) + (i + 1 < columns ? "," : "\n");
+            row += "v" + QByteArray::number(i) + (i + 1 < columns ? "," : "\n");
+        }
+        writeBytes(files.filePath("wide.csv"), header + row);
+        FakeContext fake(dir.path());
+        fake.fileDialogs.answer = files.filePath("wide.csv");
+        fake.prompter.answers = {true};
+        UtilityWindow* window = open(fake);
+        click(window, "cmdImport");
+        ColumnMappingDialog* dialog = mappingDialog();
+        QVERIFY(dialog);
+        QCOMPARE(dialog->tblPreview->columnCount(), ColumnMappingDialog::MaxShownColumns);
+        QCOMPARE(dialog->tblPreview->item(0, 7)->text(), QStringLiteral("v7"));
+        QVERIFY(dialog->lblColumnsShown->isVisible());
+        QVERIFY2(dialog->lblColumnsShown->text().contains("1000000 columns: only the first 200"),
+                 qPrintable(dialog->lblColumnsShown->text()));
+        dialog->cboSection->setCurrentIndex(int(Section::Notes));
+        QCOMPARE(dialog->fieldColumns.at(0)->count(), ColumnMappingDialog::MaxShownColumns + 1);
+        dialog->fieldColumns.at(0)->setCurrentText("c5");
+        dialog->fieldColumns.at(1)->setCurrentText("c199");
+        click(dialog, "cmdMapOk");
+        QCOMPARE(fake.prompter.last().kind, QStringLiteral("info"));
+        QCOMPARE(recordsOf(dir.recordDatabase(), Section::Notes), (QList<QStringList>{{"v5", "v199"}}));
     }
 
     // A CSV of no known kind: the user maps its columns, seeing its first rows.
@@ -166,15 +252,25 @@ private slots:
             QVERIFY(isOwnerOnly(out.filePath(file)));
     }
 
+    void exportOverDatabaseRefused_data() {
+        QTest::addColumn<QString>("name");
+        QTest::newRow("the database") << "password.mdb";
+        QTest::newRow("the database's journal") << "password.mdb-journal";
+        QTest::newRow("the password store's WAL") << "pass2.mdb-wal";
+    }
     void exportOverDatabaseRefused() {
+        QFETCH(QString, name);
         ProgramDirectory dir;
         const QByteArray before = dir.bytes("password.mdb");
+        const QStringList files = QDir(dir.path()).entryList(QDir::Files | QDir::Hidden);
         FakeContext fake(dir.path());
-        fake.fileDialogs.answer = dir.recordDatabase();
+        fake.fileDialogs.answer = dir.file(name);
         UtilityWindow* window = open(fake);
         click(window, "cmdExportJson");
         QCOMPARE(fake.prompter.last().kind, QStringLiteral("warn"));
+        QVERIFY2(fake.prompter.last().text.contains("the program's own files"), qPrintable(fake.prompter.last().text));
         QCOMPARE(dir.bytes("password.mdb"), before);
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), files);
     }
 };
 

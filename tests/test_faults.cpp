@@ -3,6 +3,7 @@
 #include "Fakes.h"
 #include "Helpers.h"
 #include "ProgramDirectory.h"
+#include "SmallDisk.h"
 #include "app/LoginWindow.h"
 #include "app/MainWindow.h"
 #include "editors/RecordEditor.h"
@@ -19,50 +20,6 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <SQLiteCpp/Database.h>
-#include <sys/mount.h>
-
-namespace {
-
-// A small file system of its own (tmpfs), which can be filled up or made read-only.
-class SmallDisk {
-public:
-    SmallDisk() {
-        m_mounted = ::mount("tmpfs", QFile::encodeName(m_dir.path()).constData(), "tmpfs", 0, "size=2m") == 0;
-    }
-    ~SmallDisk() {
-        if (m_mounted)
-            ::umount2(QFile::encodeName(m_dir.path()).constData(), MNT_DETACH);
-    }
-    bool mounted() const { return m_mounted; }
-    QString path() const { return m_dir.path(); }
-    QString file(const QString& name) const { return m_dir.filePath(name); }
-    // Copies the delivered files in, as a program directory.
-    void install() {
-        const QDir delivered(QStringLiteral(DELIVERED_DIR));
-        for (const QString& name : delivered.entryList({"*.mdb", "*.rpt"}, QDir::Files))
-            QFile::copy(delivered.filePath(name), file(name));
-    }
-    // Takes every free byte.
-    void fill() {
-        QFile filler(file("filler"));
-        filler.open(QIODevice::Append);
-        const QByteArray block(4096, 'f');
-        while (filler.write(block) == block.size() && filler.flush()) {
-        }
-        const QByteArray byte(1, 'f');
-        while (filler.write(byte) == 1 && filler.flush()) {
-        }
-    }
-    void makeReadOnly() {
-        ::mount("tmpfs", QFile::encodeName(m_dir.path()).constData(), "tmpfs", MS_REMOUNT | MS_RDONLY, "size=2m");
-    }
-
-private:
-    QTemporaryDir m_dir;
-    bool m_mounted = false;
-};
-
-} // namespace
 
 class FaultsTest : public QObject {
     Q_OBJECT

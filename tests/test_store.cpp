@@ -458,7 +458,8 @@ private slots:
                                        << "no table \"Notes\"";
         // The search index's triggers name every field; a file without the field has none of them.
         QTest::newRow("missing field") << "DROP TRIGGER \"Notes search added\"; DROP TRIGGER \"Notes search removed\"; "
-                                          "DROP TRIGGER \"Notes search changed\"; ALTER TABLE Notes DROP COLUMN Note"
+                                          "DROP TRIGGER \"Notes search changed\"; DROP TRIGGER \"Notes modified\"; "
+                                          "ALTER TABLE Notes DROP COLUMN Note"
                                        << "no field \"Note\"";
         // Refused without a byte written: its journal mode stays as it was.
         QTest::newRow("foreign file in WAL mode") << "wal"

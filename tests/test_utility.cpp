@@ -10,8 +10,12 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLocale>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QTimer>
+#include <sys/file.h>
+#include <unistd.h>
 
 namespace {
 
@@ -240,6 +244,108 @@ private slots:
             QVERIFY(!failing.repair().ok);
             QVERIFY(!QFile::exists(dir.file("password2.mdb")));
         }
+        QCOMPARE(dir.bytes("password.mdb"), before);
+    }
+
+    // The repair shows how far it has come with a Cancel, and a cancelled
+    // repair, sound or damaged file, leaves everything as it was.
+    void repairShowsProgressAndCancels_data() {
+        QTest::addColumn<bool>("damaged");
+        QTest::addColumn<QString>("cancel"); // "at once", "while copying" (once a share is shown) or "never"
+        QTest::newRow("sound file, cancelled") << false << "at once";
+        QTest::newRow("damaged file, cancelled") << true << "at once";
+        QTest::newRow("damaged file, cancelled while copying") << true << "while copying";
+        QTest::newRow("damaged file, to the end") << true << "never";
+    }
+    void repairShowsProgressAndCancels() {
+        QFETCH(bool, damaged);
+        QFETCH(QString, cancel);
+        ProgramDirectory dir;
+        dir.exec("password.mdb",
+                 "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 20000) "
+                 "INSERT INTO account (Account, Notes) SELECT 'site ' || i, printf('%.300c', 'n') FROM n");
+        if (damaged) {
+            QFile f(dir.recordDatabase());
+            QVERIFY(f.open(QIODevice::ReadWrite));
+            QVERIFY(f.seek(f.size() / 2 / 4096 * 4096));
+            f.write(QByteArray(4096, '\xEE'));
+        }
+        const QByteArray before = dir.bytes("password.mdb");
+        FakeContext fake(dir.path());
+        UtilityWindow* utility = open(fake);
+        click(utility, "cmdDRepair");
+        bool shown = false;
+        int largestShare = -1;
+        // Runs while the repair does: the repair turns the event loop.
+        QTimer watcher;
+        watcher.setInterval(0);
+        connect(&watcher, &QTimer::timeout, utility, [&] {
+            auto* progress = utility->findChild<QProgressDialog*>("repairProgress");
+            if (!progress)
+                return;
+            shown = shown || progress->isVisible();
+            largestShare = std::max(largestShare, progress->maximum() > 0 ? progress->value() : -1);
+            if (cancel == "at once" || (cancel == "while copying" && progress->maximum() > 0)) {
+                QTest::mouseClick(progress->findChild<QPushButton*>(), Qt::LeftButton);
+                watcher.stop();
+            }
+        });
+        watcher.start();
+        click(utility, "cmdRepair");
+        watcher.stop();
+        QVERIFY(shown);
+        QVERIFY(!utility->findChild<QProgressDialog*>("repairProgress"));
+        if (cancel == "while copying")
+            QVERIFY(largestShare >= 0 && largestShare < 1000);
+        if (cancel == "never") {
+            QVERIFY(largestShare > 0);
+            QCOMPARE(fake.prompter.last().kind, QStringLiteral("info"));
+            QVERIFY(fake.prompter.last().text.startsWith("DataBase has been repaired !\nThe database was damaged."));
+            return;
+        }
+        QCOMPARE(fake.prompter.last().kind, QStringLiteral("warn"));
+        QCOMPARE(fake.prompter.last().text, QStringLiteral("DataBase has not been repaired.\nThe repair was cancelled; "
+                                                           "the database has not been changed."));
+        QCOMPARE(dir.bytes("password.mdb"), before);
+        QCOMPARE(files(dir.path()), (QStringList{"pass2.mdb", "password.mdb"}));
+        QCOMPARE(utility->Label9->text(), QStringLiteral("?"));
+    }
+
+    // A file left by a repair that was killed is the repair's own: the next one
+    // clears it. The file of a repair that runs now, and any other file of that
+    // name, are left alone and the repair refused.
+    void leftoversOfAKilledRepairAreCleared_data() {
+        QTest::addColumn<QString>("left");
+        QTest::newRow("password2.mdb one file with its second name") << "killed";
+        QTest::newRow("the same, its repair still running") << "running";
+        QTest::newRow("password2.mdb another file than its second name") << "foreign";
+    }
+    void leftoversOfAKilledRepairAreCleared() {
+        QFETCH(QString, left);
+        ProgramDirectory dir;
+        const QString second = dir.file(".password2.mdb.repair");
+        writeFile(second, "half a repair");
+        if (left == "foreign")
+            writeFile(dir.file("password2.mdb"), "half a repair");
+        else
+            QCOMPARE(::link(qPrintable(second), qPrintable(dir.file("password2.mdb"))), 0);
+        QFile running(second);
+        if (left == "running") {
+            QVERIFY(running.open(QIODevice::ReadOnly));
+            QCOMPARE(::flock(running.handle(), LOCK_EX | LOCK_NB), 0);
+        }
+        const QByteArray before = dir.bytes("password.mdb");
+        const DatabaseFiles::Outcome outcome = DatabaseFiles(dir.path()).repair();
+        QCOMPARE(outcome.ok, left == "killed");
+        if (left == "killed") {
+            QCOMPARE(files(dir.path()), (QStringList{"pass2.mdb", "password.mdb"}));
+            return;
+        }
+        QVERIFY2(
+            outcome.error.contains(left == "running" ? "in use by another program" : "left from an earlier repair"),
+            qPrintable(outcome.error));
+        QCOMPARE(outcome.notFound, left == "running");
+        QCOMPARE(dir.bytes("password2.mdb"), QByteArray("half a repair"));
         QCOMPARE(dir.bytes("password.mdb"), before);
     }
 

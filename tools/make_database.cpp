@@ -1,6 +1,12 @@
 // Makes one delivered database file from SQL text in data/: its schema, then its sample entries.
 // Usage: make_database TARGET.mdb SOURCE.sql...
 // A target that already exists is left alone: it may hold the user's records.
+// The records of a record database get identities derived from what they hold,
+// as a file brought up to date at start gives its older records: every copy of
+// the delivered file, made by any build, agrees on its sample entries.
+#include "store/RecordIdentity.h"
+#include "store/StoreError.h"
+
 #include <sqlite3.h>
 #include <sys/stat.h>
 
@@ -47,6 +53,18 @@ int main(int argc, char** argv) {
         sqlite3_close(db);
         fs::remove(temporary);
         return fail(target.string() + ": " + message);
+    }
+    try {
+        sqlite3_stmt* probe = nullptr;
+        sqlite3_prepare_v2(db, "SELECT 1 FROM sqlite_master WHERE name = '_tombstones'", -1, &probe, nullptr);
+        const bool recordDatabase = sqlite3_step(probe) == SQLITE_ROW;
+        sqlite3_finalize(probe);
+        if (recordDatabase)
+            RecordIdentity::deriveIdentities(db, true);
+    } catch (const StoreError& e) {
+        sqlite3_close(db);
+        fs::remove(temporary);
+        return fail(target.string() + ": " + e.what());
     }
     sqlite3_close(db);
     ::chmod(temporary.c_str(), S_IRUSR | S_IWUSR);

@@ -195,7 +195,147 @@ INSERT INTO "Reminder search" ("Reminder search") VALUES ('rebuild');
 
 PRAGMA user_version = 1;
 
--- Version 2: a smaller search index.
+-- Version 2: identities, so that copies of the file changed on other computers can be merged.
+-- Every record carries an identity that is the same on every computer ("_id", a UUID as
+-- text), the time of its last change ("_modified", UTC milliseconds since 1970) and the
+-- computer that made it ("_machine", an id kept in that user's configuration folder;
+-- empty when not known). The keys stay each file's own: the same record may have
+-- another key in another copy. The file's own triggers give a new record a random
+-- identity and the time, and move the time on at every change of a field, whoever
+-- writes; the time never goes back, even when a clock does, so a change is always newer
+-- than the version it changed. The program's connections add the computer with
+-- triggers of their own (they are not stored in the file).
+-- Records that existed before this version get identities derived from their table,
+-- key and text (see RecordIdentity), time 0 and no computer: two computers that had
+-- the same file and were brought up to date apart agree on every record.
+-- "_tombstones" keeps the identity and time of every deletion, so that a merge can
+-- tell a record deleted here from one added elsewhere; "_history" keeps the version
+-- of a record that lost in a merge, readable, with its fields as a JSON object.
+CREATE TABLE "_tombstones" ("identity" TEXT PRIMARY KEY, "tableName" TEXT NOT NULL, "deleted" INTEGER NOT NULL,
+    "machine" TEXT NOT NULL DEFAULT '') WITHOUT ROWID;
+CREATE TABLE "_history" ("tableName" TEXT NOT NULL, "identity" TEXT NOT NULL, "modified" INTEGER NOT NULL,
+    "machine" TEXT NOT NULL, "fields" TEXT NOT NULL, "kept" INTEGER NOT NULL,
+    UNIQUE ("identity", "modified", "machine", "fields"));
+
+
+ALTER TABLE "account" ADD COLUMN "_id" TEXT;
+ALTER TABLE "account" ADD COLUMN "_modified" INTEGER;
+ALTER TABLE "account" ADD COLUMN "_machine" TEXT;
+CREATE UNIQUE INDEX "account identities" ON "account" ("_id");
+CREATE TRIGGER "account identity given" AFTER INSERT ON "account"
+    WHEN new."_id" IS NULL OR new."_modified" IS NULL BEGIN
+    UPDATE "account" SET "_id" = coalesce(new."_id", lower(hex(randomblob(4)) || '-' || hex(randomblob(2)) || '-4' ||
+        substr(hex(randomblob(2)), 2) || '-' || substr('89AB', 1 + abs(random() % 4), 1) ||
+        substr(hex(randomblob(2)), 2) || '-' || hex(randomblob(6)))),
+        "_modified" = coalesce(new."_modified", CAST(round((julianday('now') - 2440587.5) * 86400000) AS INTEGER))
+        WHERE "_key" = new."_key"; END;
+CREATE TRIGGER "account modified" AFTER UPDATE OF "Account", "Website", "User", "Password", "Notes" ON "account"
+    WHEN new."Account" IS NOT old."Account" OR new."Website" IS NOT old."Website" OR
+        new."User" IS NOT old."User" OR new."Password" IS NOT old."Password" OR new."Notes" IS NOT old."Notes" BEGIN
+    UPDATE "account" SET "_modified" = max(CAST(round((julianday('now') - 2440587.5) * 86400000) AS INTEGER),
+        coalesce(old."_modified", 0) + 1) WHERE "_key" = new."_key"; END;
+CREATE TRIGGER "account tombstone" AFTER DELETE ON "account" WHEN old."_id" IS NOT NULL BEGIN
+    INSERT INTO "_tombstones" ("identity", "tableName", "deleted")
+        VALUES (old."_id", 'account', max(CAST(round((julianday('now') - 2440587.5) * 86400000) AS INTEGER),
+        coalesce(old."_modified", 0) + 1))
+        ON CONFLICT ("identity") DO UPDATE SET "deleted" = max("deleted", excluded."deleted"); END;
+
+ALTER TABLE "Credit Card" ADD COLUMN "_id" TEXT;
+ALTER TABLE "Credit Card" ADD COLUMN "_modified" INTEGER;
+ALTER TABLE "Credit Card" ADD COLUMN "_machine" TEXT;
+CREATE UNIQUE INDEX "Credit Card identities" ON "Credit Card" ("_id");
+CREATE TRIGGER "Credit Card identity given" AFTER INSERT ON "Credit Card"
+    WHEN new."_id" IS NULL OR new."_modified" IS NULL BEGIN
+    UPDATE "Credit Card" SET "_id" = coalesce(new."_id", lower(hex(randomblob(4)) || '-' || hex(randomblob(2)) || '-4' ||
+        substr(hex(randomblob(2)), 2) || '-' || substr('89AB', 1 + abs(random() % 4), 1) ||
+        substr(hex(randomblob(2)), 2) || '-' || hex(randomblob(6)))),
+        "_modified" = coalesce(new."_modified", CAST(round((julianday('now') - 2440587.5) * 86400000) AS INTEGER))
+        WHERE "_key" = new."_key"; END;
+CREATE TRIGGER "Credit Card modified" AFTER UPDATE OF "Type Card", "Card Number", "Security Code", "Month", "Year",
+    "Bank Name", "Address", "Bank City", "Bank State", "Zip Code", "Phone", "Website" ON "Credit Card"
+    WHEN new."Type Card" IS NOT old."Type Card" OR new."Card Number" IS NOT old."Card Number" OR
+        new."Security Code" IS NOT old."Security Code" OR new."Month" IS NOT old."Month" OR
+        new."Year" IS NOT old."Year" OR new."Bank Name" IS NOT old."Bank Name" OR
+        new."Address" IS NOT old."Address" OR new."Bank City" IS NOT old."Bank City" OR
+        new."Bank State" IS NOT old."Bank State" OR new."Zip Code" IS NOT old."Zip Code" OR
+        new."Phone" IS NOT old."Phone" OR new."Website" IS NOT old."Website" BEGIN
+    UPDATE "Credit Card" SET "_modified" = max(CAST(round((julianday('now') - 2440587.5) * 86400000) AS INTEGER),
+        coalesce(old."_modified", 0) + 1) WHERE "_key" = new."_key"; END;
+CREATE TRIGGER "Credit Card tombstone" AFTER DELETE ON "Credit Card" WHEN old."_id" IS NOT NULL BEGIN
+    INSERT INTO "_tombstones" ("identity", "tableName", "deleted")
+        VALUES (old."_id", 'Credit Card', max(CAST(round((julianday('now') - 2440587.5) * 86400000) AS INTEGER),
+        coalesce(old."_modified", 0) + 1))
+        ON CONFLICT ("identity") DO UPDATE SET "deleted" = max("deleted", excluded."deleted"); END;
+
+ALTER TABLE "Personal" ADD COLUMN "_id" TEXT;
+ALTER TABLE "Personal" ADD COLUMN "_modified" INTEGER;
+ALTER TABLE "Personal" ADD COLUMN "_machine" TEXT;
+CREATE UNIQUE INDEX "Personal identities" ON "Personal" ("_id");
+CREATE TRIGGER "Personal identity given" AFTER INSERT ON "Personal"
+    WHEN new."_id" IS NULL OR new."_modified" IS NULL BEGIN
+    UPDATE "Personal" SET "_id" = coalesce(new."_id", lower(hex(randomblob(4)) || '-' || hex(randomblob(2)) || '-4' ||
+        substr(hex(randomblob(2)), 2) || '-' || substr('89AB', 1 + abs(random() % 4), 1) ||
+        substr(hex(randomblob(2)), 2) || '-' || hex(randomblob(6)))),
+        "_modified" = coalesce(new."_modified", CAST(round((julianday('now') - 2440587.5) * 86400000) AS INTEGER))
+        WHERE "_key" = new."_key"; END;
+CREATE TRIGGER "Personal modified" AFTER UPDATE OF "Full Name", "Address", "Address1", "City", "State", "Zip",
+    "Email" ON "Personal"
+    WHEN new."Full Name" IS NOT old."Full Name" OR new."Address" IS NOT old."Address" OR
+        new."Address1" IS NOT old."Address1" OR new."City" IS NOT old."City" OR new."State" IS NOT old."State" OR
+        new."Zip" IS NOT old."Zip" OR new."Email" IS NOT old."Email" BEGIN
+    UPDATE "Personal" SET "_modified" = max(CAST(round((julianday('now') - 2440587.5) * 86400000) AS INTEGER),
+        coalesce(old."_modified", 0) + 1) WHERE "_key" = new."_key"; END;
+CREATE TRIGGER "Personal tombstone" AFTER DELETE ON "Personal" WHEN old."_id" IS NOT NULL BEGIN
+    INSERT INTO "_tombstones" ("identity", "tableName", "deleted")
+        VALUES (old."_id", 'Personal', max(CAST(round((julianday('now') - 2440587.5) * 86400000) AS INTEGER),
+        coalesce(old."_modified", 0) + 1))
+        ON CONFLICT ("identity") DO UPDATE SET "deleted" = max("deleted", excluded."deleted"); END;
+
+ALTER TABLE "Notes" ADD COLUMN "_id" TEXT;
+ALTER TABLE "Notes" ADD COLUMN "_modified" INTEGER;
+ALTER TABLE "Notes" ADD COLUMN "_machine" TEXT;
+CREATE UNIQUE INDEX "Notes identities" ON "Notes" ("_id");
+CREATE TRIGGER "Notes identity given" AFTER INSERT ON "Notes"
+    WHEN new."_id" IS NULL OR new."_modified" IS NULL BEGIN
+    UPDATE "Notes" SET "_id" = coalesce(new."_id", lower(hex(randomblob(4)) || '-' || hex(randomblob(2)) || '-4' ||
+        substr(hex(randomblob(2)), 2) || '-' || substr('89AB', 1 + abs(random() % 4), 1) ||
+        substr(hex(randomblob(2)), 2) || '-' || hex(randomblob(6)))),
+        "_modified" = coalesce(new."_modified", CAST(round((julianday('now') - 2440587.5) * 86400000) AS INTEGER))
+        WHERE "_key" = new."_key"; END;
+CREATE TRIGGER "Notes modified" AFTER UPDATE OF "Title", "Note" ON "Notes"
+    WHEN new."Title" IS NOT old."Title" OR new."Note" IS NOT old."Note" BEGIN
+    UPDATE "Notes" SET "_modified" = max(CAST(round((julianday('now') - 2440587.5) * 86400000) AS INTEGER),
+        coalesce(old."_modified", 0) + 1) WHERE "_key" = new."_key"; END;
+CREATE TRIGGER "Notes tombstone" AFTER DELETE ON "Notes" WHEN old."_id" IS NOT NULL BEGIN
+    INSERT INTO "_tombstones" ("identity", "tableName", "deleted")
+        VALUES (old."_id", 'Notes', max(CAST(round((julianday('now') - 2440587.5) * 86400000) AS INTEGER),
+        coalesce(old."_modified", 0) + 1))
+        ON CONFLICT ("identity") DO UPDATE SET "deleted" = max("deleted", excluded."deleted"); END;
+
+ALTER TABLE "Reminder" ADD COLUMN "_id" TEXT;
+ALTER TABLE "Reminder" ADD COLUMN "_modified" INTEGER;
+ALTER TABLE "Reminder" ADD COLUMN "_machine" TEXT;
+CREATE UNIQUE INDEX "Reminder identities" ON "Reminder" ("_id");
+CREATE TRIGGER "Reminder identity given" AFTER INSERT ON "Reminder"
+    WHEN new."_id" IS NULL OR new."_modified" IS NULL BEGIN
+    UPDATE "Reminder" SET "_id" = coalesce(new."_id", lower(hex(randomblob(4)) || '-' || hex(randomblob(2)) || '-4' ||
+        substr(hex(randomblob(2)), 2) || '-' || substr('89AB', 1 + abs(random() % 4), 1) ||
+        substr(hex(randomblob(2)), 2) || '-' || hex(randomblob(6)))),
+        "_modified" = coalesce(new."_modified", CAST(round((julianday('now') - 2440587.5) * 86400000) AS INTEGER))
+        WHERE "_key" = new."_key"; END;
+CREATE TRIGGER "Reminder modified" AFTER UPDATE OF "Date", "Reminder" ON "Reminder"
+    WHEN new."Date" IS NOT old."Date" OR new."Reminder" IS NOT old."Reminder" BEGIN
+    UPDATE "Reminder" SET "_modified" = max(CAST(round((julianday('now') - 2440587.5) * 86400000) AS INTEGER),
+        coalesce(old."_modified", 0) + 1) WHERE "_key" = new."_key"; END;
+CREATE TRIGGER "Reminder tombstone" AFTER DELETE ON "Reminder" WHEN old."_id" IS NOT NULL BEGIN
+    INSERT INTO "_tombstones" ("identity", "tableName", "deleted")
+        VALUES (old."_id", 'Reminder', max(CAST(round((julianday('now') - 2440587.5) * 86400000) AS INTEGER),
+        coalesce(old."_modified", 0) + 1))
+        ON CONFLICT ("identity") DO UPDATE SET "deleted" = max("deleted", excluded."deleted"); END;
+
+PRAGMA user_version = 2;
+
+-- Version 3: a smaller search index.
 -- The index keeps, for each three-letter piece, only which records hold it
 -- ("detail = none"): not where in them. That is most of what it took on the disk.
 -- A word of four or more letters is looked up as all of its pieces, and each
@@ -242,4 +382,4 @@ CREATE VIRTUAL TABLE "Reminder search" USING fts5 ("Date", "Reminder",
     content = 'Reminder', content_rowid = '_key', tokenize = 'trigram', columnsize = 0, detail = none);
 INSERT INTO "Reminder search" ("Reminder search") VALUES ('rebuild');
 
-PRAGMA user_version = 2;
+PRAGMA user_version = 3;

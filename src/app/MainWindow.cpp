@@ -16,6 +16,7 @@
 #include "sections/RemindersPanel.h"
 #include "store/Schema.h"
 #include "store/StoreError.h"
+#include "sync/ConflictWatcher.h"
 #include "utility/UtilityWindow.h"
 
 #include <QButtonGroup>
@@ -172,6 +173,8 @@ void MainWindow::showFind() {
 
 bool MainWindow::showRecord(Section section, RecordKey key) {
     DataBinder& records = binder(section);
+    // The key is of the file as it is now (the Find window looked at it just now).
+    records.followFile();
     // The record may be newer than the binder's snapshot of its table.
     if (records.positionOf(key) < 0)
         records.Refresh();
@@ -229,6 +232,15 @@ bool MainWindow::load() {
             return false;
         }
     }
+    // Other programs write the file too (a sync tool, quillmere-cli): the window follows.
+    for (const auto& [binder, table] : binders) {
+        binder->setFollowInterval(DataBinder::FollowIntervalMs);
+        connect(binder, &DataBinder::fileChanged, this, &MainWindow::recount);
+    }
+    m_conflicts = new ConflictWatcher(m_context.file(Schema::RecordDatabaseFile), this);
+    connect(m_conflicts, &ConflictWatcher::merged, this, [this](const QString& notice, bool problem) {
+        problem ? m_context.prompter.warn(notice) : m_context.prompter.info(notice);
+    });
     return true;
 }
 
@@ -278,6 +290,9 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     const bool backup =
         m_context.prompter.ask(QStringLiteral("Do you want to backup the Database ?"), QStringLiteral("Close Program"));
     m_context.windows.closeAll(this);
+    // Nothing merges into the file while the utility copies or swaps it.
+    delete m_conflicts;
+    m_conflicts = nullptr;
     // No binder may hold the record database open while the utility copies or swaps it.
     for (DataBinder* binder : {DatCCard, DatNotes, DatPassword, DatPersonal, DatReminders})
         binder->close();

@@ -5,6 +5,7 @@
 #include "sections/Section.h"
 #include "store/DataBinder.h"
 
+class ConflictWatcher;
 class NotesPanel;
 class PasswordPanel;
 class PersonalPanel;
@@ -72,5 +73,6 @@ private:
     void showFind();
 
     RecordCommands* m_commands = nullptr;
+    ConflictWatcher* m_conflicts = nullptr; // merges the conflict copies a sync tool leaves
     QPoint m_pressPoint;
 };

@@ -8,8 +8,10 @@
 #include "store/LegacyConversion.h"
 #include "store/Migration.h"
 #include "store/Schema.h"
+#include "sync/StartChecks.h"
 
 #include <QCursor>
+#include <QDateTime>
 #include <QDir>
 #include <QEventLoop>
 #include <QFile>
@@ -46,6 +48,31 @@ bool convertLegacyFiles(AppContext& context) {
             context.prompter.info(outcome.report);
     }
     return true;
+}
+
+namespace {
+
+void tell(AppContext& context, const StartChecks::Notices& notices) {
+    if (!notices.info.isEmpty())
+        context.prompter.info(notices.info.join(QStringLiteral("\n\n")));
+    if (!notices.warnings.isEmpty())
+        context.prompter.warn(notices.warnings.join(QStringLiteral("\n\n")));
+}
+
+} // namespace
+
+bool settleRecordJournal(AppContext& context) {
+    const StartChecks::Notices notices = StartChecks::beforeOpening(context.file(Schema::RecordDatabaseFile));
+    tell(context, notices);
+    return !notices.stop;
+}
+
+void mergeChangesFromElsewhere(AppContext& context) {
+    QGuiApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
+    const StartChecks::Notices notices =
+        StartChecks::afterUpdate(context.file(Schema::RecordDatabaseFile), QDateTime::currentMSecsSinceEpoch());
+    QGuiApplication::restoreOverrideCursor();
+    tell(context, notices);
 }
 
 void updateRecordDatabase(AppContext& context, int windowAfterMs) {

@@ -16,6 +16,16 @@ bool dataFolderUsable(const DataLocation& data, Prompter& prompter);
 // could not be, since nobody could then sign in.
 bool convertLegacyFiles(AppContext& context);
 
+// Before anything opens the record database: a journal its own crash left is
+// rolled back; one a sync tool brought from another copy is set aside and the
+// user told. False when the program must not open the file.
+bool settleRecordJournal(AppContext& context);
+
+// Once the record database is up to date: old deletions are pruned and the
+// conflict copies a sync tool left beside it are merged; the user is told what
+// each brought (records added, updated, deleted per section).
+void mergeChangesFromElsewhere(AppContext& context);
+
 // Brings the record database to the newest layout version before anything
 // opens it, and builds again a search index that was lost or emptied, with the
 // busy pointer shown, and a window with the progress once the work has lasted

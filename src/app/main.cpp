@@ -44,9 +44,12 @@ int main(int argc, char** argv) {
                        .templateDirectory = data.templateDirectory};
 
     removeStrayFiles(context.dataDirectory);
+    if (!settleRecordJournal(context))
+        return 1;
     if (!convertLegacyFiles(context))
         return 1;
     updateRecordDatabase(context);
+    mergeChangesFromElsewhere(context);
     if (!windows.show<LoginWindow>(context))
         return 1;
     return app.exec();

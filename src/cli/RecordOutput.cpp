@@ -1,13 +1,9 @@
 #include "RecordOutput.h"
 
-#include "exchange/DuplicateIndex.h"
-#include "exchange/ExchangeError.h"
+#include "Output.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QJsonObject>
-#include <SQLiteCpp/Database.h>
-#include <SQLiteCpp/Statement.h>
 
 namespace {
 
@@ -20,9 +16,63 @@ const SectionView Views[] = {
 };
 
 const QString Hidden = QStringLiteral("(hidden: show --secrets prints it)");
+const QString IdKey = QStringLiteral("id");
 
-QString oneLine(QString text) {
-    return text.replace(QStringLiteral("\r\n"), QStringLiteral(" ")).replace(QLatin1Char('\n'), QLatin1Char(' '));
+// The bytes of a field on one line of the listing.
+void appendCell(QByteArray& line, QByteArrayView text) {
+    const qsizetype start = line.size();
+    line.append(text);
+    for (qsizetype i = start; i < line.size(); ++i) {
+        const char c = line.at(i);
+        if (c == '\t' || c == '\n' || c == '\r')
+            line[i] = ' ';
+    }
+}
+
+// A JSON string of UTF-8 text; text that is not valid UTF-8 is read as
+// QString reads it (a replacement character for each bad sequence).
+void appendJsonString(QByteArray& out, QByteArrayView text) {
+    QByteArray repaired;
+    if (!QUtf8StringView(text.data(), text.size()).isValidUtf8()) {
+        repaired = QString::fromUtf8(text).toUtf8();
+        text = repaired;
+    }
+    static const char hex[] = "0123456789abcdef";
+    out += '"';
+    for (const char c : text) {
+        switch (c) {
+        case '"':
+            out += "\\\"";
+            break;
+        case '\\':
+            out += "\\\\";
+            break;
+        case '\b':
+            out += "\\b";
+            break;
+        case '\f':
+            out += "\\f";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
+        default:
+            if (static_cast<unsigned char>(c) < 0x20) {
+                out += "\\u00";
+                out += hex[(c >> 4) & 0xf];
+                out += hex[c & 0xf];
+            } else {
+                out += c;
+            }
+        }
+    }
+    out += '"';
 }
 
 } // namespace
@@ -31,92 +81,95 @@ const SectionView& viewOf(Section section) {
     return Views[static_cast<int>(section)];
 }
 
-QList<QStringList> readRecords(const QString& databasePath, Section section) {
-    QList<QStringList> records;
-    try {
-        SQLite::Database db(databasePath.toStdString(), SQLite::OPEN_READONLY);
-        const int fields = int(tableOf(section).fields.size());
-        SQLite::Statement query(db, QStringLiteral("SELECT %1 FROM %2 ORDER BY %3")
-                                        .arg(quotedFields(section), Schema::quoted(tableOf(section).name),
-                                             Schema::quoted(Schema::KeyColumn))
-                                        .toStdString());
-        while (query.executeStep()) {
-            QStringList record;
-            for (int i = 0; i < fields; ++i)
-                record << textOf(query.getColumn(i));
-            records << record;
-        }
-    } catch (const std::exception& e) {
-        throw ExchangeError(
-            QStringLiteral("The database file %1 cannot be read: %2.").arg(databasePath, QString::fromUtf8(e.what())));
-    }
-    return records;
+JsonArrayPrinter::JsonArrayPrinter() {
+    printBytes("[\n");
 }
 
-QList<QStringList> recordsNamed(const QList<QStringList>& records, const SectionView& view, const QString& name) {
-    for (const Qt::CaseSensitivity cs : {Qt::CaseSensitive, Qt::CaseInsensitive}) {
-        QList<QStringList> found;
-        for (const QStringList& record : records) {
-            for (const int field : view.listed) {
-                if (record.at(field).compare(name, cs) == 0) {
-                    found << record;
-                    break;
-                }
-            }
-        }
-        if (!found.isEmpty())
-            return found;
+void JsonArrayPrinter::add(const QJsonObject& object) {
+    // Each line of the object indented one level, as inside a whole array.
+    const QByteArray text = QJsonDocument(object).toJson(QJsonDocument::Indented);
+    QByteArray indented = m_empty ? QByteArray() : QByteArray(",\n");
+    indented.reserve(text.size() * 2);
+    qsizetype lineStart = 0;
+    while (lineStart < text.size()) {
+        qsizetype lineEnd = text.indexOf('\n', lineStart);
+        if (lineEnd < 0)
+            lineEnd = text.size();
+        indented += "    ";
+        indented += QByteArrayView(text).sliced(lineStart, lineEnd - lineStart);
+        if (lineEnd + 1 < text.size())
+            indented += '\n';
+        lineStart = lineEnd + 1;
     }
-    return {};
+    printBytes(indented);
+    m_empty = false;
 }
 
-QString listingText(const QList<QStringList>& records, const SectionView& view) {
-    QString text;
-    for (const QStringList& record : records) {
-        QStringList cells;
-        for (const int field : view.listed)
-            cells << oneLine(record.at(field));
-        text += cells.join(QLatin1Char('\t')) + QLatin1Char('\n');
+void JsonArrayPrinter::finish() {
+    printBytes(m_empty ? "]\n" : "\n]\n");
+}
+
+ListingPrinter::ListingPrinter(const SectionView& view, bool json) : m_json(json) {
+    for (const int field : view.listed)
+        m_names << tableOf(view.section).fields.at(field).toUtf8();
+}
+
+void ListingPrinter::add(qint64 id, const QList<QByteArrayView>& fields) {
+    m_line.clear();
+    if (m_json) {
+        // Written straight from the stored bytes, in the layout QJsonDocument gives
+        // an array, the id first: the listing costs what its text form does.
+        m_line += m_first ? "[\n    {\n        \"id\": " : ",\n    {\n        \"id\": ";
+        m_line += QByteArray::number(id);
+        for (qsizetype i = 0; i < fields.size(); ++i) {
+            m_line += ",\n        ";
+            appendJsonString(m_line, m_names.at(i));
+            m_line += ": ";
+            appendJsonString(m_line, fields.at(i));
+        }
+        m_line += "\n    }";
+    } else {
+        m_line.setNum(id);
+        for (const QByteArrayView field : fields) {
+            m_line += '\t';
+            appendCell(m_line, field);
+        }
+        m_line += '\n';
+    }
+    printBytes(m_line);
+    m_first = false;
+}
+
+void ListingPrinter::finish() {
+    if (m_json)
+        printBytes(m_first ? "[\n]\n" : "\n]\n");
+}
+
+QString oneCell(QString text) {
+    for (QChar& c : text) {
+        if (c == QLatin1Char('\t') || c == QLatin1Char('\n') || c == QLatin1Char('\r'))
+            c = QLatin1Char(' ');
     }
     return text;
 }
 
-QString listingJson(const QList<QStringList>& records, const SectionView& view) {
+QString detailText(const ShownRecord& record, const SectionView& view, bool secrets) {
     const QStringList& names = tableOf(view.section).fields;
-    QJsonArray array;
-    for (const QStringList& record : records) {
-        QJsonObject object;
-        for (const int field : view.listed)
-            object.insert(names.at(field), record.at(field));
-        array << object;
+    QString text = QStringLiteral("%1: %2\n").arg(IdKey).arg(record.id);
+    for (int field = 0; field < names.size(); ++field) {
+        const QString& value = record.fields.at(field);
+        const bool hide = !secrets && view.secrets.contains(field) && !value.isEmpty();
+        text += names.at(field) + QStringLiteral(": ") + (hide ? Hidden : value) + QLatin1Char('\n');
     }
-    return QString::fromUtf8(QJsonDocument(array).toJson(QJsonDocument::Indented));
+    return text;
 }
 
-QString detailText(const QList<QStringList>& records, const SectionView& view, bool secrets) {
+QString detailJson(const ShownRecord& record, const SectionView& view, bool secrets) {
     const QStringList& names = tableOf(view.section).fields;
-    QStringList blocks;
-    for (const QStringList& record : records) {
-        QStringList lines;
-        for (int field = 0; field < names.size(); ++field) {
-            const bool hide = !secrets && view.secrets.contains(field) && !record.at(field).isEmpty();
-            lines << names.at(field) + QStringLiteral(": ") + (hide ? Hidden : record.at(field));
-        }
-        blocks << lines.join(QLatin1Char('\n'));
+    QJsonObject object{{IdKey, record.id}};
+    for (int field = 0; field < names.size(); ++field) {
+        if (secrets || !view.secrets.contains(field))
+            object.insert(names.at(field), record.fields.at(field));
     }
-    return blocks.join(QStringLiteral("\n\n")) + QLatin1Char('\n');
-}
-
-QString detailJson(const QList<QStringList>& records, const SectionView& view, bool secrets) {
-    const QStringList& names = tableOf(view.section).fields;
-    QJsonArray array;
-    for (const QStringList& record : records) {
-        QJsonObject object;
-        for (int field = 0; field < names.size(); ++field) {
-            if (secrets || !view.secrets.contains(field))
-                object.insert(names.at(field), record.at(field));
-        }
-        array << object;
-    }
-    return QString::fromUtf8(QJsonDocument(array).toJson(QJsonDocument::Indented));
+    return QString::fromUtf8(QJsonDocument(QJsonArray{object}).toJson(QJsonDocument::Indented));
 }

@@ -5,5 +5,6 @@
 
 // The sign-in password, typed on the terminal without being shown, or read as
 // the first line of standard input for scripts. Nothing, with the reason in
-// error, when there is no way to ask.
+// error, when there is no way to ask or the line is longer than 64 KB: no more
+// than that is ever read.
 std::optional<QString> readPassword(bool fromStandardInput, QString& error);

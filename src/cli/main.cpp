@@ -1,6 +1,6 @@
 // quillmere-cli: the records of Quillmere Password Storage from the command
 // line, for scripts and for people without a desktop session.
-#include "Commands.h"
+#include "CommandLine.h"
 #include "core/CoreDumps.h"
 #include "core/DataLocation.h"
 

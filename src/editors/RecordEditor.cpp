@@ -154,6 +154,8 @@ bool RecordEditor::load() {
         m_context.prompter.critical(*failure);
         return false;
     }
+    // The record shown follows changes other programs make; what the user types stays.
+    Data1->setFollowInterval(DataBinder::FollowIntervalMs);
     return true;
 }
 

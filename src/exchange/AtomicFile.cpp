@@ -8,13 +8,59 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
+#include <QSet>
 #include <cerrno>
 #include <cstring>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
+
 constexpr size_t BufferBytes = 1 << 20;
+
+QByteArray encoded(const QString& path) {
+    return QFile::encodeName(path);
 }
+
+QString systemReason() {
+    return QString::fromLocal8Bit(std::strerror(errno));
+}
+
+// A name beside the target that nothing else uses.
+QString besideName(const QFileInfo& target, const char* suffix) {
+    return target.absoluteDir().filePath(QStringLiteral(".%1.%2.%3")
+                                             .arg(target.fileName())
+                                             .arg(QRandomGenerator::system()->generate(), 8, 16, QLatin1Char('0'))
+                                             .arg(QLatin1String(suffix)));
+}
+
+bool exists(const QString& path) {
+    struct stat info {};
+    return ::lstat(encoded(path).constData(), &info) == 0;
+}
+
+// A target's old file, kept under another name while the new ones go in place.
+struct Replacement {
+    QString target;
+    QString temporary;
+    QString kept; // empty: there was no old file
+    bool placed = false;
+};
+
+// Puts each old file back, and takes away each new one that had none.
+void undo(std::vector<Replacement>& replacements) {
+    for (Replacement& r : replacements) {
+        if (!r.kept.isEmpty()) {
+            // A kept hard link of the file still in place makes this rename a no-op.
+            std::rename(encoded(r.kept).constData(), encoded(r.target).constData());
+            ::unlink(encoded(r.kept).constData());
+        } else if (r.placed) {
+            ::unlink(encoded(r.target).constData());
+        }
+    }
+}
+
+} // namespace
 
 AtomicFile::AtomicFile(QString target) : m_target(std::move(target)) {
     const QFileInfo info(m_target);
@@ -24,33 +70,29 @@ AtomicFile::AtomicFile(QString target) : m_target(std::move(target)) {
     if (!folder.exists())
         throw ExchangeError(QStringLiteral("The folder %1 does not exist.").arg(folder.path()));
     for (int attempt = 0; attempt < 100 && m_file == nullptr; ++attempt) {
-        const QString name = QStringLiteral(".%1.%2.tmp")
-                                 .arg(info.fileName())
-                                 .arg(QRandomGenerator::system()->generate(), 8, 16, QLatin1Char('0'));
-        const QString candidate = folder.filePath(name);
+        const QString candidate = besideName(info, "tmp");
         if (!createOwnerOnlyFile(candidate))
             continue;
         m_temporary = candidate;
-        m_file = std::fopen(QFile::encodeName(candidate).constData(), "wb");
+        m_file = std::fopen(encoded(candidate).constData(), "wb");
     }
     if (!m_file)
-        throw ExchangeError(
-            QStringLiteral("%1 cannot be written: %2").arg(m_target, QString::fromLocal8Bit(std::strerror(errno))));
+        throw ExchangeError(QStringLiteral("%1 cannot be written: %2").arg(m_target, systemReason()));
     std::setvbuf(m_file, nullptr, _IOFBF, BufferBytes);
 }
 
 AtomicFile::~AtomicFile() {
-    if (m_file) {
+    if (m_file)
         std::fclose(m_file);
+    if (!m_placed && !m_temporary.isEmpty())
         QFile::remove(m_temporary);
-    }
 }
 
 void AtomicFile::fail(const QString& what) {
-    const QString reason = QString::fromLocal8Bit(std::strerror(errno));
-    std::fclose(m_file);
+    const QString reason = systemReason();
+    if (m_file)
+        std::fclose(m_file);
     m_file = nullptr;
-    QFile::remove(m_temporary);
     throw ExchangeError(QStringLiteral("%1 %2: %3").arg(m_target, what, reason));
 }
 
@@ -59,33 +101,77 @@ void AtomicFile::write(const char* data, size_t size) {
         fail(QStringLiteral("cannot be written"));
 }
 
-void AtomicFile::commit() {
+void AtomicFile::finish() {
     if (std::fflush(m_file) != 0 || ::fsync(fileno(m_file)) != 0)
         fail(QStringLiteral("cannot be written to disk"));
-    if (std::fclose(m_file) != 0) {
-        m_file = nullptr;
-        QFile::remove(m_temporary);
-        throw ExchangeError(QStringLiteral("%1 cannot be written.").arg(m_target));
-    }
+    std::FILE* file = m_file;
     m_file = nullptr;
-    if (std::rename(QFile::encodeName(m_temporary).constData(), QFile::encodeName(m_target).constData()) != 0) {
-        const QString reason = QString::fromLocal8Bit(std::strerror(errno));
-        QFile::remove(m_temporary);
-        throw ExchangeError(QStringLiteral("%1 cannot be replaced: %2").arg(m_target, reason));
+    if (std::fclose(file) != 0)
+        throw ExchangeError(QStringLiteral("%1 cannot be written: %2").arg(m_target, systemReason()));
+}
+
+void AtomicFile::commit() {
+    commitAll({this});
+}
+
+void AtomicFile::commitAll(const std::vector<AtomicFile*>& files) {
+    for (AtomicFile* file : files)
+        file->finish();
+    std::vector<Replacement> replacements;
+    for (AtomicFile* file : files) {
+        replacements.push_back({file->m_target, file->m_temporary, {}, false});
+        Replacement& r = replacements.back();
+        if (files.size() > 1 && exists(r.target)) {
+            // Kept as a second name of the same file, so the target never goes
+            // missing; a file system without hard links has it moved aside.
+            const QString kept = besideName(QFileInfo(r.target), "old");
+            if (::link(encoded(r.target).constData(), encoded(kept).constData()) == 0 ||
+                std::rename(encoded(r.target).constData(), encoded(kept).constData()) == 0)
+                r.kept = kept;
+        }
+        const bool keptIfNeeded = files.size() == 1 || !r.kept.isEmpty() || !exists(r.target);
+        if (!keptIfNeeded || std::rename(encoded(r.temporary).constData(), encoded(r.target).constData()) != 0) {
+            const QString reason = systemReason();
+            undo(replacements);
+            throw ExchangeError(QStringLiteral("%1 cannot be replaced: %2").arg(r.target, reason));
+        }
+        r.placed = true;
+        file->m_placed = true;
     }
-    syncDirectory(QFileInfo(m_target).absolutePath());
+    for (const Replacement& r : replacements) {
+        if (!r.kept.isEmpty())
+            ::unlink(encoded(r.kept).constData());
+    }
+    QSet<QString> folders;
+    for (const Replacement& r : replacements)
+        folders.insert(QFileInfo(r.target).absolutePath());
+    for (const QString& folder : folders)
+        syncDirectory(folder);
 }
 
 void refuseDatabaseTarget(const QString& target, const QString& databasePath) {
+    QStringList ownNames;
+    for (const QString& file : {Schema::RecordDatabaseFile, Schema::PasswordStoreFile}) {
+        for (const char* suffix : {"", "-journal", "-wal", "-shm"})
+            ownNames << file + QLatin1String(suffix);
+    }
     const QFileInfo targetInfo(target);
+    // The path the new file would take, its folder's links followed, and, for
+    // a link that exists, the file it leads to.
+    QStringList paths{targetInfo.absoluteFilePath(),
+                      QDir(targetInfo.absolutePath()).canonicalPath() + QLatin1Char('/') + targetInfo.fileName()};
+    if (targetInfo.exists())
+        paths << targetInfo.canonicalFilePath();
     const QDir programFolder = QFileInfo(databasePath).absoluteDir();
-    for (const QString& name : {Schema::RecordDatabaseFile, Schema::PasswordStoreFile}) {
-        const QFileInfo own(programFolder.filePath(name));
-        const bool same =
-            targetInfo.absoluteFilePath() == own.absoluteFilePath() ||
-            (targetInfo.exists() && own.exists() && targetInfo.canonicalFilePath() == own.canonicalFilePath());
-        if (same)
-            throw ExchangeError(
-                QStringLiteral("%1 is the program's own database: an export never replaces it.").arg(target));
+    for (const QString& name : ownNames) {
+        const QString own = programFolder.filePath(name);
+        const QString ownCanonical = QDir(programFolder.canonicalPath()).filePath(name);
+        for (const QString& path : paths) {
+            const bool named = QFileInfo(path).fileName().compare(name, Qt::CaseInsensitive) == 0;
+            if (named || path == own || path == ownCanonical)
+                throw ExchangeError(QStringLiteral("%1 is the name of one of the program's own files (%2): an export "
+                                                   "is never written under it.")
+                                        .arg(target, name));
+        }
     }
 }

@@ -6,6 +6,17 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+namespace {
+
+// Qt's parser drops a byte-order mark at the start of a text, so U+FEFF at the
+// start of a value would be lost; as an escape, which means the same, it stays.
+QJsonDocument parsed(QByteArray element, QJsonParseError* error = nullptr) {
+    element.replace("\xEF\xBB\xBF", "\\ufeff");
+    return QJsonDocument::fromJson(element, error);
+}
+
+} // namespace
+
 BitwardenJsonReader::BitwardenJsonReader(const QString& path) : m_stream(path) {
     m_stream.enterObject();
     std::optional<JsonStream::Mark> items;
@@ -19,7 +30,7 @@ BitwardenJsonReader::BitwardenJsonReader(const QString& path) : m_stream(path) {
             QByteArray element;
             qint64 line = 0;
             while (m_stream.nextElement(&element, line)) {
-                const QJsonObject folder = QJsonDocument::fromJson(element).object();
+                const QJsonObject folder = parsed(element).object();
                 m_folders.insert(folder.value(QStringLiteral("id")).toString(),
                                  folder.value(QStringLiteral("name")).toString());
             }
@@ -37,6 +48,7 @@ BitwardenJsonReader::BitwardenJsonReader(const QString& path) : m_stream(path) {
             m_stream.skipValue();
         }
     }
+    m_stream.expectEnd();
     if (encrypted)
         throw ExchangeError(QStringLiteral(
             "This Bitwarden export is encrypted, so its records cannot be read. Export the vault again as "
@@ -55,7 +67,7 @@ bool BitwardenJsonReader::next(Record& record) {
         if (!m_stream.nextElement(&element, line))
             return false;
         QJsonParseError error;
-        const QJsonDocument item = QJsonDocument::fromJson(element, &error);
+        const QJsonDocument item = parsed(element, &error);
         if (error.error != QJsonParseError::NoError || !item.isObject())
             throw ExchangeError(QStringLiteral("an item cannot be read: %1.")
                                     .arg(item.isNull() ? error.errorString() : QStringLiteral("not an object")),

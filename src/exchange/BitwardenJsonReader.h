@@ -13,6 +13,7 @@ class BitwardenJsonReader : public RecordReader {
 public:
     explicit BitwardenJsonReader(const QString& path); // throws ExchangeError
     bool next(Record& record) override;
+    Encoding encoding() const override { return Encoding::Utf8; }
     QString formatName() const override { return QStringLiteral("Bitwarden JSON"); }
 
 private:

@@ -12,7 +12,8 @@ class CsvReader {
 public:
     CsvReader(const QString& path, Encoding encoding); // throws ExchangeError
     // The next row's cells and the line it starts on; false at the end. Blank
-    // lines are passed over. Throws ExchangeError for a quote never closed.
+    // lines are passed over. Throws ExchangeError for a quote never closed, and
+    // for a record longer than MaxRecordSize or of more than MaxColumns values.
     bool nextRow(QStringList& cells, qint64& line);
 
 private:
@@ -20,6 +21,9 @@ private:
     int get();
     int peek();
     bool fill();
+    // Appends the run of characters at the position that mean nothing to the
+    // reader (no quote or line break, and no comma outside quotes); its length.
+    qsizetype takePlain(QString& field, bool quoted);
 
     TextFile m_file;
     QString m_chunk;

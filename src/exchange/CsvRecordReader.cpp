@@ -16,7 +16,7 @@ QStringList CsvRecordReader::readHeader(const QString& path, Encoding encoding) 
 }
 
 CsvRecordReader::CsvRecordReader(const QString& path, Encoding encoding, const std::optional<ColumnMapping>& mapping)
-    : m_csv(path, encoding) {
+    : m_csv(path, encoding), m_encoding(encoding) {
     qint64 line = 0;
     if (!m_csv.nextRow(m_header, line))
         throw ExchangeError(QStringLiteral("The file is empty."));
@@ -25,9 +25,9 @@ CsvRecordReader::CsvRecordReader(const QString& path, Encoding encoding, const s
     } else if (const Format* known = recognise(m_header)) {
         m_format = *known;
     } else {
-        throw ExchangeError(QStringLiteral("The columns of this file (%1) are of no format the program knows: "
+        throw ExchangeError(QStringLiteral("The %1 columns of this file are of no format the program knows: "
                                            "choose the section and the column of each field.")
-                                .arg(m_header.join(QStringLiteral(", "))));
+                                .arg(m_header.size()));
     }
     for (const auto& [type, layout] : m_format.layouts) {
         BoundLayout bound{type, &layout, {}};
@@ -69,8 +69,8 @@ bool CsvRecordReader::next(Record& record) {
                     layout = &candidate;
             }
             if (!layout)
-                throw ExchangeError(QStringLiteral("the type \"%1\" is not one the program can import.").arg(type),
-                                    line);
+                throw ExchangeError(
+                    QStringLiteral("the type \"%1\" is not one the program can import.").arg(shortQuote(type)), line);
         }
         record = map(*layout, cells, line);
         return true;

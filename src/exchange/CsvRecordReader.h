@@ -15,6 +15,7 @@ public:
                     const std::optional<CsvFormats::ColumnMapping>& mapping = std::nullopt);
     bool next(Record& record) override;
     QString formatName() const override { return m_format.name; }
+    Encoding encoding() const override { return m_encoding; }
     const QStringList& header() const { return m_header; }
 
     // The header line of a CSV file; empty for a file without one.
@@ -34,6 +35,7 @@ private:
     Record map(const BoundLayout& layout, const QStringList& cells, qint64 line) const;
 
     CsvReader m_csv;
+    Encoding m_encoding;
     QStringList m_header;
     CsvFormats::Format m_format;
     std::vector<BoundLayout> m_layouts;

@@ -1,5 +1,7 @@
 #include "DuplicateIndex.h"
 
+#include "TextFile.h"
+
 #include <QHash>
 
 QString quotedFields(Section section) {
@@ -10,7 +12,7 @@ QString quotedFields(Section section) {
 }
 
 QString textOf(const SQLite::Column& column) {
-    return QString::fromUtf8(column.getText(), column.getBytes());
+    return exactUtf8(column.getText(), column.getBytes());
 }
 
 size_t DuplicateIndex::hashOf(const QStringList& values) {

@@ -20,3 +20,13 @@ private:
     QString m_message;
     qint64 m_line;
 };
+
+// A text of the file as a message may quote it: a short start, on one line.
+// Only texts that are never secrets are quoted at all.
+inline QString shortQuote(const QString& text) {
+    constexpr qsizetype Longest = 30;
+    QString quoted = text.left(Longest).simplified();
+    if (text.size() > Longest)
+        quoted += QChar(0x2026);
+    return quoted;
+}

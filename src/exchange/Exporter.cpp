@@ -5,6 +5,7 @@
 #include "DuplicateIndex.h"
 #include "ExchangeError.h"
 #include "Importer.h"
+#include "TextFile.h"
 #include "store/Connection.h"
 #include "store/StoreError.h"
 
@@ -21,7 +22,7 @@ struct Text {
     int size = 0;
     bool isNull() const { return data == nullptr; }
     bool isEmpty() const { return size == 0; }
-    QString toString() const { return QString::fromUtf8(data, size); }
+    QString toString() const { return exactUtf8(data, size); }
 };
 
 // Reads a table's records in their natural order, straight from SQLite's buffers.
@@ -312,12 +313,30 @@ SectionCounts Exporter::writeCsv(const QString& folder) const {
     if (!QFileInfo(folder).isDir())
         throw ExchangeError(QStringLiteral("The folder %1 does not exist.").arg(folder));
     const std::unique_ptr<Connection> connection = open(m_databasePath);
+    try {
+        return writeCsvFiles(*connection, folder);
+    } catch (const ExchangeError& e) {
+        throw ExchangeError(e.message() + QStringLiteral(" No file in the folder has been replaced."));
+    }
+}
+
+SectionCounts Exporter::writeCsvFiles(Connection& connection, const QString& folder) const {
     SectionCounts counts{};
+    // All five files are written before any is put in place: a folder never
+    // holds some files of this export beside others of an older one.
+    std::vector<std::unique_ptr<AtomicFile>> files;
+    // One read transaction: the files show the records as they were at one moment.
+    std::optional<SQLite::Transaction> snapshot;
+    try {
+        snapshot.emplace(connection.db());
+    } catch (const SQLite::Exception& e) {
+        throw ExchangeError(connection.failure(QStringLiteral("cannot be read"), e));
+    }
     for (Section section : AllSections) {
         const QString path = QDir(folder).filePath(csvFileName(section));
         refuseDatabaseTarget(path, m_databasePath);
-        AtomicFile file(path);
-        Out out(file);
+        files.push_back(std::make_unique<AtomicFile>(path));
+        Out out(*files.back());
         QByteArray& b = out.buffer();
         const QStringList& fields = tableOf(section).fields;
         for (int i = 0; i < fields.size(); ++i) {
@@ -326,7 +345,7 @@ SectionCounts Exporter::writeCsv(const QString& folder) const {
             b.append(i + 1 < fields.size() ? "," : "\r\n");
         }
         try {
-            Rows rows(connection->db(), section);
+            Rows rows(connection.db(), section);
             while (rows.next()) {
                 ++at(counts, section);
                 for (int i = 0; i < fields.size(); ++i) {
@@ -336,11 +355,14 @@ SectionCounts Exporter::writeCsv(const QString& folder) const {
                 out.flushIfFull();
             }
         } catch (const SQLite::Exception& e) {
-            throw ExchangeError(connection->failure(QStringLiteral("cannot be read"), e));
+            throw ExchangeError(connection.failure(QStringLiteral("cannot be read"), e));
         }
         out.finish();
-        file.commit();
     }
+    std::vector<AtomicFile*> written;
+    for (const std::unique_ptr<AtomicFile>& file : files)
+        written.push_back(file.get());
+    AtomicFile::commitAll(written);
     return counts;
 }
 

@@ -2,6 +2,8 @@
 
 #include "Section.h"
 
+class Connection;
+
 // Writes every record of the record database to files other programs read: a
 // Bitwarden JSON export (all five sections, reminders as notes titled with
 // their date), or one CSV file per section with the field names as its header.
@@ -19,5 +21,7 @@ public:
     static QString resultText(const SectionCounts& counts, const QString& where);
 
 private:
+    SectionCounts writeCsvFiles(Connection& connection, const QString& folder) const;
+
     QString m_databasePath;
 };

@@ -8,19 +8,36 @@
 
 namespace {
 
+// Whether the file starts with a JSON object, after blanks and a byte-order mark.
 bool looksLikeJson(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        throw ExchangeError(QStringLiteral("%1 cannot be read: %2").arg(path, file.errorString()));
+    QFile file;
+    openForReading(file, path);
     QByteArray start = file.read(4096);
     if (start.startsWith("\xEF\xBB\xBF"))
         start.remove(0, 3);
+    // Text in UTF-16 or UTF-32 has a zero byte beside its first character, with or without a mark.
+    const bool wide = start.startsWith("\xFF\xFE") || start.startsWith("\xFE\xFF") ||
+                      (start.size() >= 2 && (start.at(0) == '\0' || start.at(1) == '\0'));
     for (const char c : start) {
-        if (c == ' ' || c == '\t' || c == '\r' || c == '\n')
+        if (c == ' ' || c == '\t' || c == '\r' || c == '\n' || (wide && (c == '\0' || c == '\xFF' || c == '\xFE')))
             continue;
+        if (c == '{' && wide)
+            throw ExchangeError(QStringLiteral(
+                "The file is JSON in UTF-16 or UTF-32: the program reads JSON files in UTF-8 only, as Bitwarden "
+                "writes them. Save it as UTF-8 and import that file."));
         return c == '{';
     }
     return false;
+}
+
+Encoding chosenEncoding(const QString& path, const ImportOptions& options) {
+    if (options.encoding)
+        return *options.encoding;
+    const DetectedEncoding detected = detectEncoding(path);
+    // Never read as a guess the user has not confirmed.
+    if (!detected.certain)
+        throw ExchangeError(detected.doubt(), detected.line);
+    return detected.encoding;
 }
 
 } // namespace
@@ -32,7 +49,11 @@ FileKind inspectFile(const QString& path, const ImportOptions& options) {
         kind.formatName = QStringLiteral("Bitwarden JSON");
         return kind;
     }
-    kind.encoding = options.encoding ? *options.encoding : detectEncoding(path);
+    if (options.encoding)
+        kind.detected.encoding = *options.encoding;
+    else
+        kind.detected = detectEncoding(path);
+    kind.encoding = kind.detected.encoding;
     kind.header = CsvRecordReader::readHeader(path, kind.encoding);
     if (kind.header.isEmpty())
         throw ExchangeError(QStringLiteral("The file is empty."));
@@ -46,6 +67,5 @@ FileKind inspectFile(const QString& path, const ImportOptions& options) {
 std::unique_ptr<RecordReader> openRecords(const QString& path, const ImportOptions& options) {
     if (looksLikeJson(path))
         return std::make_unique<BitwardenJsonReader>(path);
-    const Encoding encoding = options.encoding ? *options.encoding : detectEncoding(path);
-    return std::make_unique<CsvRecordReader>(path, encoding, options.mapping);
+    return std::make_unique<CsvRecordReader>(path, chosenEncoding(path, options), options.mapping);
 }

@@ -20,10 +20,14 @@ struct FileKind {
     QString formatName;
     QStringList header; // a CSV file's columns
     Encoding encoding = Encoding::Utf8;
+    // How the encoding was found: a guess the user must confirm when not certain.
+    DetectedEncoding detected;
 };
 
-// Tells the format from the file's content, not its name. Throws ExchangeError.
+// Tells the format from the file's content, not its name. Throws ExchangeError,
+// also for anything but a regular file.
 FileKind inspectFile(const QString& path, const ImportOptions& options = {});
 // A reader for the file's records. Throws ExchangeError, for a CSV file of no
-// known format too unless the options map its columns.
+// known format too unless the options map its columns, and for a CSV file
+// whose encoding is only a guess unless the options name it.
 std::unique_ptr<RecordReader> openRecords(const QString& path, const ImportOptions& options = {});

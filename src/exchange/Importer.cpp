@@ -4,6 +4,7 @@
 #include "ExchangeError.h"
 #include "store/BulkIndexing.h"
 #include "store/Connection.h"
+#include "store/MachineStamp.h"
 #include "store/StoreError.h"
 
 #include <SQLiteCpp/Statement.h>
@@ -32,6 +33,7 @@ Importer::Preview Importer::preview(const QString& path, const ImportOptions& op
     const std::unique_ptr<Connection> connection = connect(m_databasePath);
     Preview preview;
     preview.format = reader->formatName();
+    preview.encoding = reader->encoding();
     try {
         DuplicateIndex stored(connection->db());
         Record record;
@@ -67,6 +69,8 @@ Importer::Result Importer::run(const QString& path, const ImportOptions& options
     }
     try {
         DuplicateIndex stored(db);
+        // Each record's identity, time and computer come with it, not from an update per record.
+        const NewRecordStamp stamp = newRecordStamp(connection->version(), connection->machine());
         std::array<std::unique_ptr<SQLite::Statement>, SectionCount> inserts;
         std::array<std::unique_ptr<BulkIndexing>, SectionCount> indexing;
         Record record;
@@ -80,10 +84,11 @@ Importer::Result Importer::run(const QString& path, const ImportOptions& options
                 const Schema::Table& table = tableOf(record.section);
                 indexing[int(record.section)] = std::make_unique<BulkIndexing>(db, table.name);
                 const QString marks = QStringList(table.fields.size(), QStringLiteral("?")).join(QLatin1Char(','));
-                insert = std::make_unique<SQLite::Statement>(
-                    db, QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                            .arg(Schema::quoted(table.name), quotedFields(record.section), marks)
-                            .toStdString());
+                insert = std::make_unique<SQLite::Statement>(db, QStringLiteral("INSERT INTO %1 (%2%3) VALUES (%4%5)")
+                                                                     .arg(Schema::quoted(table.name),
+                                                                          quotedFields(record.section), stamp.columns,
+                                                                          marks, stamp.values)
+                                                                     .toStdString());
             }
             insert->reset();
             for (int i = 0; i < record.values.size(); ++i)
@@ -118,7 +123,8 @@ const QString& Importer::plainTextReminder() {
 }
 
 QString Importer::previewText(const Preview& preview) {
-    QStringList lines{QStringLiteral("The file is a %1 export and holds:").arg(preview.format)};
+    QStringList lines{QStringLiteral("The file is a %1 export, read as %2, and holds:")
+                          .arg(preview.format, encodingTitle(preview.encoding))};
     for (Section section : AllSections) {
         if (at(preview.records, section) == 0)
             continue;

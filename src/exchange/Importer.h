@@ -16,6 +16,7 @@ public:
 
     struct Preview {
         QString format;
+        Encoding encoding = Encoding::Utf8;
         SectionCounts records{};
         SectionCounts duplicates{};
         std::array<QList<QStringList>, SectionCount> firstRows; // up to PreviewRows per section

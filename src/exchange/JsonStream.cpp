@@ -1,6 +1,8 @@
 #include "JsonStream.h"
 
 #include "ExchangeError.h"
+#include "ExchangeLimits.h"
+#include "TextFile.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -20,11 +22,19 @@ constexpr std::array<bool, 256> IsSpecial = [] {
 }();
 // Nesting beyond this is no export file, and would only exhaust memory.
 constexpr int MaxDepth = 64;
+
+// A value taken into memory stays within the size of any real item.
+void limit(const QByteArray* out, qint64 line) {
+    if (out && out->size() > MaxRecordSize)
+        throw ExchangeError(QStringLiteral("a value is larger than %1, more than any export holds.")
+                                .arg(QLatin1String(MaxRecordSizeText)),
+                            line);
+}
+
 } // namespace
 
-JsonStream::JsonStream(const QString& path) : m_file(path) {
-    if (!m_file.open(QIODevice::ReadOnly))
-        throw ExchangeError(QStringLiteral("%1 cannot be read: %2").arg(path, m_file.errorString()));
+JsonStream::JsonStream(const QString& path) {
+    openForReading(m_file, path);
 }
 
 int JsonStream::refill() {
@@ -112,6 +122,7 @@ void JsonStream::string(QByteArray* out) {
         out->append('"');
     for (;;) {
         takePlain(out);
+        limit(out, start);
         const int c = get();
         if (c < 0)
             throw ExchangeError(QStringLiteral("a text is never closed."), start);
@@ -141,6 +152,7 @@ void JsonStream::value(QByteArray* out) {
         int depth = 0;
         do {
             takePlain(out);
+            limit(out, start);
             const int c = peek();
             if (c < 0)
                 throw ExchangeError(QStringLiteral("the file ends inside a value."), start);
@@ -167,6 +179,7 @@ void JsonStream::value(QByteArray* out) {
         ++length;
         if (out)
             out->append(char(c));
+        limit(out, start);
     }
     if (length == 0)
         throw ExchangeError(QStringLiteral("the file is not valid JSON: a value expected."), m_line);
@@ -180,6 +193,14 @@ QByteArray JsonStream::rawValue() {
 
 void JsonStream::skipValue() {
     value(nullptr);
+}
+
+void JsonStream::expectEnd() {
+    skipSpace();
+    if (peek() >= 0)
+        throw ExchangeError(QStringLiteral("the file goes on after the end of its export; a file holds one export "
+                                           "and nothing after it."),
+                            m_line);
 }
 
 bool JsonStream::enterArray() {

@@ -7,7 +7,8 @@
 // Walks a JSON file from the start without holding it whole: the members of the
 // top-level object one at a time, and the elements of an array member one at a
 // time as raw text for QJsonDocument. Memory stays at one chunk plus the
-// largest single element, whatever the file's size.
+// largest single element, whatever the file's size; a value taken into memory
+// larger than MaxRecordSize is refused.
 class JsonStream {
 public:
     explicit JsonStream(const QString& path); // throws ExchangeError
@@ -19,6 +20,8 @@ public:
     // The raw text of the value at the position (a whole object or array included).
     QByteArray rawValue();
     void skipValue();
+    // After the top-level object: throws unless only blanks follow it.
+    void expectEnd();
     // Enters an array value; false when the value is not an array.
     bool enterArray();
     // The raw text of the next element (passed over without one) and the line

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Section.h"
+#include "TextFile.h"
 
 // Yields the records of an export file one at a time, in the file's order.
 class RecordReader {
@@ -11,4 +12,6 @@ public:
     virtual bool next(Record& record) = 0;
     // How the user knows the format: "Bitwarden JSON", "KeePassXC CSV", ...
     virtual QString formatName() const = 0;
+    // How its bytes are read as characters.
+    virtual Encoding encoding() const = 0;
 };

@@ -1,6 +1,10 @@
 #include "TextFile.h"
 
 #include "ExchangeError.h"
+#include "Utf8Scan.h"
+#include "store/RegularFile.h"
+
+#include <cstring>
 
 namespace {
 
@@ -25,15 +29,24 @@ QString fromWindows1252(const QByteArray& bytes) {
 
 struct EncodingName {
     Encoding encoding;
+    const char* title;
     const char* names[4];
 };
 
 const EncodingName Names[] = {
-    {Encoding::Utf8, {"utf-8", "utf8"}},
-    {Encoding::Utf16LE, {"utf-16le", "utf-16", "utf16"}},
-    {Encoding::Utf16BE, {"utf-16be"}},
-    {Encoding::Windows1252, {"windows-1252", "cp1252", "latin-1", "iso-8859-1"}},
+    {Encoding::Utf8, "UTF-8", {"utf-8", "utf8"}},
+    {Encoding::Utf16LE, "UTF-16LE", {"utf-16le", "utf-16", "utf16"}},
+    {Encoding::Utf16BE, "UTF-16BE", {"utf-16be"}},
+    {Encoding::Windows1252, "Windows-1252", {"windows-1252", "cp1252", "latin-1", "iso-8859-1"}},
 };
+
+const EncodingName& namesOf(Encoding encoding) {
+    for (const EncodingName& entry : Names) {
+        if (entry.encoding == encoding)
+            return entry;
+    }
+    return Names[0];
+}
 
 QStringConverter::Encoding qtEncoding(Encoding encoding) {
     switch (encoding) {
@@ -44,6 +57,10 @@ QStringConverter::Encoding qtEncoding(Encoding encoding) {
     default:
         return QStringConverter::Utf8;
     }
+}
+
+QString hexByte(unsigned char byte) {
+    return QStringLiteral("0x") + QString::number(byte, 16).toUpper().rightJustified(2, QLatin1Char('0'));
 }
 
 } // namespace
@@ -59,58 +76,95 @@ std::optional<Encoding> encodingFromName(const QString& name) {
 }
 
 QString encodingName(Encoding encoding) {
-    for (const EncodingName& entry : Names) {
-        if (entry.encoding == encoding)
-            return QString::fromLatin1(entry.names[0]);
-    }
-    return {};
+    return QString::fromLatin1(namesOf(encoding).names[0]);
 }
 
-Encoding detectEncoding(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        throw ExchangeError(QStringLiteral("%1 cannot be read: %2").arg(path, file.errorString()));
-    const QByteArray start = file.peek(3);
-    if (start.startsWith("\xEF\xBB\xBF"))
-        return Encoding::Utf8;
-    if (start.startsWith("\xFF\xFE"))
-        return Encoding::Utf16LE;
-    if (start.startsWith("\xFE\xFF"))
-        return Encoding::Utf16BE;
-    QStringDecoder decoder(QStringConverter::Utf8);
-    QByteArray chunk;
-    while (!(chunk = file.read(ChunkBytes)).isEmpty()) {
-        const QString text = decoder.decode(chunk);
-        if (decoder.hasError())
-            return Encoding::Windows1252;
+QString encodingTitle(Encoding encoding) {
+    return QString::fromLatin1(namesOf(encoding).title);
+}
+
+QString DetectedEncoding::doubt() const {
+    return QStringLiteral("byte %1 of the line (%2) is not UTF-8, so the file's encoding must be named.")
+        .arg(column)
+        .arg(hexByte(byte));
+}
+
+QString DetectedEncoding::question() const {
+    const QString choice = QStringLiteral(
+        "Choose No to import nothing; the File encoding box can name the file's encoding before you import it.");
+    if (encoding == Encoding::Utf8)
+        return QStringLiteral("The file is UTF-8 but for a stray byte: line %1 holds %2 (byte %3 of the line), which "
+                              "is not UTF-8.\n\nImport it as UTF-8, each stray byte becoming the character \uFFFD? %4")
+            .arg(line)
+            .arg(hexByte(byte))
+            .arg(column)
+            .arg(choice);
+    return QStringLiteral("The file is not UTF-8: line %1 holds %2 (byte %3 of the line).\n\nImport it as %4, the "
+                          "usual encoding of older programs on Windows? %5")
+        .arg(line)
+        .arg(hexByte(byte))
+        .arg(column)
+        .arg(encodingTitle(encoding), choice);
+}
+
+QString exactUtf8(const char* data, qsizetype size) {
+    QString marks;
+    while (size >= 3 && std::memcmp(data, "\xEF\xBB\xBF", 3) == 0) {
+        marks += QChar(0xFEFF);
+        data += 3;
+        size -= 3;
     }
-    // A multi-byte sequence cut off by the end of the file is not UTF-8 either.
-    const QString rest = decoder.decode(QByteArray());
-    return decoder.hasError() ? Encoding::Windows1252 : Encoding::Utf8;
+    return marks.isEmpty() ? QString::fromUtf8(data, size) : marks + QString::fromUtf8(data, size);
+}
+
+void openForReading(QFile& file, const QString& path) {
+    QString error;
+    if (!openRegularFile(file, path, error))
+        throw ExchangeError(error);
+}
+
+DetectedEncoding detectEncoding(const QString& path) {
+    QFile file;
+    openForReading(file, path);
+    const QByteArray start = file.peek(3);
+    // A UTF-8 file says so with its mark, but may still hold a stray byte.
+    const bool markedUtf8 = start.startsWith("\xEF\xBB\xBF");
+    if (markedUtf8)
+        file.skip(3);
+    else if (start.startsWith("\xFF\xFE"))
+        return {Encoding::Utf16LE};
+    else if (start.startsWith("\xFE\xFF"))
+        return {Encoding::Utf16BE};
+    Utf8Scan scan;
+    QByteArray chunk;
+    while (!scan.settled() && !(chunk = file.read(ChunkBytes)).isEmpty())
+        scan.feed(chunk.constData(), chunk.size());
+    if (file.error() != QFile::NoError)
+        throw ExchangeError(QStringLiteral("%1 cannot be read: %2").arg(path, file.errorString()));
+    scan.end();
+    if (scan.valid())
+        return {Encoding::Utf8};
+    const Utf8Scan::Position& at = scan.firstBad();
+    const bool likelyUtf8 = markedUtf8 || scan.sawMultiByte();
+    return {likelyUtf8 ? Encoding::Utf8 : Encoding::Windows1252, false, at.line, at.column, at.byte};
 }
 
 TextFile::TextFile(const QString& path, Encoding encoding)
-    : m_file(path), m_encoding(encoding), m_decoder(qtEncoding(encoding)) {
-    if (!m_file.open(QIODevice::ReadOnly))
-        throw ExchangeError(QStringLiteral("%1 cannot be read: %2").arg(path, m_file.errorString()));
+    : m_path(path), m_encoding(encoding), m_decoder(qtEncoding(encoding)) {
+    // The decoder passes over the byte-order mark at the start, and only there.
+    openForReading(m_file, path);
 }
 
 bool TextFile::read(QString& chunk) {
     const QByteArray bytes = m_file.read(ChunkBytes);
     if (bytes.isEmpty()) {
         if (m_file.error() != QFile::NoError)
-            throw ExchangeError(QStringLiteral("%1 cannot be read: %2").arg(m_file.fileName(), m_file.errorString()));
+            throw ExchangeError(QStringLiteral("%1 cannot be read: %2").arg(m_path, m_file.errorString()));
         return false;
     }
-    if (m_encoding == Encoding::Windows1252) {
+    if (m_encoding == Encoding::Windows1252)
         chunk = fromWindows1252(bytes);
-    } else {
+    else
         chunk = m_decoder.decode(bytes);
-    }
-    if (m_first) {
-        m_first = false;
-        if (chunk.startsWith(QChar(0xFEFF)))
-            chunk.remove(0, 1);
-    }
     return true;
 }

@@ -10,6 +10,7 @@
 #include "platform/Windows.h"
 #include "search/RecordSearch.h"
 #include "sections/RecordDisplay.h"
+#include "store/DataBinder.h"
 #include "store/Schema.h"
 #include "store/StoreError.h"
 
@@ -20,6 +21,7 @@
 #include <QLineEdit>
 #include <QScrollBar>
 #include <QTableView>
+#include <QTimer>
 #include <algorithm>
 #include <utility>
 
@@ -134,6 +136,7 @@ FindWindow::~FindWindow() = default;
 
 bool FindWindow::load() {
     try {
+        m_file = FileIdentity::of(m_context.file(Schema::RecordDatabaseFile));
         m_search = std::make_unique<RecordSearch>(m_context.file(Schema::RecordDatabaseFile));
         m_seenVersion = m_search->dataVersion();
     } catch (const SearchIndexDamaged&) {
@@ -143,7 +146,33 @@ bool FindWindow::load() {
         m_context.prompter.critical(e.message());
         return false;
     }
+    auto* follow = new QTimer(this);
+    connect(follow, &QTimer::timeout, this, &FindWindow::followFile);
+    follow->start(DataBinder::FollowIntervalMs);
     return true;
+}
+
+void FindWindow::followFile() {
+    if (!m_search)
+        return;
+    const QString path = m_context.file(Schema::RecordDatabaseFile);
+    const int row = std::max(0, lstResults->currentIndex().row());
+    try {
+        const FileIdentity now = FileIdentity::of(path);
+        if (now.exists && now != m_file) {
+            // The search opens the file now in the path's place; the list reads from it alone.
+            auto fresh = std::make_unique<RecordSearch>(path);
+            m_model->clear();
+            m_search = std::move(fresh);
+            m_file = now;
+            m_seenVersion = m_search->dataVersion();
+            search(row);
+        } else if (!txtFind->text().isEmpty() && m_search->dataVersion() != m_seenVersion) {
+            search(row);
+        }
+    } catch (const std::exception&) {
+        // Held by another program or half replaced: the next look tries again.
+    }
 }
 
 QString FindWindow::damagedIndexText() {

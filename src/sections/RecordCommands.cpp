@@ -94,6 +94,8 @@ void RecordCommands::editRecord(Section section) {
     const CommandRow& r = row(section);
     DataBinder& binder = m_binders.binder(section);
     // An empty table has no record to change: nothing happens.
+    // On the file as it is now: another program may have changed or replaced it.
+    binder.followFile();
     if (!binder.hasCurrentRecord())
         return;
     RecordEditor* editor = showEditor(section);
@@ -127,10 +129,19 @@ void RecordCommands::deleteRecord(Section section) {
     if (!binder.hasCurrentRecord())
         return;
     const QString name = quotedInMessage(m_mainWindow->findChild<QLineEdit*>(r.nameBox)->text());
+    const RecordKey asked = binder.Bookmark();
+    const QString askedIdentity = binder.currentIdentity();
     if (!m_context.prompter.ask(QStringLiteral("Are you sure you want to delete ") + name + QStringLiteral(" ?"),
                                 QStringLiteral("Delete Information")))
         return;
     try {
+        // While the question was open another program may have changed the file:
+        // only the record the user was asked about is deleted.
+        if (binder.followFile() &&
+            (askedIdentity.isEmpty() ? binder.Bookmark() != asked : binder.currentIdentity() != askedIdentity)) {
+            m_context.prompter.warn(QStringLiteral("This record no longer exists."));
+            return;
+        }
         binder.Delete();
         binder.Refresh();
     } catch (const StoreError& e) {

@@ -1,7 +1,10 @@
 #include "Connection.h"
 
 #include "LockWait.h"
+#include "MachineId.h"
+#include "MachineStamp.h"
 #include "Migration.h"
+#include "RegularFile.h"
 #include "Schema.h"
 #include "StoreError.h"
 
@@ -20,7 +23,9 @@ Connection::Connection(const QString& path, const std::optional<QString>& onlyTa
     const QFileInfo info(path);
     if (!info.exists())
         throw StoreError(QStringLiteral("The database file %1 is missing.").arg(path));
-    if (!info.isFile() || !info.isReadable())
+    if (const QString notFile = notRegularFile(path); !notFile.isEmpty())
+        throw StoreError(notFile);
+    if (!info.isReadable())
         throw StoreError(QStringLiteral("The database file %1 cannot be read.").arg(path));
     try {
         m_db = std::make_unique<SQLite::Database>(path.toStdString(), SQLite::OPEN_READWRITE, BusyTimeoutMs);
@@ -41,6 +46,10 @@ Connection::Connection(const QString& path, const std::optional<QString>& onlyTa
         }
         if (m_version >= 1)
             connectSearchIndexes(onlyTable);
+        if (m_version >= 2 && !m_readOnly) {
+            m_machine = MachineId::local();
+            stampChangesWith(*m_db, m_machine, onlyTable);
+        }
     } catch (const std::exception& e) {
         m_db.reset();
         throw StoreError(failure(QStringLiteral("cannot be opened"), e));
@@ -114,7 +123,9 @@ QStringList Connection::columns(const QString& table) {
         query.bind(1, table.toStdString());
         while (query.executeStep()) {
             const QString name = QString::fromStdString(query.getColumn(0).getString());
-            if (name != Schema::KeyColumn)
+            // The key, the identity and the time and computer of the last change are the
+            // program's own; no field of the five tables begins with "_".
+            if (!name.startsWith(QLatin1Char('_')))
                 names << name;
         }
     } catch (const std::exception& e) {

@@ -20,7 +20,8 @@ public:
     SQLite::Database& db() { return *m_db; }
     const QString& path() const { return m_path; }
 
-    // The stored columns of a table, without the hidden key; throws when the table is missing.
+    // The stored columns of a table, without the hidden ones ("_key", "_id", ...); throws
+    // when the table is missing.
     QStringList columns(const QString& table);
     // Throws a StoreError naming the first missing table or field.
     void requireTable(const QString& table, const QStringList& fields);
@@ -43,6 +44,8 @@ public:
 
     // The file's layout version (PRAGMA user_version), read when it was opened.
     int version() const { return m_version; }
+    // This computer's id, as the connection names it in what it changes (see MachineId).
+    const QString& machine() const { return m_machine; }
     // True for a file of a newer program than this one: opened for reading only,
     // and every write fails with a StoreError that says why.
     bool readOnly() const { return m_readOnly; }
@@ -53,5 +56,6 @@ private:
     QString m_path;
     std::unique_ptr<SQLite::Database> m_db;
     int m_version = 0;
+    QString m_machine;
     bool m_readOnly = false;
 };

@@ -25,6 +25,8 @@ void DataBinder::open() {
     if (m_recordsetType != 0)
         throw StoreError(QStringLiteral("Only table mode is supported."));
     m_rowQuery.reset();
+    // Taken first: a file put in place while this opens is seen as a change later.
+    m_file = FileIdentity::of(m_databaseName);
     auto connection = std::make_unique<Connection>(m_databaseName, m_recordSource);
     connection->requireTable(m_recordSource, m_requiredFields);
     connection->useRollbackJournal();
@@ -33,6 +35,7 @@ void DataBinder::open() {
     m_hasDeletedBlocks = m_hasDeletedKeys && connection->hasDeletedBlocks();
     m_connection = std::move(connection);
     try {
+        m_seenVersion = m_connection->dataVersion();
         loadKeys();
     } catch (const std::exception& e) {
         m_connection.reset();
@@ -66,12 +69,14 @@ void DataBinder::close() {
 }
 
 void DataBinder::Refresh() {
-    if (!m_connection) {
+    // Another file in the path's place: the table is opened from it.
+    if (!m_connection || FileIdentity::of(m_databaseName) != m_file) {
         open();
         return;
     }
     m_pending.reset();
     try {
+        m_seenVersion = m_connection->dataVersion();
         loadKeys();
     } catch (const std::exception& e) {
         throw StoreError(m_connection->failure(QStringLiteral("cannot be read"), e));

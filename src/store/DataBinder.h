@@ -1,5 +1,6 @@
 #pragma once
 
+#include "FileIdentity.h"
 #include "TableKeys.h"
 
 #include <QHash>
@@ -13,6 +14,7 @@
 #include <vector>
 
 class Connection;
+class QTimer;
 namespace SQLite {
 class Statement;
 }
@@ -97,6 +99,22 @@ public:
     void bind(const QString& field, QObject* box, std::function<QString()> read,
               std::function<void(const QString&)> write);
 
+    // Follows the file as other programs change it (DataBinderFollow.cpp): reloads
+    // when another connection has committed (SQLite's data_version) or another file
+    // has taken the path's place (its device and inode; the connection is opened
+    // again). The current record stays current, found again by its identity in a
+    // replaced file; a record being changed keeps what the user typed, and the
+    // boxes the user has not touched show the stored values. One stat and one
+    // pragma when nothing changed. True when something was reloaded.
+    bool followFile();
+    // How often the windows look: a change shows within a second or two.
+    static constexpr int FollowIntervalMs = 1000;
+    // Calls followFile every intervalMs while the table is open; 0 stops.
+    void setFollowInterval(int intervalMs);
+    // The identity of the current record ("_id"), the same in every copy of the
+    // file; empty when there is none or the file has no identities.
+    QString currentIdentity() { return identityOf(Bookmark()); }
+
 signals:
     // The current record changed, or its values did: bound boxes were written.
     void currentChanged();
@@ -104,6 +122,8 @@ signals:
     void keysChanged();
     // A record's stored values were changed through this binder.
     void recordWritten(RecordKey key);
+    // followFile reloaded the table after another program's change.
+    void fileChanged();
 
 private:
     struct Binding {
@@ -129,6 +149,12 @@ private:
     const QHash<QString, QString>& currentValues();
     QHash<QString, QString> boxTexts() const;
     void wrote();
+    // Before a write: a connection to a file no longer at the path is opened again.
+    bool reconnectIfReplaced();
+    void reloadKeepingPlace(const std::optional<QString>& identity);
+    void followStoredValues();
+    QString identityOf(RecordKey key);
+    RecordKey keyOfIdentity(const QString& identity);
     RecordKey insertRecord(const QHash<QString, QString>& texts);
     void updateRecord(const QHash<QString, QString>& texts, bool overwrite);
     // The stored texts of a record's fields; throws StoreError (RecordGone) when it has gone.
@@ -155,4 +181,8 @@ private:
 
     std::optional<qint64> m_storedCount;
     qint64 m_countVersion = 0;
+
+    FileIdentity m_file;       // the file the connection has open
+    qint64 m_seenVersion = -1; // its data_version when the keys were read
+    QTimer* m_followTimer = nullptr;
 };

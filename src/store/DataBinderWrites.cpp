@@ -4,6 +4,7 @@
 #include "ColumnText.h"
 #include "Connection.h"
 #include "DataBinder.h"
+#include "MachineStamp.h"
 #include "StoreError.h"
 
 #include <SQLiteCpp/Statement.h>
@@ -33,6 +34,8 @@ void DataBinder::Edit() {
 void DataBinder::Update(SaveOver over) {
     if (!m_pending)
         throw StoreError(QStringLiteral("There is no record being added or changed."));
+    // Never written into a file that another has replaced: it is gone from the path.
+    reconnectIfReplaced();
     Connection& c = connection();
     const QHash<QString, QString> texts = boxTexts();
     // A lone surrogate has no UTF-8 form: storing it would change the text silently.
@@ -75,9 +78,11 @@ RecordKey DataBinder::insertRecord(const QHash<QString, QString>& texts) {
     QStringList marks;
     for (int i = 0; i < fields.size(); ++i)
         marks << QStringLiteral("?");
+    const NewRecordStamp stamp = newRecordStamp(m_connection->version(), m_connection->machine());
     const QString sql = fields.isEmpty() ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(table)
-                                         : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                                               .arg(table, fieldList(fields), marks.join(QStringLiteral(", ")));
+                                         : QStringLiteral("INSERT INTO %1 (%2%3) VALUES (%4%5)")
+                                               .arg(table, fieldList(fields), stamp.columns,
+                                                    marks.join(QStringLiteral(", ")), stamp.values);
     SQLite::Statement insert(m_connection->db(), sql.toStdString());
     for (int i = 0; i < fields.size(); ++i)
         bindText(insert, i + 1, texts.value(fields[i]));
@@ -147,6 +152,13 @@ void DataBinder::CancelUpdate() {
 }
 
 void DataBinder::Delete() {
+    // In a file put in the path's place, the record shown is found by its identity;
+    // one that is not there is never swapped for its neighbour.
+    const QString shown = identityOf(Bookmark());
+    if (reconnectIfReplaced() && identityOf(Bookmark()) != shown)
+        throw StoreError(
+            QStringLiteral("The record is no longer in the table \"%1\"; it was not deleted.").arg(m_recordSource),
+            StoreError::Reason::RecordGone);
     const RecordKey key = Bookmark();
     if (key == NoRecord)
         throw StoreError(QStringLiteral("There is no record to delete in the table \"%1\".").arg(m_recordSource));

@@ -5,6 +5,7 @@
 #include "NewDatabase.h"
 #include "OwnerOnly.h"
 #include "RecordDatabaseCheck.h"
+#include "RecordIdentity.h"
 #include "StoreError.h"
 
 #include <QDir>
@@ -104,6 +105,9 @@ QStringList fill(const JetReader& jet, const QString& target, bool recordDatabas
                                  .arg(table.name));
         counts << QStringLiteral("%1 %2").arg(read).arg(QString::fromLatin1(kind.noun));
     }
+    // Every computer that converts the same old file gives its records the same identities.
+    if (recordDatabase)
+        RecordIdentity::deriveIdentities(db.getHandle(), true);
     transaction.commit();
     const std::string verdict = db.execAndGet("PRAGMA integrity_check").getString();
     if (verdict != "ok")

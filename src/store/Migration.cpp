@@ -1,6 +1,7 @@
 #include "Migration.h"
 
 #include "MigrationHealth.h"
+#include "RecordIdentity.h"
 #include "StoreError.h"
 
 #include <QFile>
@@ -112,6 +113,35 @@ void fillIndex(Run& run, const QString& index, const IndexSource& source) {
                     .toStdString());
 }
 
+// A part run again to heal a file keeps the tables and columns it made the first
+// time, with what they hold (the deletions, the identities): their statements
+// are left out where the table or column is there.
+QString withoutWhatIsThere(SQLite::Database& db, QString sql) {
+    static const QRegularExpression table(QStringLiteral("^CREATE TABLE \"([^\"]+)\"[^;]*;"),
+                                          QRegularExpression::MultilineOption);
+    static const QRegularExpression column(QStringLiteral("^ALTER TABLE \"([^\"]+)\" ADD COLUMN \"([^\"]+)\"[^;]*;"),
+                                           QRegularExpression::MultilineOption);
+    const auto has = [&](const QString& name, const QString& field) {
+        return sqlite3_table_column_metadata(db.getHandle(), "main", name.toUtf8().constData(),
+                                             field.isEmpty() ? nullptr : field.toUtf8().constData(), nullptr, nullptr,
+                                             nullptr, nullptr, nullptr) == SQLITE_OK;
+    };
+    QStringList there;
+    for (auto it = table.globalMatch(sql); it.hasNext();) {
+        const QRegularExpressionMatch match = it.next();
+        if (has(match.captured(1), {}))
+            there << match.captured(0);
+    }
+    for (auto it = column.globalMatch(sql); it.hasNext();) {
+        const QRegularExpressionMatch match = it.next();
+        if (has(match.captured(1), match.captured(2)))
+            there << match.captured(0);
+    }
+    for (const QString& statement : there)
+        sql.replace(statement, QString());
+    return sql;
+}
+
 // Runs a part of the schema on an existing file. The part ends by filling its
 // search indexes ("rebuild"); those are done by fillIndex, which tells how far it is.
 void runPart(Run& run, int version) {
@@ -119,7 +149,7 @@ void runPart(Run& run, int version) {
         QStringLiteral("^INSERT INTO \"([^\"]+)\" \\(\"\\1\"\\) VALUES \\('rebuild'\\);[ \\t]*$"),
         QRegularExpression::MultilineOption);
     const QStringList parts = schemaParts();
-    QString sql = parts.at(version);
+    QString sql = withoutWhatIsThere(run.db, parts.at(version));
     // An index a later part of this run makes again is filled there only.
     QStringList remade;
     for (int later = version + 1; later <= run.toVersion && later < parts.size(); ++later)
@@ -196,6 +226,10 @@ void dropPart(Run& run, int version) {
     }
 }
 
+int storedVersion(SQLite::Database& db) {
+    return db.execAndGet("PRAGMA user_version").getInt();
+}
+
 // Makes whole again what a file of this version should hold: a part missing in
 // part runs again from the start, an index that counts other records than its
 // table is filled again from the records.
@@ -209,6 +243,8 @@ void heal(Run& run, const MigrationHealth::Damage& damage, int version) {
             runPart(run, part);
         }
     }
+    // A part records its own version as it ends; the file stays of the version it was.
+    run.db.exec("PRAGMA user_version = " + std::to_string(version));
     QList<std::pair<QString, IndexSource>> stale;
     for (const QString& index : damage.staleIndexes) {
         // An index whose rows were taken away cannot even be read: it is given
@@ -229,15 +265,23 @@ void addSearchIndex(Run& run) {
     runPart(run, 1);
 }
 
-// Version 2: the search index made again keeping only which records hold each
+// Version 2: identities, times of change and deletions, so that copies changed
+// on other computers can be merged; the records already there get identities
+// derived from what they hold, the same on every computer.
+void addIdentities(Run& run) {
+    runPart(run, 2);
+    RecordIdentity::deriveIdentities(run.db.getHandle(), false);
+}
+
+// Version 3: the search index made again keeping only which records hold each
 // piece of text, not where; the indexes of name beginnings taken away.
 void shrinkSearchIndex(Run& run) {
-    runPart(run, 2);
+    runPart(run, 3);
 }
 
 // Steps[n] brings a file of version n to version n + 1.
 using Step = void (*)(Run&);
-const Step Steps[] = {&addSearchIndex, &shrinkSearchIndex};
+const Step Steps[] = {&addSearchIndex, &addIdentities, &shrinkSearchIndex};
 
 // A step that made an index again leaves the old one's pages free inside the
 // file: where they are most of it, the file is written again without them. On
@@ -251,10 +295,6 @@ void compactIfMostlyFree(SQLite::Database& db) {
             db.exec("VACUUM");
     } catch (const std::exception&) {
     }
-}
-
-int storedVersion(SQLite::Database& db) {
-    return db.execAndGet("PRAGMA user_version").getInt();
 }
 
 } // namespace

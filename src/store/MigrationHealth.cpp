@@ -46,14 +46,18 @@ namespace MigrationHealth {
 
 QList<SchemaObject> objectsOf(const QString& partSql) {
     static const QRegularExpression created(
-        QStringLiteral("^\\s*CREATE\\s+(VIRTUAL\\s+TABLE|TABLE|TRIGGER|INDEX)\\s+\"([^\"]+)\""),
+        QStringLiteral("^\\s*CREATE\\s+(VIRTUAL\\s+TABLE|TABLE|TRIGGER|UNIQUE\\s+INDEX|INDEX)\\s+\"([^\"]+)\""),
         QRegularExpression::MultilineOption | QRegularExpression::CaseInsensitiveOption);
     QList<SchemaObject> objects;
     for (auto it = created.globalMatch(partSql); it.hasNext();) {
         const QRegularExpressionMatch match = it.next();
         const QString kind = match.captured(1).toUpper().simplified();
         const bool isVirtual = kind == QLatin1String("VIRTUAL TABLE");
-        objects << SchemaObject{isVirtual ? QStringLiteral("table") : kind.toLower(), match.captured(2), isVirtual};
+        const bool isIndex = kind.endsWith(QLatin1String("INDEX"));
+        objects << SchemaObject{isVirtual ? QStringLiteral("table")
+                                : isIndex ? QStringLiteral("index")
+                                          : kind.toLower(),
+                                match.captured(2), isVirtual};
         if (isVirtual) {
             for (const QString& shadow : shadowTablesOf(match.captured(2)))
                 objects << SchemaObject{QStringLiteral("table"), shadow, false};

@@ -1,11 +1,15 @@
 #include "RecordCopy.h"
 
+#include "BulkIndexing.h"
+#include "RecordCopyIdentity.h"
+#include "RecordCopyKeys.h"
+#include "RecordCopyText.h"
 #include "Schema.h"
 #include "StoreError.h"
 
 #include <SQLiteCpp/Statement.h>
 #include <SQLiteCpp/Transaction.h>
-#include <limits>
+#include <algorithm>
 #include <optional>
 
 namespace {
@@ -17,30 +21,48 @@ QString fieldList(const Schema::Table& table) {
     return names.join(QStringLiteral(", "));
 }
 
-// Inserts records of one table into the new file, each field as the source's text.
+// Inserts records of one table into the new file, each field as the source's
+// text, with the record's identity, time and computer (see RecordCopyIdentity).
 class Inserter {
 public:
     Inserter(SQLite::Database& target, const Schema::Table& table)
-        : m_insert(target, QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+        : m_insert(target, QStringLiteral("INSERT INTO %1 (%2, \"_id\", \"_modified\", \"_machine\") VALUES (%3)")
                                .arg(Schema::quoted(table.name), fieldList(table),
-                                    QStringList(table.fields.size(), QStringLiteral("?")).join(", "))
+                                    QStringList(table.fields.size() + 3, QStringLiteral("?")).join(", "))
                                .toStdString()) {}
 
-    // The fields begin at column `first` of the row read.
-    void insert(SQLite::Statement& row, int first, int count) {
+    // Each field as text; nothing for NULL.
+    void insert(const std::vector<std::optional<std::string>>& fields, const CopiedStamp& stamp) {
+        for (std::size_t i = 0; i < fields.size(); ++i) {
+            if (fields[i])
+                m_insert.bind(int(i) + 1, *fields[i]);
+            else
+                m_insert.bind(int(i) + 1);
+        }
+        const int next = int(fields.size()) + 1;
+        m_insert.bind(next, stamp.identity);
+        m_insert.bind(next + 1, static_cast<int64_t>(stamp.modified));
+        if (stamp.machine)
+            m_insert.bind(next + 2, *stamp.machine);
+        else
+            m_insert.bind(next + 2);
+        m_insert.exec();
+        m_insert.reset();
+    }
+
+    // The fields of the row read, from its first column.
+    static std::vector<std::optional<std::string>> fieldsOf(SQLite::Statement& row, int count) {
+        std::vector<std::optional<std::string>> fields(static_cast<std::size_t>(count));
         for (int i = 0; i < count; ++i) {
-            const SQLite::Column value = row.getColumn(first + i);
-            if (value.isNull()) {
-                m_insert.bind(i + 1);
-            } else {
+            const SQLite::Column value = row.getColumn(i);
+            if (!value.isNull()) {
                 // Asked for its bytes, SQLite gives any value as text, NUL characters
                 // included: a number in a column typed INTEGER comes as its digits.
                 const char* bytes = static_cast<const char*>(value.getBlob());
-                m_insert.bind(i + 1, std::string(bytes ? bytes : "", size_t(value.getBytes())));
+                fields[std::size_t(i)] = std::string(bytes ? bytes : "", size_t(value.getBytes()));
             }
         }
-        m_insert.exec();
-        m_insert.reset();
+        return fields;
     }
 
 private:
@@ -64,86 +86,34 @@ std::optional<qint64> countOf(SQLite::Database& source, const Schema::Table& tab
     return std::nullopt;
 }
 
-constexpr qint64 Lowest = std::numeric_limits<qint64>::min();
-constexpr qint64 Highest = std::numeric_limits<qint64>::max();
-
-// The keys of a table that its own b-tree still gives, in order. The index is
-// never used (it may be what is damaged). A damaged page stops a walk; the walk
-// then starts again at the lowest key past it that can be reached.
-class KeyWalk {
-public:
-    KeyWalk(SQLite::Database& db, const Schema::Table& table)
-        : m_walk(db, QStringLiteral("SELECT %1 FROM %2 NOT INDEXED WHERE %1 >= ? ORDER BY %1")
-                         .arg(Schema::quoted(Schema::KeyColumn), Schema::quoted(table.name))
-                         .toStdString()) {}
-
-    std::vector<qint64> keys() {
-        std::vector<qint64> found;
-        std::optional<qint64> from = Lowest;
-        while (from) {
-            qint64 next = *from; // the lowest key not yet walked past
-            from.reset();
-            try {
-                m_walk.tryReset(); // the earlier failure was dealt with: never thrown again
-                m_walk.bind(1, int64_t(next));
-                while (m_walk.executeStep()) {
-                    const qint64 key = m_walk.getColumn(0).getInt64();
-                    found.push_back(key);
-                    if (key == Highest)
-                        return found;
-                    next = key + 1;
-                }
-            } catch (const std::exception&) {
-                from = resumeAfter(next);
-            }
-        }
-        return found;
-    }
-
-private:
-    // True when a walk starting at `start` reads its first step without error.
-    bool reachable(qint64 start) {
+// The keys of a table a damaged file still gives: its own b-tree's and its key
+// index's, each of which may reach records the other cannot.
+std::vector<qint64> salvageableKeys(SQLite::Database& source, const Schema::Table& table, CopyProgress& progress) {
+    QStringList trees{QString()}; // the table's own b-tree
+    const QString index = keyIndexOf(source, table.name);
+    if (!index.isEmpty())
+        trees << index;
+    std::vector<qint64> keys;
+    for (const QString& tree : trees) {
         try {
-            m_walk.tryReset(); // the earlier failure was dealt with: never thrown again
-            m_walk.bind(1, int64_t(start));
-            m_walk.executeStep();
-            return true;
+            const std::vector<qint64> walked = walkKeys(source, table.name, tree, progress);
+            keys.insert(keys.end(), walked.begin(), walked.end());
+        } catch (const CopyCancelled&) {
+            throw;
         } catch (const std::exception&) {
-            return false;
+            // This b-tree cannot be read at all: the other may still give keys.
         }
     }
-
-    // The lowest start above `failed` from which a walk goes on; nothing when none does.
-    std::optional<qint64> resumeAfter(qint64 failed) {
-        qint64 step = 1;
-        qint64 probe = failed;
-        for (;;) {
-            if (probe > Highest - step)
-                return std::nullopt;
-            probe += step;
-            if (reachable(probe))
-                break;
-            failed = probe;
-            step *= 2;
-        }
-        // Between the last start that failed and the first that worked lies the
-        // lowest start that works: records past the damage are not skipped.
-        qint64 low = failed, high = probe;
-        while (high - low > 1) {
-            const qint64 middle = low + (high - low) / 2;
-            (reachable(middle) ? high : low) = middle;
-        }
-        return high;
-    }
-
-    SQLite::Statement m_walk;
-};
+    std::sort(keys.begin(), keys.end());
+    keys.erase(std::unique(keys.begin(), keys.end()), keys.end());
+    return keys;
+}
 
 } // namespace
 
 bool CopyResult::complete() const {
     for (const TableTally& t : tables) {
-        if (t.expected != t.copied)
+        if (t.expected != t.copied || t.inPart > 0)
             return false;
     }
     return true;
@@ -160,13 +130,20 @@ CopyResult copyEveryRecord(SQLite::Database& source, SQLite::Database& target) {
                     .execAndGet(
                         QStringLiteral("SELECT count(*) FROM %1").arg(Schema::quoted(table->name)).toStdString())
                     .getInt64();
+            const StampReader stamps(source, *table);
             SQLite::Statement rows(
-                source, QStringLiteral("SELECT %1 FROM %2 ORDER BY %3")
-                            .arg(fieldList(*table), Schema::quoted(table->name), Schema::quoted(Schema::KeyColumn))
+                source, QStringLiteral("SELECT %1, %3%4 FROM %2 ORDER BY %3")
+                            .arg(fieldList(*table), Schema::quoted(table->name), Schema::quoted(Schema::KeyColumn),
+                                 stamps.sourceHasStamps() ? QStringLiteral(", \"_id\", \"_modified\", \"_machine\"")
+                                                          : QString())
                             .toStdString());
             Inserter inserter(target, *table);
+            const int count = int(table->fields.size());
             while (rows.executeStep()) {
-                inserter.insert(rows, 0, int(table->fields.size()));
+                const auto fields = Inserter::fieldsOf(rows, count);
+                const qint64 key = rows.getColumn(count).getInt64();
+                inserter.insert(fields, stamps.sourceHasStamps() ? stamps.fromRow(rows, count + 1, key, fields)
+                                                                 : StampReader::derived(*table, key, fields));
                 ++tally.copied;
             }
         } catch (const std::exception& e) {
@@ -180,49 +157,71 @@ CopyResult copyEveryRecord(SQLite::Database& source, SQLite::Database& target) {
                                  .arg(table->name));
         result.tables.push_back(tally);
     }
+    copySyncRecords(source, target);
     transaction.commit();
     return result;
 }
 
-CopyResult salvageRecords(SQLite::Database& source, SQLite::Database& target) {
+CopyResult salvageRecords(SQLite::Database& source, SQLite::Database& target, CopyProgress& progress) {
     // Damage inside a page is caught on reading it, not later.
     source.exec("PRAGMA cell_size_check=ON");
-    CopyResult result;
-    SQLite::Transaction transaction(target);
+    const CopyProgress::Watch watch(source, progress);
+    progress.busy();
+    std::vector<std::vector<qint64>> keys;
+    qint64 total = 0;
     for (const Schema::Table* table : Schema::recordTables()) {
-        TableTally tally{table->name, countOf(source, *table).value_or(-1)};
-        std::vector<qint64> keys;
+        keys.push_back(salvageableKeys(source, *table, progress));
+        total += qint64(keys.back().size());
+    }
+    CopyResult result;
+    qint64 done = 0;
+    SQLite::Transaction transaction(target);
+    for (std::size_t t = 0; t < keys.size(); ++t) {
+        const Schema::Table& table = *Schema::recordTables()[t];
+        TableTally tally{table.name, countOf(source, table).value_or(-1)};
+        std::optional<SalvageReader> reader;
         try {
-            keys = KeyWalk(source, *table).keys();
+            reader.emplace(source, table);
         } catch (const std::exception&) {
-            // The table itself cannot be read: none of its records is recovered.
+            keys[t].clear(); // the table itself cannot be read: none of its records is recovered
         }
-        if (!keys.empty()) {
-            SQLite::Statement row(
-                source, QStringLiteral("SELECT %1 FROM %2 WHERE %3 = ?")
-                            .arg(fieldList(*table), Schema::quoted(table->name), Schema::quoted(Schema::KeyColumn))
-                            .toStdString());
-            Inserter inserter(target, *table);
-            for (qint64 key : keys) {
-                try {
-                    row.tryReset();
-                    row.bind(1, int64_t(key));
-                    if (!row.executeStep())
-                        continue;
-                } catch (const std::exception&) {
-                    continue; // this record's text is damaged
-                }
-                inserter.insert(row, 0, int(table->fields.size()));
-                ++tally.copied;
-            }
+        // The search index takes the records at once, not one trigger at a time.
+        BulkIndexing indexing(target, table.name);
+        Inserter inserter(target, table);
+        StampReader stamps(source, table);
+        for (qint64 key : keys[t]) {
+            progress.step(done++, total);
+            const SalvagedRecord record = reader->read(key);
+            if (record.state != SalvagedRecord::State::Whole && record.state != SalvagedRecord::State::InPart)
+                continue;
+            // A record read in part is another version of it: its identity is derived from what is left.
+            inserter.insert(record.fields, record.state == SalvagedRecord::State::Whole
+                                               ? stamps.read(key, record.fields)
+                                               : StampReader::derived(table, key, record.fields));
+            ++tally.copied;
+            tally.inPart += record.state == SalvagedRecord::State::InPart ? 1 : 0;
         }
+        indexing.finish();
         // A source without kept counts says how many at least by what was found.
         if (tally.expected >= 0 && tally.expected < tally.copied)
             tally.expected = tally.copied;
         result.tables.push_back(tally);
     }
+    progress.step(total, total);
+    copySyncRecords(source, target);
     transaction.commit();
     return result;
+}
+
+bool everyRecordReadsWhole(SQLite::Database& source, CopyProgress& progress) {
+    const CopyProgress::Watch watch(source, progress);
+    for (const Schema::Table* table : Schema::recordTables()) {
+        if (!SalvageReader::everyRecordWhole(source, *table)) {
+            progress.throwIfCancelled();
+            return false;
+        }
+    }
+    return true;
 }
 
 void verifyCopy(SQLite::Database& target, const CopyResult& copied) {

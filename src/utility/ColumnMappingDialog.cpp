@@ -17,7 +17,7 @@ constexpr int RowHeight = 345;
 } // namespace
 
 ColumnMappingDialog::ColumnMappingDialog(QWidget* parent, const QStringList& header, const QList<QStringList>& rows)
-    : QDialog(parent), m_header(header) {
+    : QDialog(parent), m_header(header.mid(0, MaxShownColumns)) {
     setObjectName(Name);
     setWindowTitle(QStringLiteral("Choose the Columns"));
     setClientSize(this, 9270, 6600);
@@ -48,15 +48,25 @@ ColumnMappingDialog::ColumnMappingDialog(QWidget* parent, const QStringList& hea
 
     QGroupBox* preview =
         makeFrame(this, QStringLiteral("fraPreview"), QStringLiteral("First rows of the file"), 4440, 1020, 4710, 4800);
-    tblPreview = new QTableWidget(int(rows.size()), int(header.size()), preview);
+    tblPreview = new QTableWidget(int(rows.size()), int(m_header.size()), preview);
     tblPreview->setObjectName(QStringLiteral("tblPreview"));
-    tblPreview->setHorizontalHeaderLabels(header);
+    tblPreview->setHorizontalHeaderLabels(m_header);
     tblPreview->setEditTriggers(QAbstractItemView::NoEditTriggers);
     for (int r = 0; r < rows.size(); ++r) {
-        for (int c = 0; c < header.size(); ++c)
+        for (int c = 0; c < m_header.size(); ++c)
             tblPreview->setItem(r, c, new QTableWidgetItem(rows.at(r).value(c)));
     }
     place(tblPreview, 120, 240, 4470, 4440);
+
+    lblColumnsShown = makeLabel(this, QString(), 120, 5940, 6360, 510);
+    lblColumnsShown->setObjectName(QStringLiteral("lblColumnsShown"));
+    lblColumnsShown->setWordWrap(true);
+    if (header.size() > m_header.size())
+        lblColumnsShown->setText(QStringLiteral("The file has %1 columns: only the first %2 are shown, and only they "
+                                                "can fill a field.")
+                                     .arg(header.size())
+                                     .arg(m_header.size()));
+    lblColumnsShown->setVisible(header.size() > m_header.size());
 
     cmdMapOk = makeButton(this, QStringLiteral("cmdMapOk"), QStringLiteral("&Import"),
                           QStringLiteral(" Import with these columns "), 6600, 6000, 1215, 390);

@@ -1,12 +1,15 @@
 #include "DatabaseFiles.h"
 
+#include "DatabaseFilesRepairFile.h"
 #include "store/JetReader.h"
 #include "store/LegacyConversion.h"
 #include "store/Migration.h"
 #include "store/NewDatabase.h"
 #include "store/OwnerOnly.h"
 #include "store/RecordCopy.h"
+#include "store/RecordCopySearch.h"
 #include "store/RecordDatabaseCheck.h"
+#include "store/RegularFile.h"
 #include "store/Schema.h"
 #include "store/StoreError.h"
 
@@ -70,6 +73,25 @@ QString withItsLogTakenIn(const QString& source, const QTemporaryDir& privateFol
     SQLite::Database db(copy.toStdString(), SQLite::OPEN_READWRITE);
     db.exec("PRAGMA journal_mode=DELETE");
     return copy;
+}
+
+QString recoveredLine(const TableTally& tally) {
+    const qint64 lost = tally.lost();
+    QString line = QStringLiteral("%1: %2 recovered").arg(sectionNoun(tally.table)).arg(tally.copied);
+    if (tally.inPart > 0)
+        line += QStringLiteral(" (%1 of them in part: text that could not be read is left out)").arg(tally.inPart);
+    return line + QStringLiteral(", ") +
+           (lost < 0    ? QStringLiteral("how many were lost is not known")
+            : lost == 0 ? QStringLiteral("none lost")
+                        : QStringLiteral("%1 lost").arg(lost));
+}
+
+const QString Cancelled = QStringLiteral("The repair was cancelled; the database has not been changed.");
+
+// A file being built is a temporary until it is flushed, whole, before the swap.
+void buildWithoutJournal(SQLite::Database& db) {
+    db.exec("PRAGMA journal_mode=MEMORY");
+    db.exec("PRAGMA synchronous=OFF");
 }
 
 } // namespace
@@ -151,8 +173,8 @@ DatabaseFiles::Outcome DatabaseFiles::restore(const QString& chosenPath) const {
     if (!sourceInfo.exists())
         return {false,
                 QStringLiteral("There is no %1 in %2.").arg(Schema::RecordDatabaseFile, sourceInfo.absolutePath())};
-    if (!sourceInfo.isFile())
-        return {false, QStringLiteral("%1 is not a file.").arg(source)};
+    if (const QString notFile = notRegularFile(source); !notFile.isEmpty())
+        return {false, notFile};
     // Made owner-only, under a name the next start tidies away if this is cut short.
     QTemporaryFile fresh(QDir(m_directory).filePath(QStringLiteral(".password.mdb.XXXXXX")));
     if (!fresh.open())
@@ -240,16 +262,29 @@ QString DatabaseFiles::keepAndReplace(const QString& newFile, const QString& kep
     return {};
 }
 
-DatabaseFiles::Outcome DatabaseFiles::repair() const {
+DatabaseFiles::Outcome DatabaseFiles::repair(const CopyProgress::Listener& listener) const {
     const QString database = databasePath();
-    const QString repaired = repairPath();
+    RepairFile repaired(repairPath());
     if (!QFileInfo(database).isFile())
         return {false, QStringLiteral("%1 does not exist.").arg(database), true};
-    // A file left by an earlier repair is never overwritten, nor removed.
-    if (QFileInfo::exists(repaired))
-        return {false,
-                QStringLiteral("%1 is left from an earlier repair; move it away to repair again.").arg(repaired)};
-    std::string verdict;
+    // A repair writes the file anew in this program's layout: a newer program's file is only ever read.
+    if (const QString newer = Migration::newerFileNotice(database); !newer.isEmpty())
+        return {false, newer + QStringLiteral(" A repair would write it, so it is refused.")};
+    // A file left by a killed repair is its own to clear; any other file of that
+    // name is never overwritten, nor removed.
+    switch (repaired.clearLeftover()) {
+    case RepairFile::Leftover::Foreign:
+        return {
+            false,
+            QStringLiteral("%1 is left from an earlier repair; move it away to repair again.").arg(repaired.path())};
+    case RepairFile::Leftover::Running:
+        return {false, QStringLiteral("%1 is in use by another program.").arg(database), true};
+    case RepairFile::Leftover::None:
+    case RepairFile::Leftover::Cleared:
+        break;
+    }
+    CopyProgress progress(listener);
+    bool sound = false;
     try {
         SQLite::Database db(database.toStdString(), SQLite::OPEN_READWRITE, 1000);
         try {
@@ -260,80 +295,113 @@ DatabaseFiles::Outcome DatabaseFiles::repair() const {
             if ((e.getErrorCode() & 0xff) == SQLITE_BUSY || (e.getErrorCode() & 0xff) == SQLITE_LOCKED)
                 return {false, QStringLiteral("%1 is in use by another program.").arg(database), true};
         }
-        verdict = db.execAndGet("PRAGMA integrity_check").getString();
+        const CopyProgress::Watch watch(db, progress);
+        progress.busy();
+        // SQLite checks the structure of the pages, not the text they carry.
+        sound = db.execAndGet("PRAGMA integrity_check").getString() == "ok" && everyRecordReadsWhole(db, progress);
     } catch (const std::exception& e) {
+        if (progress.cancelled())
+            return {false, Cancelled};
         return {false, QStringLiteral("%1 cannot be repaired: %2.").arg(database, QString::fromUtf8(e.what()))};
     }
-    return verdict == "ok" ? compact(database, repaired) : salvage(database, repaired);
+    if (!repaired.create())
+        return {false, QStringLiteral("%1 cannot be made.").arg(repaired.path())};
+    if (sound) {
+        if (const std::optional<Outcome> compacted = compact(database, repaired, progress))
+            return *compacted;
+        // A search index that cannot be rebuilt in place (its own settings damaged, say):
+        // the file is built anew from the layout and the records, as a damaged one is.
+        if (!repaired.create())
+            return {false, QStringLiteral("%1 cannot be made.").arg(repaired.path())};
+    }
+    return salvage(database, repaired, progress);
 }
 
-DatabaseFiles::Outcome DatabaseFiles::compact(const QString& database, const QString& repaired) const {
+std::optional<DatabaseFiles::Outcome> DatabaseFiles::compact(const QString& database, RepairFile& repaired,
+                                                             CopyProgress& progress) const {
     const auto fail = [&](const QString& why) {
-        QFile::remove(repaired);
+        repaired.remove();
         return Outcome{false, why};
     };
-    // Made empty and owner-only first: the compaction accepts an empty file and
-    // keeps its permissions.
-    if (!createOwnerOnlyFile(repaired))
-        return Outcome{false, QStringLiteral("%1 cannot be made.").arg(repaired)};
+    const std::string path = repaired.path().toStdString();
+    bool indexWasDamaged = false;
     try {
-        SQLite::Database db(database.toStdString(), SQLite::OPEN_READWRITE);
-        SQLite::Statement vacuum(db, "VACUUM INTO ?");
-        vacuum.bind(1, repaired.toStdString());
-        vacuum.exec();
+        {
+            // The compaction accepts the empty file made for it and keeps its permissions.
+            SQLite::Database db(database.toStdString(), SQLite::OPEN_READWRITE);
+            const CopyProgress::Watch watch(db, progress);
+            SQLite::Statement vacuum(db, "VACUUM INTO ?");
+            vacuum.bind(1, path);
+            vacuum.exec();
+        }
+        SQLite::Database copy(path, SQLite::OPEN_READWRITE);
+        buildWithoutJournal(copy);
+        const CopyProgress::Watch watch(copy, progress);
+        indexWasDamaged = !damagedSearchIndexes(copy).isEmpty();
+        progress.throwIfCancelled();
+        try {
+            rebuildSearchIndexes(copy);
+        } catch (const StoreError&) {
+            if (progress.cancelled())
+                throw;
+            repaired.remove();
+            return std::nullopt;
+        }
+        progress.throwIfCancelled();
     } catch (const std::exception& e) {
+        if (progress.cancelled())
+            return fail(Cancelled);
         return fail(QStringLiteral("%1 cannot be compacted: %2").arg(database, QString::fromUtf8(e.what())));
     }
-    const QString problem = checkRecordDatabase(repaired);
+    const QString problem = checkRecordDatabase(repaired.path());
     if (!problem.isEmpty())
         return fail(problem);
-    QFile::setPermissions(repaired, OwnerOnly);
-    if (!syncFile(repaired))
-        return fail(QStringLiteral("%1 cannot be written to disk.").arg(repaired));
-    if (!renameOver(repaired, database))
+    QFile::setPermissions(repaired.path(), OwnerOnly);
+    if (!syncFile(repaired.path()))
+        return fail(QStringLiteral("%1 cannot be written to disk.").arg(repaired.path()));
+    if (!renameOver(repaired.path(), database))
         return fail(QStringLiteral("%1 cannot be replaced.").arg(database));
-    syncDirectory(m_directory);
-    return {true, {}};
+    repaired.release();
+    if (indexWasDamaged)
+        return Outcome{true, {}, false, QStringLiteral("The search index was damaged; it has been rebuilt.")};
+    return Outcome{true, {}};
 }
 
-DatabaseFiles::Outcome DatabaseFiles::salvage(const QString& database, const QString& repaired) const {
+DatabaseFiles::Outcome DatabaseFiles::salvage(const QString& database, RepairFile& repaired,
+                                              CopyProgress& progress) const {
     const auto fail = [&](const QString& why) {
-        QFile::remove(repaired);
-        QFile::remove(repaired + QStringLiteral("-journal"));
+        repaired.remove();
         return Outcome{false, why};
     };
-    if (!createOwnerOnlyFile(repaired))
-        return Outcome{false, QStringLiteral("%1 cannot be made.").arg(repaired)};
     CopyResult recovered;
     try {
         SQLite::Database damaged(database.toStdString(), SQLite::OPEN_READONLY);
-        const std::unique_ptr<SQLite::Database> target = createFromSchema(repaired, true);
-        recovered = salvageRecords(damaged, *target);
+        const std::unique_ptr<SQLite::Database> target = createFromSchema(repaired.path(), true);
+        recovered = salvageRecords(damaged, *target, progress);
+        const CopyProgress::Watch watch(*target, progress);
+        progress.busy();
+        rebuildSearchIndexes(*target);
+        progress.throwIfCancelled();
         verifyCopy(*target, recovered);
-    } catch (const StoreError& e) {
-        return fail(QStringLiteral("%1 is damaged and cannot be rebuilt: %2.").arg(database, e.message()));
     } catch (const std::exception& e) {
-        return fail(
-            QStringLiteral("%1 is damaged and cannot be rebuilt: %2.").arg(database, QString::fromUtf8(e.what())));
+        if (progress.cancelled())
+            return fail(Cancelled);
+        const auto* store = dynamic_cast<const StoreError*>(&e);
+        return fail(QStringLiteral("%1 is damaged and cannot be rebuilt: %2.")
+                        .arg(database, store ? store->message() : QString::fromUtf8(e.what())));
     }
-    const QString problem = checkRecordDatabase(repaired);
+    const QString problem = checkRecordDatabase(repaired.path());
     if (!problem.isEmpty())
         return fail(problem);
-    if (!syncFile(repaired))
-        return fail(QStringLiteral("%1 cannot be written to disk.").arg(repaired));
-    const QString swapProblem = keepAndReplace(repaired, damagedPath());
+    if (!syncFile(repaired.path()))
+        return fail(QStringLiteral("%1 cannot be written to disk.").arg(repaired.path()));
+    const QString swapProblem = keepAndReplace(repaired.path(), damagedPath());
     if (!swapProblem.isEmpty())
         return fail(swapProblem);
+    repaired.release();
     QStringList report{QStringLiteral("The database was damaged. Records recovered:")};
-    for (const TableTally& tally : recovered.tables) {
-        const qint64 lost = tally.lost();
-        report << QStringLiteral("%1: %2 recovered, %3")
-                      .arg(sectionNoun(tally.table))
-                      .arg(tally.copied)
-                      .arg(lost < 0    ? QStringLiteral("how many were lost is not known")
-                           : lost == 0 ? QStringLiteral("none lost")
-                                       : QStringLiteral("%1 lost").arg(lost));
-    }
+    for (const TableTally& tally : recovered.tables)
+        report << recoveredLine(tally);
     report << QStringLiteral("The damaged database is kept as %1.").arg(QFileInfo(damagedPath()).fileName());
     return {true, {}, false, report.join('\n')};
 }

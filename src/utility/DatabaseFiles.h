@@ -1,10 +1,13 @@
 #pragma once
 
+#include "store/RecordCopyProgress.h"
+
 #include <QString>
 #include <functional>
 #include <optional>
 
 class QLocale;
+class RepairFile;
 
 // Backup, restore and repair of the record database as whole files. Every file
 // is written beside its target under a temporary name, flushed to disk and then
@@ -44,15 +47,20 @@ public:
     Outcome restore(const QString& chosenPath) const;
     // A sound database is compacted; a damaged one is rebuilt from every record
     // that can still be read, and the report says what was recovered and lost.
-    Outcome repair() const;
+    // Either way every search index is rebuilt from the records and checked.
+    // The listener is told how far it has come and may stop it; stopped, killed
+    // or failed, it leaves the database as it was, and its temporary file is
+    // cleared by the next repair.
+    Outcome repair(const CopyProgress::Listener& progress = {}) const;
 
 private:
     Outcome copyReplacing(const QString& source, const QString& target) const;
     bool renameOver(const QString& from, const QString& to) const;
     // Keeps the database under the name given, then renames the new file over it.
     QString keepAndReplace(const QString& newFile, const QString& keptPath) const;
-    Outcome compact(const QString& database, const QString& repaired) const;
-    Outcome salvage(const QString& database, const QString& repaired) const;
+    // Nothing when the copy's search index cannot be rebuilt in place; the file is then salvaged.
+    std::optional<Outcome> compact(const QString& database, RepairFile& repaired, CopyProgress& progress) const;
+    Outcome salvage(const QString& database, RepairFile& repaired, CopyProgress& progress) const;
 
     QString m_directory;
     Rename m_rename;

@@ -1,6 +1,7 @@
 #include "ExchangePanel.h"
 
 #include "ColumnMappingDialog.h"
+#include "MergeAction.h"
 #include "exchange/CsvReader.h"
 #include "exchange/ExchangeError.h"
 #include "exchange/Exporter.h"
@@ -48,7 +49,7 @@ QList<QStringList> firstRows(const QString& path, Encoding encoding) {
         qint64 line = 0;
         csv.nextRow(cells, line);
         while (rows.size() < Importer::PreviewRows && csv.nextRow(cells, line))
-            rows << cells;
+            rows << cells.mid(0, ColumnMappingDialog::MaxShownColumns);
     } catch (const ExchangeError&) {
         // A fault further on is reported when the file is imported.
     }
@@ -67,6 +68,7 @@ ExchangePanel::ExchangePanel(QGroupBox* frame, AppContext& context)
                                QStringLiteral(" Export to a Bitwarden JSON File "), 300, 1560, 1515, 390);
     cmdExportCsv = makeButton(panel, QStringLiteral("cmdExportCsv"), QStringLiteral("Export &CSV"),
                               QStringLiteral(" Export to one CSV File per Section "), 300, 2040, 1515, 390);
+    cmdMerge = addMergeButton(panel, context);
     makeLabel(panel, QStringLiteral("File encoding:"), 300, 1080, 1515, 195);
     cboEncoding = new QComboBox(panel);
     cboEncoding->setObjectName(QStringLiteral("cboEncoding"));
@@ -110,6 +112,10 @@ void ExchangePanel::chooseImport() {
         m_context.prompter.warn(QStringLiteral("Nothing has been imported.\n") + e.message());
         return;
     }
+    // A guessed encoding is used only once the user agrees to it.
+    if (!kind.detected.certain && !m_context.prompter.ask(kind.detected.question(), QStringLiteral("Import")))
+        return;
+    options.encoding = kind.encoding; // found once, not again by each reading
     if (kind.kind != FileKind::UnknownCsv) {
         importWith(*chosen, options);
         return;
@@ -117,9 +123,8 @@ void ExchangePanel::chooseImport() {
     auto* dialog = new ColumnMappingDialog(m_frame->window(), kind.header, firstRows(*chosen, kind.encoding));
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     const QString path = *chosen;
-    connect(dialog, &QDialog::accepted, this, [this, dialog, path, options, kind] {
+    connect(dialog, &QDialog::accepted, this, [this, dialog, path, options] {
         ImportOptions mapped = options;
-        mapped.encoding = kind.encoding;
         mapped.mapping = dialog->mapping();
         importWith(path, mapped);
     });

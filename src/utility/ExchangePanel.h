@@ -21,6 +21,7 @@ public:
     QPushButton* cmdImport;
     QPushButton* cmdExportJson;
     QPushButton* cmdExportCsv;
+    QPushButton* cmdMerge; // see MergeAction.h
     QComboBox* cboEncoding;
 
 private:

@@ -10,6 +10,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLocale>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QStandardPaths>
 
@@ -22,6 +23,40 @@ constexpr int SizeLeft = 1935; // where the two sizes begin in the side panel
 struct BusyPointer {
     BusyPointer() { QApplication::setOverrideCursor(Qt::WaitCursor); }
     ~BusyPointer() { QApplication::restoreOverrideCursor(); }
+};
+
+// Shows how far a repair has come, with a Cancel, and keeps the windows
+// answering: the repair tells it now and then as it runs, and the event loop
+// turns there.
+class RepairProgress {
+public:
+    explicit RepairProgress(QWidget* window) : m_dialog(window) {
+        m_dialog.setObjectName(QStringLiteral("repairProgress"));
+        m_dialog.setWindowTitle(QStringLiteral(" Repair Database"));
+        m_dialog.setLabelText(QStringLiteral("Repairing the database..."));
+        m_dialog.setCancelButtonText(QStringLiteral("Cancel"));
+        m_dialog.setWindowModality(Qt::WindowModal);
+        m_dialog.setAutoClose(false);
+        m_dialog.setAutoReset(false);
+        m_dialog.setMinimumDuration(0);
+        m_dialog.setRange(0, 0);
+        m_dialog.show();
+    }
+
+    // Answers false once the user asked to stop.
+    bool tell(int permille) {
+        if (permille == CopyProgress::Busy) {
+            m_dialog.setRange(0, 0);
+        } else {
+            m_dialog.setRange(0, 1000);
+            m_dialog.setValue(permille);
+        }
+        QApplication::processEvents();
+        return !m_dialog.wasCanceled();
+    }
+
+private:
+    QProgressDialog m_dialog;
 };
 
 struct PanelText {
@@ -224,8 +259,8 @@ void UtilityWindow::restore() {
 void UtilityWindow::repair() {
     DatabaseFiles::Outcome outcome;
     {
-        BusyPointer busy;
-        outcome = m_files.repair();
+        RepairProgress progress(this);
+        outcome = m_files.repair([&progress](int permille) { return progress.tell(permille); });
     }
     if (outcome.notFound) {
         m_context.prompter.warn(

@@ -1,0 +1,36 @@
+#include "DatabaseStart.h"
+
+#include "store/Migration.h"
+#include "sync/StartChecks.h"
+
+#include <QDateTime>
+#include <cstdio>
+
+namespace {
+
+void tell(const QStringList& lines) {
+    for (const QString& line : lines)
+        std::fprintf(stderr, "quillmere-cli: %s\n", line.toUtf8().constData());
+}
+
+void tell(const StartChecks::Notices& notices) {
+    tell(notices.info);
+    tell(notices.warnings);
+}
+
+} // namespace
+
+bool prepareDatabase(const QString& databasePath) {
+    const StartChecks::Notices before = StartChecks::beforeOpening(databasePath);
+    tell(before);
+    if (before.stop)
+        return false;
+    if (Migration::needed(databasePath)) {
+        const Migration::Outcome outcome = Migration::migrate(databasePath);
+        if (!outcome.error.isEmpty())
+            tell({outcome.error});
+    }
+    tell(StartChecks::afterUpdate(databasePath, QDateTime::currentMSecsSinceEpoch()));
+    std::fflush(stderr);
+    return true;
+}
