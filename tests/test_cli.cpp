@@ -4,6 +4,7 @@
 // database as it was.
 #include "CliRun.h"
 #include "ExchangeHelpers.h"
+#include "search/RecordSearch.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -259,6 +260,31 @@ private slots:
             QCOMPARE(run.exitCode, 0);
             QVERIFY2(run.out.isEmpty(), qPrintable(run.out));
         }
+    }
+
+    // A query of one or two characters finds what the Find window finds: the
+    // records that hold it anywhere in their text, in the same order.
+    void shortSearchFindsWhatFindFinds_data() {
+        QTest::addColumn<QString>("query");
+        QTest::newRow("inside a word") << "ai";
+        QTest::newRow("one letter") << "s";
+        QTest::newRow("two short words") << "s q";
+    }
+    void shortSearchFindsWhatFindFinds() {
+        QFETCH(QString, query);
+        ProgramDirectory dir;
+        const Run run = runCli(dir, {"search", query, "--json", "--password-stdin"}, "wren\n");
+        QCOMPARE(run.exitCode, 0);
+        QStringList printed;
+        for (const QJsonValue& hit : QJsonDocument::fromJson(run.out.toUtf8()).array())
+            printed << hit.toObject().value("section").toString() + '|' + hit.toObject().value("name").toString() +
+                           '|' + hit.toObject().value("text").toString();
+        RecordSearch search(dir.recordDatabase());
+        QStringList found;
+        for (const SearchHit& hit : search.hits(SearchQuery::parse(query), 1000))
+            found << searchedTables()[size_t(hit.tableIndex)].section + '|' + hit.name + '|' + hit.text;
+        QVERIFY(!found.isEmpty());
+        QCOMPARE(printed, found);
     }
 
     // Secrets are printed only when asked for.

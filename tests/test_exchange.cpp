@@ -7,6 +7,7 @@
 #include "exchange/Exporter.h"
 #include "exchange/ImportFile.h"
 #include "exchange/Importer.h"
+#include "search/SearchQuery.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -48,7 +49,7 @@ qint64 indexHits(const QString& database, const QString& table, const QString& w
     SQLite::Database db(database.toStdString(), SQLite::OPEN_READONLY);
     const QString index = Schema::quoted(table + QStringLiteral(" search"));
     SQLite::Statement query(db, QStringLiteral("SELECT count(*) FROM %1 WHERE %1 MATCH ?").arg(index).toStdString());
-    query.bind(1, (QLatin1Char('"') + words + QLatin1Char('"')).toStdString());
+    query.bind(1, SearchQuery::piecesOf(words).join(' ').toStdString());
     query.executeStep();
     return query.getColumn(0).getInt64();
 }

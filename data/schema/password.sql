@@ -334,3 +334,52 @@ CREATE TRIGGER "Reminder tombstone" AFTER DELETE ON "Reminder" WHEN old."_id" IS
         ON CONFLICT ("identity") DO UPDATE SET "deleted" = max("deleted", excluded."deleted"); END;
 
 PRAGMA user_version = 2;
+
+-- Version 3: a smaller search index.
+-- The index keeps, for each three-letter piece, only which records hold it
+-- ("detail = none"): not where in them. That is most of what it took on the disk.
+-- A word of four or more letters is looked up as all of its pieces, and each
+-- record so found is read to see that it holds the whole word. The indexes on
+-- the beginnings of names go: a query of one or two characters reads the
+-- records themselves, as it must to find them anywhere in a text. The triggers
+-- stay as they are; they write to the new index under the same name.
+
+DROP INDEX IF EXISTS "account name 1";
+DROP INDEX IF EXISTS "account name 2";
+DROP TABLE IF EXISTS "account search";
+CREATE VIRTUAL TABLE "account search" USING fts5 ("Account", "Website", "User", "Notes",
+    content = 'account', content_rowid = '_key', tokenize = 'trigram', columnsize = 0, detail = none);
+INSERT INTO "account search" ("account search") VALUES ('rebuild');
+
+DROP INDEX IF EXISTS "Credit Card name 1";
+DROP INDEX IF EXISTS "Credit Card name 2";
+DROP INDEX IF EXISTS "Credit Card bank 1";
+DROP INDEX IF EXISTS "Credit Card bank 2";
+DROP TABLE IF EXISTS "Credit Card search";
+CREATE VIRTUAL TABLE "Credit Card search" USING fts5 ("Type Card", "Month", "Year", "Bank Name", "Address",
+    "Bank City", "Bank State", "Zip Code", "Phone", "Website",
+    content = 'Credit Card', content_rowid = '_key', tokenize = 'trigram', columnsize = 0, detail = none);
+INSERT INTO "Credit Card search" ("Credit Card search") VALUES ('rebuild');
+
+DROP INDEX IF EXISTS "Personal name 1";
+DROP INDEX IF EXISTS "Personal name 2";
+DROP TABLE IF EXISTS "Personal search";
+CREATE VIRTUAL TABLE "Personal search" USING fts5 ("Full Name", "Address", "Address1", "City", "State", "Zip",
+    "Email", content = 'Personal', content_rowid = '_key', tokenize = 'trigram', columnsize = 0, detail = none);
+INSERT INTO "Personal search" ("Personal search") VALUES ('rebuild');
+
+DROP INDEX IF EXISTS "Notes name 1";
+DROP INDEX IF EXISTS "Notes name 2";
+DROP TABLE IF EXISTS "Notes search";
+CREATE VIRTUAL TABLE "Notes search" USING fts5 ("Title", "Note",
+    content = 'Notes', content_rowid = '_key', tokenize = 'trigram', columnsize = 0, detail = none);
+INSERT INTO "Notes search" ("Notes search") VALUES ('rebuild');
+
+DROP INDEX IF EXISTS "Reminder name 1";
+DROP INDEX IF EXISTS "Reminder name 2";
+DROP TABLE IF EXISTS "Reminder search";
+CREATE VIRTUAL TABLE "Reminder search" USING fts5 ("Date", "Reminder",
+    content = 'Reminder', content_rowid = '_key', tokenize = 'trigram', columnsize = 0, detail = none);
+INSERT INTO "Reminder search" ("Reminder search") VALUES ('rebuild');
+
+PRAGMA user_version = 3;

@@ -6,7 +6,6 @@
 #include "search/SearchedTables.h"
 #include "store/RegularFile.h"
 
-#include <QSet>
 #include <SQLiteCpp/Database.h>
 #include <SQLiteCpp/Statement.h>
 #include <set>
@@ -16,10 +15,9 @@ namespace {
 
 constexpr int BusyTimeoutMs = 5000;
 constexpr int CacheKiB = 512;
-// The trigram index holds pieces of three characters: shorter names are found
-// through the indexes on the first two letters of a record's name.
+// The trigram index holds pieces of three characters: shorter names are
+// looked for in every record.
 constexpr qsizetype TrigramLength = 3;
-constexpr int ShortNameLetters = 2;
 // The letters of a name looked for in the trigram index: enough to pick out one
 // record, while each one more is one more of the index's lists to step through.
 constexpr qsizetype PhraseLetters = 24;
@@ -61,23 +59,6 @@ void sameCaseless(sqlite3_context* context, int argc, sqlite3_value** argv) {
         }
     }
     sqlite3_result_int(context, 0);
-}
-
-// The spellings of a one- or two-letter name in every letter case (at most four):
-// the short-name indexes hold the names as typed.
-QStringList caseSpellings(const QString& name) {
-    QStringList spellings{QString()};
-    for (const char32_t c : name.toUcs4()) {
-        const QSet<char32_t> forms{c, char32_t(QChar::toLower(c)), char32_t(QChar::toUpper(c)),
-                                   char32_t(QChar::toTitleCase(c))};
-        QStringList grown;
-        for (const QString& start : spellings) {
-            for (const char32_t form : forms)
-                grown << start + QString::fromUcs4(&form, 1);
-        }
-        spellings = grown;
-    }
-    return spellings;
 }
 
 ShownRecord recordOf(SQLite::Statement& row, qsizetype fields) {
@@ -190,46 +171,19 @@ QList<SectionRecords::Lookup> SectionRecords::lookupsFor(const QString& name) {
     try {
         if (!searched)
             return everyRecord;
-        if (SearchQuery::length(name) >= TrigramLength) {
-            // The trigram index gives every record whose listed fields hold the start
-            // of the name (its quotes doubled) in those columns; the test then compares
-            // the whole name.
-            if (!exists(searched->index()))
-                return everyRecord;
-            QStringList columns;
-            for (const QString& field : listedFields(m_section))
-                columns << Schema::quoted(field);
-            const QList<uint> letters = name.toUcs4();
-            const QString start = QString::fromUcs4(reinterpret_cast<const char32_t*>(letters.constData()),
-                                                    std::min<qsizetype>(letters.size(), PhraseLetters));
-            const QString phrase =
-                QLatin1Char('"') + QString(start).replace(QLatin1Char('"'), QStringLiteral("\"\"")) + QLatin1Char('"');
-            const QString index = Schema::quoted(searched->index());
-            return {{QStringLiteral("%1 JOIN %2 ON %2.rowid = %3").arg(table, index, qualified(Schema::KeyColumn)),
-                     QStringLiteral("%1 MATCH :match").arg(index),
-                     {{":match", QStringLiteral("{%1} : %2").arg(columns.join(QLatin1Char(' ')), phrase)}}}};
-        }
-        // A name of one or two letters: the records whose name begins with it, in
-        // any letter case, through the index on the first two letters of each name field.
-        QList<std::pair<QString, QString>> values;
-        QStringList parameters;
-        for (const QString& spelling : caseSpellings(name)) {
-            parameters << QStringLiteral(":spelling%1").arg(parameters.size());
-            values << std::pair(parameters.last(), spelling);
-        }
-        QList<Lookup> lookups;
-        for (const NameField& field : searched->nameFields) {
-            const QString index = field.indexStem + QLatin1Char(' ') + QString::number(ShortNameLetters);
-            if (!exists(index))
-                return everyRecord;
-            lookups << Lookup{QStringLiteral("%1 INDEXED BY %2").arg(table, Schema::quoted(index)),
-                              QStringLiteral("substr(%1, 1, %2) IN (%3)")
-                                  .arg(qualified(field.name))
-                                  .arg(ShortNameLetters)
-                                  .arg(parameters.join(QStringLiteral(", "))),
-                              values};
-        }
-        return lookups;
+        // The trigram index gives every record holding each three-letter piece of
+        // the name's start (its first letters, so a long name costs no more) in some
+        // indexed field; the test then compares the whole name. A name too short
+        // for a piece is looked for in every record.
+        if (SearchQuery::length(name) < TrigramLength || !exists(searched->index()))
+            return everyRecord;
+        const QList<uint> letters = name.toUcs4();
+        const QString start = QString::fromUcs4(reinterpret_cast<const char32_t*>(letters.constData()),
+                                                std::min<qsizetype>(letters.size(), PhraseLetters));
+        const QString index = Schema::quoted(searched->index());
+        return {{QStringLiteral("%1 JOIN %2 ON %2.rowid = %3").arg(table, index, qualified(Schema::KeyColumn)),
+                 QStringLiteral("%1 MATCH :match").arg(index),
+                 {{":match", SearchQuery::piecesOf(start).join(QLatin1Char(' '))}}}};
     } catch (const SQLite::Exception& e) {
         unreadable(e);
     }

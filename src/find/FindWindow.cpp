@@ -1,5 +1,6 @@
 #include "FindWindow.h"
 
+#include "HitCounter.h"
 #include "KeptScrollBarStyle.h"
 #include "ResultDelegate.h"
 #include "SearchResultModel.h"
@@ -109,13 +110,16 @@ FindWindow::FindWindow(AppContext& context) : AppWindow(context, Name, nullptr, 
         if (!lstResults->currentIndex().isValid())
             lstResults->setCurrentIndex(m_model->index(0, 0));
     });
-    // Counts the search stopped short of are known once the list holds every hit.
+    // Counts the search stopped short of go on in later turns, and are known at
+    // once when the list holds every hit.
+    m_counter = new HitCounter(this);
+    connect(m_counter, &HitCounter::counted, this, &FindWindow::showCounts);
     connect(m_model, &SearchResultModel::allRead, this, [this] {
+        m_counter->stop();
         QList<HitCount> exact;
         for (const qint64 count : m_model->countsRead())
             exact << HitCount{count, true};
-        lblCounts->setText(countsText(exact));
-        lblCounts->setToolTip(QString());
+        showCounts(exact);
     });
     connect(m_model, &SearchResultModel::failed, this,
             [this](const QString& message) { m_context.prompter.critical(message); });
@@ -214,6 +218,7 @@ QString FindWindow::countsText(const QList<HitCount>& counts) {
 void FindWindow::search(int keepRow) {
     m_searchWanted = false;
     const SearchQuery query = SearchQuery::parse(txtFind->text());
+    m_counter->stop();
     if (query.isEmpty()) {
         m_model->clear();
         lblCounts->clear();
@@ -223,12 +228,9 @@ void FindWindow::search(int keepRow) {
         const RecordSearch::Snapshot snapshot(*m_search);
         m_seenVersion = m_search->dataVersion();
         m_model->show(m_search.get(), query, pageSize(), keepRow + 1);
-        const QList<HitCount> counts = m_search->boundedCounts(query);
-        lblCounts->setText(countsText(counts));
-        const bool allExact = std::all_of(counts.begin(), counts.end(), [](const HitCount& c) { return c.exact; });
-        lblCounts->setToolTip(allExact ? QString()
-                                       : QStringLiteral("A count with \"+\" or \"?\" is still being looked for: "
-                                                        "the list goes on filling."));
+        const CountProgress counts = m_search->startCounts(query);
+        showCounts(counts.counts);
+        m_counter->start(m_search.get(), query, counts);
     } catch (const SearchIndexDamaged&) {
         lblCounts->setText(QStringLiteral("The search failed."));
         offerRepair();
@@ -238,12 +240,20 @@ void FindWindow::search(int keepRow) {
         m_context.prompter.critical(e.message());
         return;
     }
-    fitLabelWithin(lblCounts, lstResults->width());
     if (m_model->rowCount() > 0) {
         const QModelIndex current = m_model->index(std::min(keepRow, m_model->rowCount() - 1), 0);
         lstResults->setCurrentIndex(current);
         lstResults->scrollTo(current);
     }
+}
+
+void FindWindow::showCounts(const QList<HitCount>& counts) {
+    lblCounts->setText(countsText(counts));
+    const bool allExact = std::all_of(counts.begin(), counts.end(), [](const HitCount& c) { return c.exact; });
+    lblCounts->setToolTip(allExact ? QString()
+                                   : QStringLiteral("A count with \"+\" or \"?\" is still being looked for: "
+                                                    "the list goes on filling."));
+    fitLabelWithin(lblCounts, lstResults->width());
 }
 
 void FindWindow::searchNow() {

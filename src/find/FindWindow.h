@@ -9,6 +9,7 @@ class QLabel;
 class QLineEdit;
 class QTableView;
 class RecordSearch;
+class HitCounter;
 class SearchResultModel;
 struct HitCount;
 
@@ -52,11 +53,14 @@ private:
     void offerRepair();
     // Escape: the first clears the box, the next one closes the window.
     void escape();
+    // Shows the counts, with a word on those still being looked for.
+    void showCounts(const QList<HitCount>& counts);
     // Another program changed or replaced the file: the list shows it as it is now.
     void followFile();
 
     std::unique_ptr<RecordSearch> m_search;
     SearchResultModel* m_model;
+    HitCounter* m_counter;
     bool m_searchWanted = false; // the box changed since its last search
     qint64 m_seenVersion = -1;
     FileIdentity m_file; // the file the search has open

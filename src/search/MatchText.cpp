@@ -32,14 +32,7 @@ MatchText excerpt(int fieldIndex, const QString& value, qsizetype start, qsizety
 
 } // namespace
 
-MatchText locateMatch(const QStringList& values, const SearchQuery& query, const QList<int>& nameFields) {
-    if (query.matchesNameStart()) {
-        const QString& first = query.shortWords().first();
-        for (int field : nameFields) {
-            if (values.value(field).startsWith(first, Qt::CaseInsensitive))
-                return excerpt(field, values.value(field), 0, first.size());
-        }
-    }
+MatchText locateMatch(const QStringList& values, const SearchQuery& query) {
     // The words as typed, longest first: a long word places the match best.
     QStringList words = query.words();
     std::stable_sort(words.begin(), words.end(),

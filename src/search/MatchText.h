@@ -15,9 +15,8 @@ struct MatchText {
 };
 
 // The first place, in field order, where one of the query's words shows in the
-// values, in any letter case; a query that matches names by their beginning
-// shows the first of the name fields that begins with its first word. Lines
+// values, in any letter case, the longest word first. Lines
 // longer than MaxLength are cut around the match, with "…" where text was left out.
-MatchText locateMatch(const QStringList& values, const SearchQuery& query, const QList<int>& nameFields);
+MatchText locateMatch(const QStringList& values, const SearchQuery& query);
 
 constexpr int MaxMatchTextLength = 100;

@@ -11,8 +11,6 @@
 #include <SQLiteCpp/Statement.h>
 #include <functional>
 #include <map>
-#include <optional>
-#include <set>
 #include <sqlite3.h>
 
 namespace {
@@ -35,23 +33,6 @@ void containsFunction(sqlite3_context* context, int argc, sqlite3_value** argv) 
     sqlite3_result_int(context, 0);
 }
 
-// The spellings of a short word in every letter case: the name indexes hold the
-// names as typed, and a one- or two-letter word has at most four of them.
-QStringList caseVariants(const QString& word) {
-    QList<QString> variants{QString()};
-    for (const char32_t c : word.toUcs4()) {
-        QSet<char32_t> forms{c, char32_t(QChar::toLower(c)), char32_t(QChar::toUpper(c)),
-                             char32_t(QChar::toTitleCase(c))};
-        QList<QString> grown;
-        for (const QString& start : variants) {
-            for (const char32_t form : forms)
-                grown << start + QString::fromUcs4(&form, 1);
-        }
-        variants = grown;
-    }
-    return variants;
-}
-
 // Binds the words to the statement's parameters from `first` on; returns the next free one.
 int bindWords(SQLite::Statement& statement, const QStringList& words, int first) {
     for (const QString& word : words)
@@ -69,7 +50,8 @@ QString columnList(const SearchedTable& table) {
 // The words a record found through the index must be seen to hold in its own
 // text: the short ones the index cannot look for, and the indexed ones too, so
 // that a damaged index can miss records but never show one that does not match.
-// The record is read anyway to be shown; counts trust the index alone.
+// The record is read anyway to be shown; counts read only for the words the
+// index cannot confirm.
 QStringList checkedWords(const SearchQuery& query) {
     return query.containedWords() + query.indexedWords();
 }
@@ -91,6 +73,29 @@ QString containsFilters(const SearchedTable& table, qsizetype words) {
     for (qsizetype i = 0; i < words; ++i)
         filters += QStringLiteral(" AND quillmere_contains(?, %1)").arg(columnList(table));
     return filters;
+}
+
+// The records that may hold the query's words, in key order, with `columns`
+// after the key and `filters` on them: those the index finds, or every record
+// when no word is long enough for the index. Its parameters: the words of
+// `columns`, the index expression (not when scanning), the key to start after,
+// the words of `filters`.
+QString candidates(const SearchedTable& table, const SearchQuery& query, const QString& columns,
+                   const QString& filters) {
+    if (query.scansRecords())
+        return QStringLiteral("SELECT _key%2 FROM %1 WHERE _key > ?%3 ORDER BY _key")
+            .arg(Schema::quoted(table.table), columns, filters);
+    return QStringLiteral("SELECT rowid%2 FROM %1 WHERE %1 MATCH ? AND rowid > ?%3 ORDER BY rowid")
+        .arg(Schema::quoted(table.index()), columns, filters);
+}
+
+// Binds the index expression, where the query has one, and the key to start after,
+// from parameter `first` on; returns the next free one.
+int bindStart(SQLite::Statement& statement, const SearchQuery& query, qint64 afterKey, int first) {
+    if (!query.scansRecords())
+        statement.bind(first++, query.indexExpression().toStdString());
+    statement.bind(first++, static_cast<int64_t>(afterKey));
+    return first;
 }
 
 } // namespace
@@ -156,8 +161,7 @@ RecordSearch::RecordSearch(const QString& databasePath) {
 RecordSearch::~RecordSearch() = default;
 
 const QList<qint64>* RecordSearch::knownKeys(int tableIndex, const SearchQuery& query) {
-    const QString identity = query.indexExpression() + QChar(0x1f) + query.shortWords().join(QChar(0x1f)) +
-                             QChar(0x1f) + query.containedWords().join(QChar(0x1f));
+    const QString identity = query.words().join(QChar(0x1f));
     const qint64 version = dataVersion();
     if (m_known.query != identity || m_known.dataVersion != version)
         m_known = {identity, version, {}};
@@ -181,44 +185,13 @@ QList<qint64> RecordSearch::matchingKeys(int tableIndex, const SearchQuery& quer
 
 QList<qint64> RecordSearch::readMatchingKeys(int tableIndex, const SearchQuery& query, qint64 afterKey, int limit) {
     const SearchedTable& table = searchedTables()[size_t(tableIndex)];
-    const QStringList contained = query.containedWords();
+    const QStringList checked = checkedWords(query);
+    SQLite::Statement& select = m_statements->get(
+        candidates(table, query, QString(), containsFilters(table, checked.size())) + QStringLiteral(" LIMIT ?"));
+    select.bind(bindWords(select, checked, bindStart(select, query, afterKey, 1)), limit);
     QList<qint64> keys;
-    if (!query.matchesNameStart()) {
-        const QStringList checked = checkedWords(query);
-        SQLite::Statement& select = m_statements->get(
-            QStringLiteral("SELECT rowid FROM %1 WHERE %1 MATCH ? AND rowid > ?%2 ORDER BY rowid LIMIT ?")
-                .arg(Schema::quoted(table.index()), containsFilters(table, checked.size())));
-        select.bind(1, query.indexExpression().toStdString());
-        select.bind(2, static_cast<int64_t>(afterKey));
-        select.bind(bindWords(select, checked, 3), limit);
-        while (select.executeStep())
-            keys << select.getColumn(0).getInt64();
-        return keys;
-    }
-    // Names that begin with the first word: each spelling of it, in each name
-    // field, is one run of its index in key order; the runs are merged.
-    const QString& start = query.shortWords().first();
-    const qsizetype letters = SearchQuery::length(start);
-    std::set<qint64> merged;
-    for (const NameField& name : table.nameFields) {
-        SQLite::Statement& select = m_statements->get(
-            QStringLiteral("SELECT _key FROM %1 INDEXED BY %2 WHERE substr(%3, 1, %4) = ? AND _key > "
-                           "?%5 ORDER BY _key LIMIT ?")
-                .arg(Schema::quoted(table.table), Schema::quoted(name.indexStem + ' ' + QString::number(letters)),
-                     Schema::quoted(name.name))
-                .arg(letters)
-                .arg(containsFilters(table, contained.size())));
-        for (const QString& spelling : caseVariants(start)) {
-            select.reset();
-            select.bind(1, spelling.toStdString());
-            select.bind(2, static_cast<int64_t>(afterKey));
-            select.bind(bindWords(select, contained, 3), limit);
-            while (select.executeStep())
-                merged.insert(select.getColumn(0).getInt64());
-        }
-    }
-    for (auto it = merged.begin(); it != merged.end() && keys.size() < limit; ++it)
-        keys << *it;
+    while (select.executeStep())
+        keys << select.getColumn(0).getInt64();
     return keys;
 }
 
@@ -227,50 +200,23 @@ qint64 RecordSearch::countKeys(int tableIndex, const SearchQuery& query, int lim
     if (const QList<qint64>* known = knownKeys(tableIndex, query))
         return std::min<qint64>(known->size(), limit);
     const SearchedTable& table = searchedTables()[size_t(tableIndex)];
-    const QStringList contained = query.containedWords();
-    // SQLite counts within the index itself: no key has to come out of it.
-    if (!query.matchesNameStart()) {
-        SQLite::Statement& count =
-            m_statements->get(QStringLiteral("SELECT count(*) FROM (SELECT 1 FROM %1 WHERE %1 MATCH ?%2 LIMIT ?)")
-                                  .arg(Schema::quoted(table.index()), containsFilters(table, contained.size())));
-        count.bind(1, query.indexExpression().toStdString());
-        count.bind(bindWords(count, contained, 2), limit);
-        return count.executeStep() ? count.getColumn(0).getInt64() : 0;
-    }
-    // A name begins with one spelling of the word only, so with one name field the
-    // counts of the spellings add up; with two, a record may begin with it in both.
-    if (table.nameFields.size() != 1)
-        return matchingKeys(tableIndex, query, 0, limit).size();
-    const NameField& name = table.nameFields.front();
-    const QString& start = query.shortWords().first();
-    const qsizetype letters = SearchQuery::length(start);
-    SQLite::Statement& count = m_statements->get(
-        QStringLiteral("SELECT count(*) FROM (SELECT 1 FROM %1 INDEXED BY %2 WHERE substr(%3, 1, %4) = ?%5 LIMIT ?)")
-            .arg(Schema::quoted(table.table), Schema::quoted(name.indexStem + ' ' + QString::number(letters)),
-                 Schema::quoted(name.name))
-            .arg(letters)
-            .arg(containsFilters(table, contained.size())));
-    qint64 counted = 0;
-    for (const QString& spelling : caseVariants(start)) {
-        if (counted >= limit)
-            break;
-        count.reset();
-        count.bind(1, spelling.toStdString());
-        count.bind(bindWords(count, contained, 2), static_cast<int64_t>(limit - counted));
-        if (count.executeStep())
-            counted += count.getColumn(0).getInt64();
-    }
-    return counted;
+    // A record the index finds holds every piece of the words, not always the words:
+    // those of more than one piece are read for, and the short ones. A query of
+    // three-letter words is counted within the index: no record has to be read.
+    const QStringList unconfirmed = query.unconfirmedWords();
+    SQLite::Statement& count =
+        m_statements->get(QStringLiteral("SELECT count(*) FROM (%1 LIMIT ?)")
+                              .arg(candidates(table, query, QString(), containsFilters(table, unconfirmed.size()))));
+    count.bind(bindWords(count, unconfirmed, bindStart(count, query, 0, 1)), limit);
+    return count.executeStep() ? count.getColumn(0).getInt64() : 0;
 }
 
 RecordSearch::Scan RecordSearch::scanKeys(int tableIndex, const SearchQuery& query, qint64 afterKey, int limit,
                                           qint64 budget) {
-    const SearchedTable& table = searchedTables()[size_t(tableIndex)];
-    const QStringList contained = query.containedWords();
     Scan scan;
     scan.lastKey = afterKey;
-    if (contained.isEmpty()) {
-        // Every record the index or name match finds is a hit: the limit bounds the work.
+    if (query.containedWords().isEmpty()) {
+        // Every record the index finds is a hit: the limit bounds the work.
         scan.keys = matchingKeys(tableIndex, query, afterKey, limit);
         scan.lookedAt = scan.keys.size();
         scan.tableDone = scan.keys.size() < limit;
@@ -278,71 +224,21 @@ RecordSearch::Scan RecordSearch::scanKeys(int tableIndex, const SearchQuery& que
             scan.lastKey = scan.keys.last();
         return scan;
     }
-    // Whether the record holds the short words, as a column: each record found is
+    // Whether the record holds the words, as a column: each record found is
     // looked at once, hit or not, and the scan stops after budget of them.
-    const QString holds = QStringLiteral("(1%1)").arg(containsFilters(table, contained.size()));
-    if (!query.matchesNameStart()) {
-        const QStringList checked = checkedWords(query);
-        SQLite::Statement& select =
-            m_statements->get(QStringLiteral("SELECT rowid, %2 FROM %1 WHERE %1 MATCH ? AND rowid > ? ORDER BY rowid "
-                                             "LIMIT ?")
-                                  .arg(Schema::quoted(table.index()),
-                                       QStringLiteral("(1%1)").arg(containsFilters(table, checked.size()))));
-        int next = bindWords(select, checked, 1);
-        select.bind(next++, query.indexExpression().toStdString());
-        select.bind(next++, static_cast<int64_t>(afterKey));
-        select.bind(next, static_cast<int64_t>(budget));
-        while (scan.keys.size() < limit && select.executeStep()) {
-            ++scan.lookedAt;
-            scan.lastKey = select.getColumn(0).getInt64();
-            if (select.getColumn(1).getInt())
-                scan.keys << scan.lastKey;
-        }
-        scan.tableDone = scan.keys.size() < limit && scan.lookedAt < budget;
-        return scan;
-    }
-    // Each spelling of the first word in each name field is one run of its index in
-    // key order. Where a run stopped at the budget, the keys beyond its last one are
-    // unknown: the merged runs are trusted up to the smallest such key.
-    const QString& start = query.shortWords().first();
-    const qsizetype letters = SearchQuery::length(start);
-    std::map<qint64, bool> merged;
-    std::optional<qint64> bound;
-    for (const NameField& name : table.nameFields) {
-        SQLite::Statement& select = m_statements->get(
-            QStringLiteral("SELECT _key, %5 FROM %1 INDEXED BY %2 WHERE substr(%3, 1, %4) = ? AND _key > ? ORDER BY "
-                           "_key LIMIT ?")
-                .arg(Schema::quoted(table.table), Schema::quoted(name.indexStem + ' ' + QString::number(letters)),
-                     Schema::quoted(name.name))
-                .arg(letters)
-                .arg(holds));
-        for (const QString& spelling : caseVariants(start)) {
-            select.reset();
-            int next = bindWords(select, contained, 1);
-            select.bind(next++, spelling.toStdString());
-            select.bind(next++, static_cast<int64_t>(afterKey));
-            select.bind(next, static_cast<int64_t>(budget));
-            qint64 rows = 0, last = 0;
-            while (select.executeStep()) {
-                ++rows;
-                last = select.getColumn(0).getInt64();
-                merged[last] = select.getColumn(1).getInt() != 0;
-            }
-            if (rows >= budget)
-                bound = bound ? std::min(*bound, last) : last;
-        }
-    }
-    for (const auto& [key, holdsWords] : merged) {
-        if ((bound && key > *bound) || scan.keys.size() >= limit)
-            break;
+    const SearchedTable& table = searchedTables()[size_t(tableIndex)];
+    const QStringList checked = checkedWords(query);
+    SQLite::Statement& select = m_statements->get(
+        candidates(table, query, QStringLiteral(", (1%1)").arg(containsFilters(table, checked.size())), QString()) +
+        QStringLiteral(" LIMIT ?"));
+    select.bind(bindStart(select, query, afterKey, bindWords(select, checked, 1)), static_cast<int64_t>(budget));
+    while (scan.keys.size() < limit && select.executeStep()) {
         ++scan.lookedAt;
-        scan.lastKey = key;
-        if (holdsWords)
-            scan.keys << key;
+        scan.lastKey = select.getColumn(0).getInt64();
+        if (select.getColumn(1).getInt())
+            scan.keys << scan.lastKey;
     }
-    scan.tableDone = !bound && scan.keys.size() < limit;
-    if (bound && scan.keys.size() < limit)
-        scan.lastKey = *bound;
+    scan.tableDone = scan.keys.size() < limit && scan.lookedAt < budget;
     return scan;
 }
 
@@ -375,21 +271,35 @@ SearchPage RecordSearch::page(const SearchQuery& query, int limit, SearchPositio
     return page;
 }
 
-QList<HitCount> RecordSearch::boundedCounts(const SearchQuery& query) {
+CountProgress RecordSearch::startCounts(const SearchQuery& query) {
+    CountProgress progress;
+    countMore(query, progress);
+    return progress;
+}
+
+void RecordSearch::countMore(const SearchQuery& query, CountProgress& progress) {
+    const int tables = int(searchedTables().size());
     if (query.containedWords().isEmpty()) {
-        QList<HitCount> exact;
+        // The index counts without reading a record: exact at once.
+        progress = {{}, QList<qint64>(tables, 0), -1};
         for (const qint64 count : counts(query))
-            exact << HitCount{count, true};
-        return exact;
+            progress.counts << HitCount{count, true};
+        return;
     }
-    QList<HitCount> counted;
     readInSnapshot([&] {
-        for (int t = 0; t < int(searchedTables().size()); ++t) {
-            const Scan scan = scanKeys(t, query, 0, CountLimit + 1, m_scanLimit);
-            counted << HitCount{scan.keys.size(), scan.tableDone || scan.keys.size() > CountLimit};
+        const qint64 version = dataVersion();
+        if (progress.dataVersion != version || progress.counts.size() != tables)
+            progress = {QList<HitCount>(tables, HitCount{0, false}), QList<qint64>(tables, 0), version};
+        for (int t = 0; t < tables; ++t) {
+            HitCount& count = progress.counts[t];
+            if (count.exact)
+                continue;
+            const Scan scan = scanKeys(t, query, progress.afterKeys[t], CountLimit + 1 - int(count.count), m_scanLimit);
+            count.count += scan.keys.size();
+            count.exact = scan.tableDone || count.count > CountLimit;
+            progress.afterKeys[t] = scan.lastKey;
         }
     });
-    return counted;
 }
 
 QList<qint64> RecordSearch::counts(const SearchQuery& query) {
@@ -485,15 +395,11 @@ SearchHit RecordSearch::describe(int tableIndex, qint64 key, const SearchQuery& 
         for (int c = 0; c < read.getColumnCount(); ++c)
             values << QString::fromUtf8(read.getColumn(c).getText());
     }
-    QList<int> nameFields;
     QStringList nameParts;
     for (const NameField& name : table.nameFields) {
         for (int f = 0; f < table.fields.size(); ++f) {
-            if (table.fields[f].name == name.name) {
-                nameFields << f;
-                if (!values.value(f).isEmpty())
-                    nameParts << values.value(f);
-            }
+            if (table.fields[f].name == name.name && !values.value(f).isEmpty())
+                nameParts << values.value(f);
         }
     }
     SearchHit hit;
@@ -501,7 +407,7 @@ SearchHit RecordSearch::describe(int tableIndex, qint64 key, const SearchQuery& 
     hit.table = table.table;
     hit.key = key;
     hit.name = nameParts.join(QStringLiteral(", "));
-    const MatchText match = locateMatch(values, query, nameFields);
+    const MatchText match = locateMatch(values, query);
     if (match.fieldIndex >= 0) {
         hit.field = table.fields[match.fieldIndex].name;
         hit.fieldLabel = table.fields[match.fieldIndex].label;

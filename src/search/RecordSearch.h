@@ -53,6 +53,17 @@ struct HitCount {
     bool exact = true;
 };
 
+// How far the counts of a query have come when a bound on work stopped them:
+// each count goes on from its section's key in a later call.
+struct CountProgress {
+    QList<HitCount> counts;  // per section, in the order of searchedTables()
+    QList<qint64> afterKeys; // where each count that is not exact goes on
+    qint64 dataVersion = -1; // of the file the counts were begun on
+    bool finished() const {
+        return std::all_of(counts.begin(), counts.end(), [](const HitCount& c) { return c.exact; });
+    }
+};
+
 // Finds records of all five sections of a record database as the user types.
 //
 //     RecordSearch search(pathOfPasswordMdb);        // throws StoreError
@@ -85,12 +96,17 @@ public:
     // At most limit hits after the given one (from the start when none). Throws StoreError.
     QList<SearchHit> hits(const SearchQuery& query, int limit, const SearchHit* after = nullptr);
     // The same as hits() and counts(), with the work of one call bounded: a query
-    // with words of one or two letters besides its index or name match reads each
-    // record that match finds to look for them, and one call reads at most
-    // scanLimit() of those. So a page may hold fewer hits than asked, or none,
+    // with words of one or two letters reads the records themselves to look for
+    // them (those the index finds for its longer words, or every record when it
+    // has none), and one call reads at most scanLimit() of those. So a page may hold fewer hits than asked, or none,
     // and not be the last; a count may stop short. Throw StoreError.
     SearchPage page(const SearchQuery& query, int limit, SearchPosition from = {});
-    QList<HitCount> boundedCounts(const SearchQuery& query);
+    QList<HitCount> boundedCounts(const SearchQuery& query) { return startCounts(query).counts; }
+    // The counts of boundedCounts() and where those that are not exact go on;
+    // countMore() takes each of them on by at most scanLimit() records, and begins
+    // again when the file was written meanwhile. Throw StoreError.
+    CountProgress startCounts(const SearchQuery& query);
+    void countMore(const SearchQuery& query, CountProgress& progress);
     int scanLimit() const { return m_scanLimit; }
     void setScanLimit(int records) { m_scanLimit = std::max(1, records); }
 

@@ -19,13 +19,34 @@ qsizetype SearchQuery::length(const QString& word) {
     return word.toUcs4().size();
 }
 
-QString SearchQuery::indexExpression() const {
-    QStringList phrases;
-    for (QString word : m_indexed)
-        phrases << QLatin1Char('"') + word.replace(QLatin1Char('"'), QStringLiteral("\"\"")) + QLatin1Char('"');
-    return phrases.join(QLatin1Char(' '));
+QStringList SearchQuery::piecesOf(const QString& text) {
+    const QList<uint> letters = text.toUcs4();
+    QStringList pieces;
+    for (qsizetype i = 0; i + TrigramLength <= letters.size(); ++i) {
+        QString piece = QString::fromUcs4(reinterpret_cast<const char32_t*>(letters.constData() + i), TrigramLength);
+        piece = QLatin1Char('"') + piece.replace(QLatin1Char('"'), QStringLiteral("\"\"")) + QLatin1Char('"');
+        if (!pieces.contains(piece))
+            pieces << piece;
+    }
+    return pieces;
 }
 
-QStringList SearchQuery::containedWords() const {
-    return matchesNameStart() ? m_short.mid(1) : m_short;
+QString SearchQuery::indexExpression() const {
+    QStringList pieces;
+    for (const QString& word : m_indexed) {
+        for (const QString& piece : piecesOf(word)) {
+            if (!pieces.contains(piece))
+                pieces << piece;
+        }
+    }
+    return pieces.join(QLatin1Char(' '));
+}
+
+QStringList SearchQuery::unconfirmedWords() const {
+    QStringList words = m_short;
+    for (const QString& word : m_indexed) {
+        if (length(word) > TrigramLength)
+            words << word;
+    }
+    return words;
 }

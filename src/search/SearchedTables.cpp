@@ -5,7 +5,7 @@ const std::vector<SearchedTable>& searchedTables() {
         {"account",
          "Passwords",
          {{"Account", "Account Name"}, {"Website", "Website"}, {"User", "User Name"}, {"Notes", "Remarks"}},
-         {{"Account", "account name"}}},
+         {{"Account"}}},
         {"Credit Card",
          "Credit Cards",
          {{"Type Card", "Card Type"},
@@ -18,7 +18,7 @@ const std::vector<SearchedTable>& searchedTables() {
           {"Zip Code", "Zip Code"},
           {"Phone", "Telephone"},
           {"Website", "Website"}},
-         {{"Type Card", "Credit Card name"}, {"Bank Name", "Credit Card bank"}}},
+         {{"Type Card"}, {"Bank Name"}}},
         {"Personal",
          "Personal",
          {{"Full Name", "Name"},
@@ -28,9 +28,9 @@ const std::vector<SearchedTable>& searchedTables() {
           {"State", "State"},
           {"Zip", "Zip Code"},
           {"Email", "Email"}},
-         {{"Full Name", "Personal name"}}},
-        {"Notes", "Notes", {{"Title", "Subject"}, {"Note", "Note"}}, {{"Title", "Notes name"}}},
-        {"Reminder", "Reminders", {{"Date", "Date"}, {"Reminder", "Reminder"}}, {{"Date", "Reminder name"}}},
+         {{"Full Name"}}},
+        {"Notes", "Notes", {{"Title", "Subject"}, {"Note", "Note"}}, {{"Title"}}},
+        {"Reminder", "Reminders", {{"Date", "Date"}, {"Reminder", "Reminder"}}, {{"Date"}}},
     };
     return tables;
 }

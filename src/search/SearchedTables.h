@@ -13,11 +13,9 @@ struct SearchedField {
     QString label; // as the windows call it
 };
 
-// A field whose first one or two letters a short query matches, with the stem
-// of its two indexes ("<stem> 1", "<stem> 2").
+// A field that names the record in the results.
 struct NameField {
     QString name;
-    QString indexStem;
 };
 
 struct SearchedTable {

@@ -11,6 +11,7 @@
 #include <SQLiteCpp/Database.h>
 #include <SQLiteCpp/Statement.h>
 #include <SQLiteCpp/Transaction.h>
+#include <algorithm>
 #include <sqlite3.h>
 
 namespace {
@@ -46,6 +47,7 @@ QStringList schemaParts() {
 struct Run {
     SQLite::Database& db;
     Migration::Progress& progress;
+    int toVersion = 0; // the version this run ends at
 };
 
 // Pending index data FTS5 keeps in memory before it writes a segment. The
@@ -146,10 +148,18 @@ void runPart(Run& run, int version) {
     static const QRegularExpression rebuild(
         QStringLiteral("^INSERT INTO \"([^\"]+)\" \\(\"\\1\"\\) VALUES \\('rebuild'\\);[ \\t]*$"),
         QRegularExpression::MultilineOption);
-    QString sql = withoutWhatIsThere(run.db, schemaParts().at(version));
+    const QStringList parts = schemaParts();
+    QString sql = withoutWhatIsThere(run.db, parts.at(version));
+    // An index a later part of this run makes again is filled there only.
+    QStringList remade;
+    for (int later = version + 1; later <= run.toVersion && later < parts.size(); ++later)
+        remade += MigrationHealth::droppedBy(parts.at(later));
     QStringList indexes;
-    for (auto it = rebuild.globalMatch(sql); it.hasNext();)
-        indexes << it.next().captured(1);
+    for (auto it = rebuild.globalMatch(sql); it.hasNext();) {
+        const QString index = it.next().captured(1);
+        if (!remade.contains(index))
+            indexes << index;
+    }
     sql.remove(rebuild);
     run.db.exec(sql.toStdString());
     QList<IndexSource> sources;
@@ -223,11 +233,15 @@ int storedVersion(SQLite::Database& db) {
 // Makes whole again what a file of this version should hold: a part missing in
 // part runs again from the start, an index that counts other records than its
 // table is filled again from the records.
-void heal(Run& run, const MigrationHealth::Damage& damage) {
-    const int version = storedVersion(run.db);
-    for (const int part : damage.incompleteParts) {
-        dropPart(run, part);
-        runPart(run, part);
+// A later part may drop and make again what an earlier one made: from the first
+// part found missing on, every part runs again, in order.
+void heal(Run& run, const MigrationHealth::Damage& damage, int version) {
+    if (!damage.incompleteParts.isEmpty()) {
+        for (int part = *std::min_element(damage.incompleteParts.begin(), damage.incompleteParts.end());
+             part <= version; ++part) {
+            dropPart(run, part);
+            runPart(run, part);
+        }
     }
     // A part records its own version as it ends; the file stays of the version it was.
     run.db.exec("PRAGMA user_version = " + std::to_string(version));
@@ -259,9 +273,29 @@ void addIdentities(Run& run) {
     RecordIdentity::deriveIdentities(run.db.getHandle(), false);
 }
 
+// Version 3: the search index made again keeping only which records hold each
+// piece of text, not where; the indexes of name beginnings taken away.
+void shrinkSearchIndex(Run& run) {
+    runPart(run, 3);
+}
+
 // Steps[n] brings a file of version n to version n + 1.
 using Step = void (*)(Run&);
-const Step Steps[] = {&addSearchIndex, &addIdentities};
+const Step Steps[] = {&addSearchIndex, &addIdentities, &shrinkSearchIndex};
+
+// A step that made an index again leaves the old one's pages free inside the
+// file: where they are most of it, the file is written again without them. On
+// its own, after the steps' commit: a kill leaves the file whole either way.
+// A failure (a full disk, say) leaves the file as it was: whole, only larger.
+void compactIfMostlyFree(SQLite::Database& db) {
+    try {
+        const qint64 free = db.execAndGet("PRAGMA freelist_count").getInt64();
+        const qint64 pages = db.execAndGet("PRAGMA page_count").getInt64();
+        if (pages > 0 && free * 4 > pages)
+            db.exec("VACUUM");
+    } catch (const std::exception&) {
+    }
+}
 
 } // namespace
 
@@ -334,7 +368,7 @@ Outcome migrate(const QString& path, Progress* progress) {
         db.exec("PRAGMA journal_mode=DELETE");
         db.exec("PRAGMA synchronous=EXTRA"); // as every write: see Connection
         db.exec("PRAGMA cache_size=-" + std::to_string(MigrationCacheKiB));
-        Run run{.db = db, .progress = progress ? *progress : ownProgress};
+        Run run{.db = db, .progress = progress ? *progress : ownProgress, .toVersion = newestVersion()};
         sqlite3_create_function_v2(db.getHandle(), "migration_record_read", 0, SQLITE_UTF8 | SQLITE_DIRECTONLY,
                                    &run.progress, &countIndexedRecord, nullptr, nullptr, nullptr);
         outcome.fromVersion = storedVersion(db);
@@ -348,7 +382,7 @@ Outcome migrate(const QString& path, Progress* progress) {
             if (damage.none())
                 return outcome;
             SQLite::Transaction transaction(db, SQLite::TransactionBehavior::IMMEDIATE);
-            heal(run, damage);
+            heal(run, damage, newestVersion());
             transaction.commit();
             outcome.healed = true;
             return outcome;
@@ -362,6 +396,7 @@ Outcome migrate(const QString& path, Progress* progress) {
         }
         transaction.commit();
         outcome.migrated = true;
+        compactIfMostlyFree(db);
     } catch (const std::exception& e) {
         outcome.error = QStringLiteral("The database file %1 could not be brought up to date: %2.\nIts records are "
                                        "unchanged; the next start tries again.")

@@ -66,6 +66,20 @@ QList<SchemaObject> objectsOf(const QString& partSql) {
     return objects;
 }
 
+QStringList droppedBy(const QString& partSql) {
+    static const QRegularExpression dropped(
+        QStringLiteral("^\\s*DROP\\s+(TABLE|TRIGGER|INDEX)\\s+(IF\\s+EXISTS\\s+)?\"([^\"]+)\""),
+        QRegularExpression::MultilineOption | QRegularExpression::CaseInsensitiveOption);
+    QStringList names;
+    for (auto it = dropped.globalMatch(partSql); it.hasNext();) {
+        const QRegularExpressionMatch match = it.next();
+        names << match.captured(3);
+        if (match.captured(1).compare(QLatin1String("TABLE"), Qt::CaseInsensitive) == 0)
+            names << shadowTablesOf(match.captured(3));
+    }
+    return names;
+}
+
 QStringList shadowTablesOf(const QString& index) {
     return {index + QStringLiteral("_data"), index + QStringLiteral("_idx"), index + QStringLiteral("_config")};
 }
@@ -96,7 +110,13 @@ Damage findDamage(SQLite::Database& db, const QStringList& parts, int version) {
 
     Damage damage;
     for (int v = 1; v <= version && v < parts.size(); ++v) {
-        const QList<SchemaObject> objects = objectsOf(parts[v]);
+        QSet<QString> droppedLater;
+        for (int later = v + 1; later <= version && later < parts.size(); ++later) {
+            for (const QString& name : droppedBy(parts[later]))
+                droppedLater << name;
+        }
+        QList<SchemaObject> objects = objectsOf(parts[v]);
+        objects.removeIf([&](const SchemaObject& o) { return droppedLater.contains(o.name); });
         if (!std::all_of(objects.begin(), objects.end(), [&](const SchemaObject& o) { return has(o.type, o.name); })) {
             damage.incompleteParts << v;
             continue;

@@ -23,6 +23,9 @@ struct SchemaObject {
     bool virtualTable = false;
 };
 QList<SchemaObject> objectsOf(const QString& partSql);
+// The names of what a part drops that an earlier one made (a search index's own
+// tables with it): a later version may replace or take away what an earlier one made.
+QStringList droppedBy(const QString& partSql);
 
 // The tables FTS5 keeps for a search index of the program's kind (external
 // content, no column sizes).
@@ -36,6 +39,8 @@ struct Damage {
 
 // Looks at the parts up to the file's version (parts[0] is the tables every
 // file has and is not looked at: without them the windows tell what is wrong).
+// What a later part up to the version drops is the later part's to make again,
+// or gone for good: the earlier part is not expected to hold it.
 // Reads sqlite_master, then one row of each index and of the kept counts, or a
 // table's count where those disagree: cheap at any number of records. Throws
 // SQLite's exceptions.
