@@ -44,6 +44,7 @@ Importer::Preview Importer::preview(const QString& path, const ImportOptions& op
             if (rows.size() < PreviewRows)
                 rows << record.values;
         }
+        preview.notices = reader->notices();
     } catch (const SQLite::Exception& e) {
         throw ExchangeError(connection->failure(QStringLiteral("cannot be read"), e));
     }
@@ -92,6 +93,7 @@ Importer::Result Importer::run(const QString& path, const ImportOptions& options
             insert->exec();
             ++at(result.imported, record.section);
         }
+        result.notices = reader->notices();
         inserts = {};
         for (const std::unique_ptr<BulkIndexing>& index : indexing) {
             if (index)
@@ -131,6 +133,7 @@ QString Importer::previewText(const Preview& preview) {
         for (const QStringList& row : preview.firstRows[int(section)])
             lines << QStringLiteral("    ") + row.first().left(60);
     }
+    lines << preview.notices;
     return lines.join(QLatin1Char('\n'));
 }
 
@@ -144,6 +147,7 @@ QString Importer::resultText(const Result& result) {
                      .arg(at(result.imported, section))
                      .arg(at(result.skipped, section));
     }
+    lines << result.notices;
     lines << plainTextReminder();
     return lines.join(QLatin1Char('\n'));
 }
