@@ -82,9 +82,13 @@ CsvRecordReader::CsvRecordReader(const QString& path, Encoding encoding, const s
             bound.rules.push_back({&rule, column});
             named.insert(column);
         }
-        for (int column = 0; m_format.keepsOtherColumns && column < m_header.size(); ++column) {
-            if (!named.contains(column))
+        for (int column = 0; column < m_header.size(); ++column) {
+            if (named.contains(column))
+                continue;
+            if (m_format.keepsOtherColumns)
                 bound.otherColumns.push_back(column);
+            else
+                m_leftOut << columnLabel(m_header, column);
         }
         m_layouts.push_back(std::move(bound));
     }
@@ -276,6 +280,12 @@ QStringList CsvRecordReader::notices() const {
                             : QStringLiteral("\"%1\" as %2").arg(name, quotedList(labels)));
         }
         notices << QStringLiteral("Columns kept as labelled lines in the remarks: %1.").arg(columns.join(", "));
+    }
+    if (!m_leftOut.isEmpty()) {
+        QString named = quotedList(m_leftOut.mid(0, LinesNamed));
+        if (m_leftOut.size() > LinesNamed)
+            named += QStringLiteral(" and %1 more").arg(m_leftOut.size() - LinesNamed);
+        notices << QStringLiteral("Columns left out, as chosen: %1.").arg(named);
     }
     for (auto it = m_marked.begin(); it != m_marked.end(); ++it)
         notices << QStringLiteral("Marked: %1 %2.").arg(it.value()).arg(it.key());

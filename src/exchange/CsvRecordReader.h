@@ -74,5 +74,6 @@ private:
     QMap<QString, QStringList> m_passedOver; // the names of the rows passed over, by why
     QMap<QString, qint64> m_marked;
     QList<qint64> m_badLines;
+    QStringList m_leftOut; // columns the user chose for no field and no line
     qint64 m_shortLines = 0;
 };

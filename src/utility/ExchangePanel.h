@@ -5,6 +5,7 @@
 #include <QObject>
 
 struct AppContext;
+class QCheckBox;
 class QComboBox;
 class QGroupBox;
 class QPushButton;
@@ -22,10 +23,11 @@ public:
     QPushButton* cmdExportJson;
     QPushButton* cmdExportCsv;
     QComboBox* cboEncoding;
+    QCheckBox* chkChooseColumns; // the columns of any CSV file are chosen before it is imported
 
 private:
     void chooseImport();
-    void importWith(const QString& path, const ImportOptions& options);
+    void importWith(const QString& path, ImportOptions options);
     void exportJson();
     void exportCsv();
     QString databasePath() const;
