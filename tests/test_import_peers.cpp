@@ -379,6 +379,47 @@ private slots:
             }
         }
     }
+
+    // Rows that are no live logins are told apart: KeePassXC's Recycle Bin is
+    // kept marked, Firefox's own account row is counted and left out.
+    void rowsToldApart_data() {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QString>("notice");
+        QTest::addColumn<int>("marked");
+        QTest::addColumn<int>("logins");
+        QTest::newRow("recycle bin") << "keepassxc-recyclebin.csv"
+                                     << "Marked: 6 rows of the Recycle Bin, imported with the line \"Deleted: in the "
+                                        "Recycle Bin of the exported database\"."
+                                     << 6 << 11;
+        QTest::newRow("firefox account")
+            << "firefox-proton.csv"
+            << "Not imported: 1 rows of Firefox's own account sign-in (chrome://FirefoxAccounts), which is no "
+               "website's login."
+            << 0 << 6;
+    }
+    void rowsToldApart() {
+        QFETCH(QString, file);
+        QFETCH(QString, notice);
+        QFETCH(int, marked);
+        QFETCH(int, logins);
+        if (importFixtures().isEmpty())
+            QSKIP("the real export files are not here");
+        ProgramDirectory dir;
+        emptyRecords(dir);
+        const QString path = QDir(importFixtures()).filePath(file);
+        const Importer importer(dir.recordDatabase());
+        QVERIFY2(importer.preview(path).notices.contains(notice),
+                 qPrintable(importer.preview(path).notices.join('\n')));
+        QVERIFY(importer.run(path).notices.contains(notice));
+        const QList<QStringList> accounts = recordsOf(dir.recordDatabase(), Section::Passwords);
+        QCOMPARE(accounts.size(), logins);
+        const auto deleted = std::count_if(accounts.begin(), accounts.end(), [](const QStringList& r) {
+            return r.at(4).split('\n').contains("Deleted: in the Recycle Bin of the exported database");
+        });
+        QCOMPARE(int(deleted), marked);
+        for (const QStringList& account : accounts)
+            QVERIFY(account.at(4).contains("Group: Root/Recycle Bin") == account.at(4).contains("Deleted: "));
+    }
 };
 
 QTEST_GUILESS_MAIN(ImportPeersTest)
