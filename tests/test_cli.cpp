@@ -225,9 +225,9 @@ private slots:
             << bad << QStringList{} << 1
             << "Line 3: the line has 2 values where the header has 4. Nothing has been imported; --skip-bad-lines"
             << QList<QStringList>{};
-        QTest::newRow("bad line left out") << bad << QStringList{"--skip-bad-lines"} << 0
-                                           << "Left out: 1 lines of the wrong number of values (line 3)."
-                                           << QList<QStringList>{{"a", "b", "c", "d", ""}, {"g", "h", "i", "j", ""}};
+        QTest::newRow("bad line left out")
+            << bad << QStringList{"--skip-bad-lines"} << 0 << "Left out: 1 line of the wrong number of values (line 3)."
+            << QList<QStringList>{{"a", "b", "c", "d", ""}, {"g", "h", "i", "j", ""}};
         QTest::newRow("known file, its columns named")
             << lastPass << QStringList{"--section", "passwords", "--map", "Account=name,Password=password,Line=fav"}
             << 0 << "Columns kept as labelled lines in the remarks: \"url\", \"username\", \"extra\""

@@ -187,7 +187,7 @@ private slots:
         QTest::newRow("chrome, notes left out at line ends")
             << "passimport/chrome.csv"
             << "Chrome CSV" << QList<int>{14, 0, 0, 0} << ref << QStringList{"group"} << QString() << L{}
-            << QStringList{"11 lines end before the header's last columns"} << none;
+            << QStringList{"11 lines ending before the header's last columns"} << none;
         QTest::newRow("chrome from proton") << "proton/chrome-windows.csv"
                                             << "Chrome CSV" << QList<int>{3, 0, 0, 0} << QString() << none << QString()
                                             << L{{"passwords", "missing url", "4", "somenote"}} << none << none;
@@ -265,8 +265,9 @@ private slots:
             << "proton/nordpass.csv"
             << "NordPass CSV" << QList<int>{3, 0, 0, 0} << QString() << none << QString()
             << L{{"passwords", "nobody", "2", "nobody@proton.me"},
-                 {"passwords", "Test[CustomFields]", "line", "Folder: sub-folder"}}
-            << QStringList{"Not imported: 3 folder rows"} << QStringList{"type"};
+                 {"passwords", "Test[CustomFields]", "line", "Folder: sub-folder"},
+                 {"passwords", "Test[CustomFields]", "line", "URL: https://test.me/lol"}}
+            << QStringList{"Not imported: 3 folder rows"} << QStringList{"type", "additional_urls"};
         QTest::newRow("proton pass") << "proton/protonpass.csv"
                                      << "Proton Pass CSV" << QList<int>{2, 1, 1, 3} << QString() << none << QString()
                                      << L{{"passwords", "login title", "1", "https://example.com/"},
@@ -294,7 +295,7 @@ private slots:
                                      << QStringList{"\"email\" as \"Email\""}
                                      << QStringList{"type", "note", "createTime", "modifyTime", "url"};
         QTest::newRow("1password 8") << "passimport/1password8.csv"
-                                     << "1Password CSV" << QList<int>{14, 0, 0, 0} << ref << QStringList{"group"}
+                                     << "1Password 8 CSV" << QList<int>{14, 0, 0, 0} << ref << QStringList{"group"}
                                      << QString() << L{} << none << none;
         QTest::newRow("1password 4") << "passimport/1password4.csv"
                                      << "1Password 4 CSV" << QList<int>{14, 0, 0, 0} << ref << QStringList{"group"}
@@ -393,7 +394,7 @@ private slots:
                                      << 6 << 11;
         QTest::newRow("firefox account")
             << "firefox-proton.csv"
-            << "Not imported: 1 rows of Firefox's own account sign-in (chrome://FirefoxAccounts), which is no "
+            << "Not imported: 1 row of Firefox's own account sign-in (chrome://FirefoxAccounts), which is no "
                "website's login."
             << 0 << 6;
     }

@@ -22,6 +22,7 @@ enum class Target {
     Expiry,      // a card's end date ("2024-02", "02/24"): its month and year fields
     Time,        // milliseconds or seconds since 1970: a labelled line of the date and time
     Object,      // a JSON object of members: those the rules with this column's member name, the rest lines
+    UriList,     // a JSON array of web addresses: a labelled line each
 };
 
 struct ColumnRule {

@@ -4,8 +4,10 @@
 #include "ExchangeError.h"
 #include "RecordBuilder.h"
 
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QRegularExpression>
 #include <QUrl>
 
 using namespace CsvFormats;
@@ -18,6 +20,18 @@ constexpr int LinesNamed = 20;
 QString columnLabel(const QStringList& header, int column) {
     const QString name = header.value(column).trimmed();
     return name.isEmpty() ? QStringLiteral("Column %1").arg(column + 1) : name;
+}
+
+// "6 rows of ...", "1 row of ...": a count and the first "rows" or "lines" after it.
+QString counted(qint64 count, const QString& text) {
+    QString result = QString::number(count) + QLatin1Char(' ') + text;
+    if (count == 1) {
+        static const QRegularExpression plural(QStringLiteral("\\b(row|line)s\\b"));
+        const QRegularExpressionMatch match = plural.match(result);
+        if (match.hasMatch())
+            result.remove(match.capturedEnd() - 1, 1);
+    }
+    return result;
 }
 
 QString quotedList(const QStringList& texts) {
@@ -211,6 +225,16 @@ void CsvRecordReader::apply(const ColumnRule& rule, int column, const QString& v
     case Target::Time:
         addLine(column, rule.label, CsvCells::time(value, rule.field), builder);
         break;
+    case Target::UriList: {
+        const QJsonDocument list = QJsonDocument::fromJson(value.toUtf8());
+        if (!list.isArray()) {
+            addLine(column, rule.label, value, builder);
+            break;
+        }
+        for (const QJsonValue& uri : list.array())
+            addLine(column, rule.label, CsvCells::text(uri), builder);
+        break;
+    }
     case Target::Object:
         break; // read member by member
     }
@@ -288,27 +312,28 @@ QStringList CsvRecordReader::notices() const {
         notices << QStringLiteral("Columns left out, as chosen: %1.").arg(named);
     }
     for (auto it = m_marked.begin(); it != m_marked.end(); ++it)
-        notices << QStringLiteral("Marked: %1 %2.").arg(it.value()).arg(it.key());
+        notices << QStringLiteral("Marked: %1.").arg(counted(it.value(), it.key()));
     for (auto it = m_passedOver.begin(); it != m_passedOver.end(); ++it) {
         // Their names, which are no secrets, so that none is lost unseen.
         QStringList names = it.value().mid(0, LinesNamed);
         names.removeAll(QString());
-        notices << QStringLiteral("Not imported: %1 %2%3.")
-                       .arg(it.value().size())
-                       .arg(it.key(), names.isEmpty() ? QString() : QStringLiteral(": ") + quotedList(names));
+        notices << QStringLiteral("Not imported: %1%2.")
+                       .arg(counted(it.value().size(), it.key()),
+                            names.isEmpty() ? QString() : QStringLiteral(": ") + quotedList(names));
     }
     if (m_shortLines > 0)
-        notices << QStringLiteral("%1 lines end before the header's last columns, whose values are taken as empty.")
-                       .arg(m_shortLines);
+        notices << counted(
+            m_shortLines,
+            QStringLiteral("lines ending before the header's last columns: their missing values are taken as empty."));
     if (!m_badLines.isEmpty()) {
         QStringList named;
         for (qsizetype i = 0; i < m_badLines.size() && i < LinesNamed; ++i)
             named << QString::number(m_badLines.at(i));
         if (m_badLines.size() > LinesNamed)
             named << QStringLiteral("\u2026");
-        notices << QStringLiteral("Left out: %1 lines of the wrong number of values (line %2).")
-                       .arg(m_badLines.size())
-                       .arg(named.join(QStringLiteral(", ")));
+        notices << QStringLiteral("Left out: %1 (line %2).")
+                       .arg(counted(m_badLines.size(), QStringLiteral("lines of the wrong number of values")),
+                            named.join(QStringLiteral(", ")));
     }
     return notices;
 }
