@@ -43,13 +43,33 @@ QString quotedList(const QStringList& texts) {
 
 } // namespace
 
-QList<QStringList> CsvRecordReader::firstRows(const QString& path, Encoding encoding, int count) {
-    CsvReader csv(path, encoding);
-    QList<QStringList> rows;
+namespace {
+
+// The rows a format is told from: the header line alone when it is one the
+// program knows, else the first few rows, as a file without a header shows
+// itself by its records. Never more than a bounded amount of text.
+template <typename Take> void readFirstRows(CsvReader& csv, Take take) {
+    constexpr qsizetype MostCharacters = 1024 * 1024;
     QStringList cells;
     qint64 line = 0;
-    while (rows.size() < count && csv.nextRow(cells, line))
-        rows << cells;
+    qsizetype characters = 0;
+    for (int rows = 0; rows < CsvRecordReader::RowsToTellFormat && csv.nextRow(cells, line); ++rows) {
+        take(cells, line);
+        if (rows == 0 && recognise(cells))
+            return;
+        for (const QString& cell : std::as_const(cells))
+            characters += cell.size();
+        if (characters > MostCharacters)
+            return;
+    }
+}
+
+} // namespace
+
+QList<QStringList> CsvRecordReader::firstRows(const QString& path, Encoding encoding) {
+    CsvReader csv(path, encoding);
+    QList<QStringList> rows;
+    readFirstRows(csv, [&](const QStringList& cells, qint64) { rows << cells; });
     return rows;
 }
 
@@ -63,11 +83,10 @@ CsvRecordReader::CsvRecordReader(const QString& path, Encoding encoding, const s
                                  bool skipBadLines)
     : m_csv(path, encoding), m_encoding(encoding), m_skipBadLines(skipBadLines) {
     QList<QStringList> rows;
-    Buffered row;
-    while (m_buffered.size() < RowsToTellFormat && m_csv.nextRow(row.cells, row.line)) {
-        m_buffered << row;
-        rows << row.cells;
-    }
+    readFirstRows(m_csv, [&](const QStringList& cells, qint64 line) {
+        m_buffered << Buffered{cells, line};
+        rows << cells;
+    });
     if (rows.isEmpty())
         throw ExchangeError(QStringLiteral("The file is empty."));
     const Format* known = formatOf(rows);

@@ -27,8 +27,9 @@ public:
     // The file's columns: its header line, or the columns a file without one has.
     const QStringList& header() const { return m_header; }
 
-    // The first rows of a CSV file, the header line included.
-    static QList<QStringList> firstRows(const QString& path, Encoding encoding, int count);
+    // The first rows of a CSV file as its format is told from them: its header
+    // line, and a few rows after it when the program does not know the header.
+    static QList<QStringList> firstRows(const QString& path, Encoding encoding);
     // The known format of a file with these first rows, if any; its header
     // line is the first row unless the format has none.
     static const CsvFormats::Format* formatOf(const QList<QStringList>& firstRows);

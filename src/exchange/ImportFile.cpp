@@ -54,7 +54,7 @@ FileKind inspectFile(const QString& path, const ImportOptions& options) {
     else
         kind.detected = detectEncoding(path);
     kind.encoding = kind.detected.encoding;
-    const QList<QStringList> rows = CsvRecordReader::firstRows(path, kind.encoding, CsvRecordReader::RowsToTellFormat);
+    const QList<QStringList> rows = CsvRecordReader::firstRows(path, kind.encoding);
     if (rows.isEmpty())
         throw ExchangeError(QStringLiteral("The file is empty."));
     kind.header = rows.first();
