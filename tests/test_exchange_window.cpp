@@ -211,6 +211,33 @@ private slots:
                  (QList<QStringList>{{"José", "https://j", "jo", "pw", ""}, {"Ann", "", "ann", "p\uFFFDw", ""}}));
     }
 
+    // A file without a header line is mapped by its format's columns, its
+    // first line shown and imported as a record.
+    void headerlessFileMapped() {
+        ProgramDirectory dir;
+        emptyRecords(dir);
+        QTemporaryDir files;
+        writeBytes(files.filePath("dashlane.csv"), "\"Mail\",\"https://m\",\"me\",\"pw\",\"\"\n"
+                                                   "\"Bank\",\"https://b\",\"you\",\"pw2\",\"call\"\n");
+        FakeContext fake(dir.path());
+        fake.fileDialogs.answer = files.filePath("dashlane.csv");
+        fake.prompter.answers = {true};
+        UtilityWindow* window = open(fake);
+        window->exchange->chkChooseColumns->setChecked(true);
+        click(window, "cmdImport");
+        ColumnMappingDialog* dialog = mappingDialog();
+        QVERIFY(dialog);
+        QCOMPARE(dialog->tblPreview->rowCount(), 2);
+        QCOMPARE(dialog->tblPreview->item(0, 0)->text(), QStringLiteral("Mail"));
+        dialog->fieldColumns.at(0)->setCurrentText("title");
+        dialog->fieldColumns.at(1)->setCurrentText("url");
+        dialog->fieldColumns.at(2)->setCurrentText("login");
+        click(dialog, "cmdMapOk");
+        QCOMPARE(recordsOf(dir.recordDatabase(), Section::Passwords),
+                 (QList<QStringList>{{"Mail", "https://m", "me", "pw", ""},
+                                     {"Bank", "https://b", "you", "pw2", "note: call"}}));
+    }
+
     // A file of a million columns: the window offers the first few hundred, says so, and stays quick.
     void manyColumnsOfferedInPart() {
         ProgramDirectory dir;

@@ -40,14 +40,16 @@ QLabel* wrapped(QWidget* parent, const QString& text, int top, int height) {
     return label;
 }
 
-// The first rows after the header, as the mapping dialog shows them.
-QList<QStringList> firstRows(const QString& path, Encoding encoding) {
+// The first rows after the header, as the mapping dialog shows them; a file
+// without a header line starts with one.
+QList<QStringList> firstRows(const QString& path, Encoding encoding, const QStringList& header) {
     QList<QStringList> rows;
     try {
         CsvReader csv(path, encoding);
         QStringList cells;
         qint64 line = 0;
-        csv.nextRow(cells, line);
+        if (csv.nextRow(cells, line) && cells != header)
+            rows << cells.mid(0, ColumnMappingDialog::MaxShownColumns);
         while (rows.size() < Importer::PreviewRows && csv.nextRow(cells, line))
             rows << cells.mid(0, ColumnMappingDialog::MaxShownColumns);
     } catch (const ExchangeError&) {
@@ -125,8 +127,8 @@ void ExchangePanel::chooseImport() {
         importWith(*chosen, options);
         return;
     }
-    auto* dialog =
-        new ColumnMappingDialog(m_frame->window(), kind.header, firstRows(*chosen, kind.encoding), kind.formatName);
+    auto* dialog = new ColumnMappingDialog(m_frame->window(), kind.header,
+                                           firstRows(*chosen, kind.encoding, kind.header), kind.formatName);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     const QString path = *chosen;
     connect(dialog, &QDialog::accepted, this, [this, dialog, path, options] {
