@@ -211,6 +211,50 @@ private slots:
         }
     }
 
+    // A line of the wrong number of values stops the import unless the user
+    // leaves such lines out; the columns of any CSV may be named, the others
+    // kept as labelled lines.
+    void importLinesAndColumns_data() {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QStringList>("options");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<QList<QStringList>>("accounts");
+        const QByteArray bad("name,url,username,password\na,b,c,d\ne,f\ng,h,i,j\n");
+        const QByteArray lastPass("url,username,password,extra,name,grouping,fav\nhttps://m,me,pw,note,Mail,Work,1\n");
+        QTest::newRow("bad line refused")
+            << bad << QStringList{} << 1
+            << "Line 3: the line has 2 values where the header has 4. Nothing has been imported; --skip-bad-lines"
+            << QList<QStringList>{};
+        QTest::newRow("bad line left out")
+            << bad << QStringList{"--skip-bad-lines"} << 0 << "Left out: 1 line of the wrong number of values (line 3)."
+            << QList<QStringList>{{"a", "b", "c", "d", ""}, {"g", "h", "i", "j", ""}};
+        QTest::newRow("known file, its columns named")
+            << lastPass << QStringList{"--section", "passwords", "--map", "Account=name,Password=password,Line=fav"}
+            << 0 << "Columns kept as labelled lines in the remarks: \"url\", \"username\", \"extra\""
+            << QList<QStringList>{
+                   {"Mail", "", "", "pw", "url: https://m\nusername: me\nextra: note\ngrouping: Work\nfav: 1"}};
+        QTest::newRow("known file read by its format")
+            << lastPass << QStringList{} << 0
+            << "Columns kept as labelled lines in the remarks: \"grouping\" as \"Group\", \"fav\" as \"Favorite\"."
+            << QList<QStringList>{{"Mail", "https://m", "me", "pw", "note\nGroup: Work\nFavorite: 1"}};
+    }
+    void importLinesAndColumns() {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QStringList, options);
+        QFETCH(int, exitCode);
+        QFETCH(QString, message);
+        QFETCH(QList<QStringList>, accounts);
+        ProgramDirectory dir;
+        emptyRecords(dir);
+        QTemporaryDir files;
+        writeBytes(files.filePath("file.csv"), bytes);
+        const Run run = runCli(dir, QStringList{"import", files.filePath("file.csv"), "--password-stdin"} + options);
+        QCOMPARE(run.exitCode, exitCode);
+        QVERIFY2((exitCode == 0 ? run.out : run.err).contains(message), qPrintable(run.out + run.err));
+        QCOMPARE(recordsOf(dir.recordDatabase(), Section::Passwords), accounts);
+    }
+
     // A failure is one short line that quotes no secret, however the file is made.
     void failuresAreShortAndKeepSecrets_data() {
         QTest::addColumn<QByteArray>("bytes");

@@ -281,7 +281,7 @@ private slots:
                           "login_totp\r\nWork,1,login,Mail,my notes,\"pin: 1\r\nold: 2\",0,"
                           "\"https://a.example,https://b.example\",me,\"p,w\",SECRET\r\n")
             << R{{"passwords", "Mail", "https://a.example", "me", "p,w",
-                  "my notes\nURL: https://b.example\nTOTP: SECRET\npin: 1\r\nold: 2\nFolder: Work"}};
+                  "my notes\nURL: https://b.example\nTOTP: SECRET\npin: 1\r\nold: 2\nFolder: Work\nFavorite: 1"}};
         QTest::newRow("bitwarden csv note")
             << QByteArray("folder,favorite,type,name,notes,fields,login_uri,login_username,login_password,login_totp\n"
                           ",,note,Shopping,\"eggs\nmilk\",,,,,\n")
@@ -291,7 +291,7 @@ private slots:
                           "\"Last Modified\",\"Created\"\n\"Root/Web\",\"Bank \xC3\xBC\",\"jo\",\"se\"\"cret\","
                           "\"https://bank\",\"line1\nline2\",\"otpauth://x\",\"0\",\"2020\",\"2020\"\n")
             << R{{"passwords", "Bank \u00fc", "https://bank", "jo", "se\"cret",
-                  "line1\nline2\nTOTP: otpauth://x\nGroup: Root/Web"}};
+                  "line1\nline2\nTOTP: otpauth://x\nGroup: Root/Web\nLast modified: 2020\nCreated: 2020"}};
         QTest::newRow("chrome with note") << QByteArray("name,url,username,password,note\nsite,https://s/,u,p,n\n")
                                           << R{{"passwords", "site", "https://s/", "u", "p", "n"}};
         QTest::newRow("chrome without note") << QByteArray("name,url,username,password\nsite,https://s/,u,p\n")
@@ -302,8 +302,12 @@ private slots:
                           "\"https://login.example.com:8443/p\",\"u\",\"p\",\"Realm\",,\"{1}\",\"1\",\"2\",\"3\"\r\n"
                           "\"chrome://FirefoxAccounts\",\"x\",\"y\",,,\"{2}\",\"1\",\"2\",\"3\"\r\n"
                           "\"\",\"nobody\",\"q\",,,\"{3}\",\"1\",\"2\",\"3\"")
-            << R{{"passwords", "login.example.com", "https://login.example.com:8443/p", "u", "p", "HTTP realm: Realm"},
-                 {"passwords", "", "", "nobody", "q", ""}};
+            << R{{"passwords", "login.example.com", "https://login.example.com:8443/p", "u", "p",
+                  "HTTP realm: Realm\nGUID: {1}\nCreated: 1970-01-01T00:00:00.001Z\nLast used: "
+                  "1970-01-01T00:00:00.002Z\nPassword changed: 1970-01-01T00:00:00.003Z"},
+                 {"passwords", "", "", "nobody", "q",
+                  "GUID: {3}\nCreated: 1970-01-01T00:00:00.001Z\nLast used: 1970-01-01T00:00:00.002Z\nPassword "
+                  "changed: 1970-01-01T00:00:00.003Z"}};
         QTest::newRow("own reminders") << QByteArray("Date,Reminder\r\n1/2/2025,\"a\r\nb\"\r\n")
                                        << R{{"reminders", "1/2/2025", "a\r\nb"}};
         QTest::newRow("own columns in another order")

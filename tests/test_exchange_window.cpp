@@ -6,9 +6,11 @@
 #include "utility/UtilityWindow.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
+#include <QListWidget>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTemporaryDir>
@@ -116,9 +118,62 @@ private slots:
         UtilityWindow* window = open(fake);
         click(window, "cmdImport");
         QCOMPARE(fake.prompter.calls.size(), 1);
-        QCOMPARE(fake.prompter.last().kind, QStringLiteral("warn"));
+        // A line of the wrong number of values is a question: the user may leave it out.
+        QCOMPARE(fake.prompter.last().kind, kind == "line" ? QStringLiteral("ask") : QStringLiteral("warn"));
         QVERIFY2(fake.prompter.last().text.contains(message), qPrintable(fake.prompter.last().text));
         QCOMPARE(dir.count("account"), before);
+    }
+
+    // Told of a line of the wrong number of values, the user imports the others
+    // and the preview names the lines left out.
+    void badLinesLeftOutWhenAsked() {
+        ProgramDirectory dir;
+        emptyRecords(dir);
+        QTemporaryDir files;
+        writeBytes(files.filePath("bad.csv"), "name,url,username,password\na,b,c,d\ne,f\ng,h,i,j\nk,l,m,n,o\n");
+        FakeContext fake(dir.path());
+        fake.fileDialogs.answer = files.filePath("bad.csv");
+        fake.prompter.answers = {true, true};
+        UtilityWindow* window = open(fake);
+        click(window, "cmdImport");
+        QCOMPARE(fake.prompter.calls.size(), 3);
+        QVERIFY2(fake.prompter.calls.at(0).text.startsWith("Line 3: the line has 2 values where the header has 4."),
+                 qPrintable(fake.prompter.calls.at(0).text));
+        QVERIFY2(fake.prompter.calls.at(1).text.contains("Left out: 2 lines of the wrong number of values (line 3, 5)"),
+                 qPrintable(fake.prompter.calls.at(1).text));
+        QCOMPARE(fake.prompter.last().kind, QStringLiteral("info"));
+        QCOMPARE(recordsOf(dir.recordDatabase(), Section::Passwords),
+                 (QList<QStringList>{{"a", "b", "c", "d", ""}, {"g", "h", "i", "j", ""}}));
+    }
+
+    // A file of a known format may have its columns chosen too; a column the
+    // user unticks is left out, and the preview says so.
+    void knownFormatMapped() {
+        ProgramDirectory dir;
+        emptyRecords(dir);
+        QTemporaryDir files;
+        writeBytes(files.filePath("lastpass.csv"),
+                   "url,username,password,extra,name,grouping,fav\nhttps://m,me,pw,note,Mail,Work,1\n");
+        FakeContext fake(dir.path());
+        fake.fileDialogs.answer = files.filePath("lastpass.csv");
+        fake.prompter.answers = {true};
+        UtilityWindow* window = open(fake);
+        window->exchange->chkChooseColumns->setChecked(true);
+        click(window, "cmdImport");
+        ColumnMappingDialog* dialog = mappingDialog();
+        QVERIFY(dialog);
+        dialog->fieldColumns.at(0)->setCurrentText("name");
+        dialog->fieldColumns.at(3)->setCurrentText("password");
+        // The columns filling a field are no lines; the others are ticked.
+        QCOMPARE(dialog->lstLineColumns->item(4)->checkState(), Qt::Unchecked);
+        QCOMPARE(dialog->lstLineColumns->item(5)->checkState(), Qt::Checked);
+        dialog->lstLineColumns->item(6)->setCheckState(Qt::Unchecked);
+        click(dialog, "cmdMapOk");
+        QVERIFY2(fake.prompter.calls.first().text.contains("Columns left out, as chosen: \"fav\"."),
+                 qPrintable(fake.prompter.calls.first().text));
+        QCOMPARE(
+            recordsOf(dir.recordDatabase(), Section::Passwords),
+            (QList<QStringList>{{"Mail", "", "", "pw", "url: https://m\nusername: me\nextra: note\ngrouping: Work"}}));
     }
 
     // A file that is not valid UTF-8 is read as the program guesses only once
@@ -156,6 +211,33 @@ private slots:
                  (QList<QStringList>{{"José", "https://j", "jo", "pw", ""}, {"Ann", "", "ann", "p\uFFFDw", ""}}));
     }
 
+    // A file without a header line is mapped by its format's columns, its
+    // first line shown and imported as a record.
+    void headerlessFileMapped() {
+        ProgramDirectory dir;
+        emptyRecords(dir);
+        QTemporaryDir files;
+        writeBytes(files.filePath("dashlane.csv"), "\"Mail\",\"https://m\",\"me\",\"pw\",\"\"\n"
+                                                   "\"Bank\",\"https://b\",\"you\",\"pw2\",\"call\"\n");
+        FakeContext fake(dir.path());
+        fake.fileDialogs.answer = files.filePath("dashlane.csv");
+        fake.prompter.answers = {true};
+        UtilityWindow* window = open(fake);
+        window->exchange->chkChooseColumns->setChecked(true);
+        click(window, "cmdImport");
+        ColumnMappingDialog* dialog = mappingDialog();
+        QVERIFY(dialog);
+        QCOMPARE(dialog->tblPreview->rowCount(), 2);
+        QCOMPARE(dialog->tblPreview->item(0, 0)->text(), QStringLiteral("Mail"));
+        dialog->fieldColumns.at(0)->setCurrentText("title");
+        dialog->fieldColumns.at(1)->setCurrentText("url");
+        dialog->fieldColumns.at(2)->setCurrentText("login");
+        click(dialog, "cmdMapOk");
+        QCOMPARE(recordsOf(dir.recordDatabase(), Section::Passwords),
+                 (QList<QStringList>{{"Mail", "https://m", "me", "pw", ""},
+                                     {"Bank", "https://b", "you", "pw2", "note: call"}}));
+    }
+
     // A file of a million columns: the window offers the first few hundred, says so, and stays quick.
     void manyColumnsOfferedInPart() {
         ProgramDirectory dir;
@@ -186,7 +268,15 @@ private slots:
         dialog->fieldColumns.at(1)->setCurrentText("c199");
         click(dialog, "cmdMapOk");
         QCOMPARE(fake.prompter.last().kind, QStringLiteral("info"));
-        QCOMPARE(recordsOf(dir.recordDatabase(), Section::Notes), (QList<QStringList>{{"v5", "v199"}}));
+        // The other columns offered are kept as lines; those past them are left out, and the user is told.
+        QString remarks = QStringLiteral("v199");
+        for (int i = 0; i < ColumnMappingDialog::MaxShownColumns - 1; ++i) {
+            if (i != 5)
+                remarks += QStringLiteral("\nc%1: v%1").arg(i);
+        }
+        QCOMPARE(recordsOf(dir.recordDatabase(), Section::Notes), (QList<QStringList>{{"v5", remarks}}));
+        QVERIFY2(fake.prompter.calls.first().text.contains("\"c219\" and 999780 more."),
+                 qPrintable(fake.prompter.calls.first().text.right(300)));
     }
 
     // A CSV of no known kind: the user maps its columns, seeing its first rows.
@@ -211,7 +301,7 @@ private slots:
         click(dialog, "cmdMapOk");
         QCOMPARE(fake.prompter.last().kind, QStringLiteral("info"));
         QCOMPARE(recordsOf(dir.recordDatabase(), Section::Notes),
-                 (QList<QStringList>{{"first", "one"}, {"second", "two\nlines"}}));
+                 (QList<QStringList>{{"first", "one\nwhen: 1"}, {"second", "two\nlines\nwhen: 2"}}));
     }
 
     void mappingCancelled() {

@@ -18,16 +18,23 @@ const QList<CommandDefinition>& commandDefinitions() {
             .arguments = "FILE",
             .summary = "Imports the records of a file from another password manager or a CSV file.",
             .description =
-                "Imports a Bitwarden JSON or CSV, KeePassXC, Chrome or Firefox export, or the program's own CSV. The "
-                "format is told from the content. All of the file is imported, or nothing; records already stored "
-                "are skipped. A CSV file of another kind needs --section and --map.",
+                "Imports a Bitwarden JSON or CSV, KeePassXC, KeePass, Chrome, Firefox, LastPass, NordPass, Proton "
+                "Pass, 1Password or Dashlane export, or the program's own CSV. The format is told from the content. "
+                "A column that fills no field is kept as a labelled line in the record's remarks. All of the file "
+                "is imported, or nothing; records already stored are skipped. A CSV file of another kind needs "
+                "--section and --map, which any CSV file may be given.",
             .options =
                 {
                     {"encoding", "NAME",
                      "Reads the file in this encoding (utf-8, utf-16, windows-1252) instead of "
                      "the one detected."},
                     {"section", "SECTION", "The section a CSV file of another kind goes to (with --map)."},
-                    {"map", "FIELD=COLUMN,...", "The column of the file that fills each field of the section."},
+                    {"map", "FIELD=COLUMN,...",
+                     "The column of the file that fills each field of the section; Line=COLUMN keeps a column as a "
+                     "labelled line, as every column that fills no field is kept."},
+                    {"skip-bad-lines", "",
+                     "Leaves out each line of more or fewer values than the header, and names them, instead of "
+                     "importing nothing."},
                     {"preview", "", "Shows what would be imported, and writes nothing."},
                 },
             .example = "quillmere-cli import bitwarden_export.json --preview",

@@ -28,25 +28,29 @@ QJsonObject countsJson(const SectionCounts& counts) {
     return object;
 }
 
-// "Account=site,User=login": the fields of a section and the columns of a file.
+// "Account=site,User=login,Line=extra": the fields of a section and the columns
+// of a file. Every column that fills no field is kept as a labelled line.
 std::optional<CsvFormats::ColumnMapping> mappingOf(Section section, const QString& text, const QStringList& header,
                                                    QString& error) {
-    CsvFormats::ColumnMapping mapping{section, {}};
+    CsvFormats::ColumnMapping mapping{section, {}, {}};
     const QStringList& fields = tableOf(section).fields;
     for (int i = 0; i < fields.size(); ++i)
         mapping.columns << -1;
     for (const QString& pair : text.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
         const QString field = pair.section(QLatin1Char('='), 0, 0).trimmed();
         const QString column = pair.section(QLatin1Char('='), 1).trimmed();
+        const bool line = field.compare(QLatin1String("Line"), Qt::CaseInsensitive) == 0;
         const qsizetype fieldIndex = fields.indexOf(field);
         const qsizetype columnIndex = header.indexOf(column);
-        if (fieldIndex < 0 || columnIndex < 0) {
-            error = fieldIndex < 0 ? QStringLiteral("%1 has no field \"%2\".").arg(sectionTitle(section), field)
-                                   : QStringLiteral("the file has no column \"%1\".").arg(column);
+        if ((fieldIndex < 0 && !line) || columnIndex < 0) {
+            error = columnIndex >= 0 ? QStringLiteral("%1 has no field \"%2\".").arg(sectionTitle(section), field)
+                                     : QStringLiteral("the file has no column \"%1\".").arg(column);
             return std::nullopt;
         }
-        mapping.columns[fieldIndex] = int(columnIndex);
+        if (!line)
+            mapping.columns[fieldIndex] = int(columnIndex);
     }
+    mapping.lineColumns = CsvFormats::columnsFillingNoField(mapping, header.size());
     return mapping;
 }
 
@@ -100,25 +104,33 @@ int importFile(Context& context) {
                         .arg(kind.header.size())
                         .arg(path));
     }
+    options.skipBadLines = a.has(QStringLiteral("skip-bad-lines"));
     const Importer importer(context.database());
-    if (a.has(QStringLiteral("preview"))) {
-        const Importer::Preview preview = importer.preview(path, options);
+    try {
+        if (a.has(QStringLiteral("preview"))) {
+            const Importer::Preview preview = importer.preview(path, options);
+            if (a.has(QStringLiteral("json")))
+                print(jsonOf({{"format", preview.format},
+                              {"encoding", encodingName(preview.encoding)},
+                              {"records", countsJson(preview.records)},
+                              {"duplicates", countsJson(preview.duplicates)},
+                              {"notices", QJsonArray::fromStringList(preview.notices)}}));
+            else
+                print(Importer::previewText(preview) + QLatin1Char('\n'));
+            return Done;
+        }
+        const Importer::Result result = importer.run(path, options);
         if (a.has(QStringLiteral("json")))
-            print(jsonOf({{"format", preview.format},
-                          {"encoding", encodingName(preview.encoding)},
-                          {"records", countsJson(preview.records)},
-                          {"duplicates", countsJson(preview.duplicates)}}));
+            print(jsonOf({{"format", result.format},
+                          {"imported", countsJson(result.imported)},
+                          {"skipped", countsJson(result.skipped)},
+                          {"notices", QJsonArray::fromStringList(result.notices)}}));
         else
-            print(Importer::previewText(preview) + QLatin1Char('\n'));
-        return Done;
+            print(Importer::resultText(result) + QLatin1Char('\n'));
+    } catch (const BadLineError& e) {
+        throw ExchangeError(e.message() + QStringLiteral(" Nothing has been imported; --skip-bad-lines imports the "
+                                                         "other lines."));
     }
-    const Importer::Result result = importer.run(path, options);
-    if (a.has(QStringLiteral("json")))
-        print(jsonOf({{"format", result.format},
-                      {"imported", countsJson(result.imported)},
-                      {"skipped", countsJson(result.skipped)}}));
-    else
-        print(Importer::resultText(result) + QLatin1Char('\n'));
     return Done;
 }
 

@@ -1,92 +1,59 @@
 #include "CsvFormats.h"
 
+#include <QSet>
+
 namespace CsvFormats {
 
 namespace {
 
-using T = Target;
-// Passwords: Account 0, Website 1, User 2, Password 3, Notes 4; Notes: Title 0, Note 1.
-const std::vector<Format>& knownFormats() {
-    static const std::vector<Format> formats{
-        {QStringLiteral("Bitwarden CSV"),
-         {"folder", "type", "name", "notes", "login_uri", "login_username", "login_password"},
-         false,
-         QStringLiteral("type"),
-         {{QStringLiteral("login"),
-           {Section::Passwords,
-            {{"name", T::Field, 0},
-             {"login_uri", T::Uris},
-             {"login_username", T::Field, 2},
-             {"login_password", T::Field, 3},
-             {"notes", T::Remarks},
-             {"login_totp", T::Line, -1, "TOTP"},
-             {"fields", T::Lines},
-             {"folder", T::Line, -1, "Folder"}}}},
-          {QStringLiteral("note"),
-           {Section::Notes,
-            {{"name", T::Field, 0}, {"notes", T::Remarks}, {"fields", T::Lines}, {"folder", T::Line, -1, "Folder"}}}}}},
-        {QStringLiteral("KeePassXC CSV"),
-         {"Group", "Title", "Username", "Password", "URL", "Notes"},
-         false,
-         {},
-         {{{},
-           {Section::Passwords,
-            {{"Title", T::Field, 0},
-             {"URL", T::Field, 1},
-             {"Username", T::Field, 2},
-             {"Password", T::Field, 3},
-             {"Notes", T::Remarks},
-             {"TOTP", T::Line, -1, "TOTP"},
-             {"Group", T::Line, -1, "Group"}}}}}},
-        {QStringLiteral("Firefox CSV"),
-         {"url", "username", "password", "httpRealm"},
-         false,
-         {},
-         {{{},
-           {Section::Passwords,
-            {{"url", T::Field, 1},
-             {"username", T::Field, 2},
-             {"password", T::Field, 3},
-             {"httpRealm", T::Line, -1, "HTTP realm"}}}}},
-         QStringLiteral("url"),
-         QStringLiteral("chrome://"),
-         true},
-        {QStringLiteral("Chrome CSV"),
-         {"name", "url", "username", "password"},
-         false,
-         {},
-         {{{},
-           {Section::Passwords,
-            {{"name", T::Field, 0},
-             {"url", T::Field, 1},
-             {"username", T::Field, 2},
-             {"password", T::Field, 3},
-             {"note", T::Remarks}}}}}},
-    };
-    return formats;
+QString key(const QString& column) {
+    return column.trimmed().toLower();
 }
 
-bool hasColumns(const QStringList& header, const QStringList& columns, bool exact) {
-    if (exact && header.size() != columns.size())
-        return false;
-    for (const QString& column : columns) {
-        bool found = false;
-        for (const QString& cell : header)
-            found = found || cell.trimmed().compare(column, Qt::CaseInsensitive) == 0;
-        if (!found)
-            return false;
+QSet<QString> columnsOf(const QStringList& header) {
+    QSet<QString> columns;
+    for (const QString& cell : header)
+        columns.insert(key(cell));
+    return columns;
+}
+
+// Every column a format's rows are read by: its signature, its optional
+// columns and those its rules name.
+QSet<QString> knownColumns(const Format& format) {
+    QSet<QString> known = columnsOf(format.signature) + columnsOf(format.optional);
+    for (const auto& layout : format.layouts) {
+        for (const ColumnRule& rule : layout.second.rules)
+            known.insert(key(rule.header));
     }
-    return true;
+    if (!format.typeColumn.isEmpty())
+        known.insert(key(format.typeColumn));
+    return known;
+}
+
+bool matches(const Format& format, const QSet<QString>& header) {
+    if (!header.contains(columnsOf(format.signature)))
+        return false;
+    return !format.exact || knownColumns(format).contains(header);
 }
 
 } // namespace
 
+QString Row::operator()(const QString& column) const {
+    const int index = m_columns.value(column.toLower(), -1);
+    return index >= 0 && index < m_cells.size() ? m_cells.at(index) : QString();
+}
+
 Format ownFormat(Section section) {
     const QStringList& fields = tableOf(section).fields;
-    Layout layout{section, {}};
+    Layout layout{section, {}, {}, {}, {}, {}};
     for (int i = 0; i < fields.size(); ++i)
         layout.rules.push_back({fields.at(i), Target::Field, i});
-    return {QStringLiteral("Quillmere CSV (%1)").arg(sectionTitle(section)), fields, true, {}, {{{}, layout}}};
+    Format format;
+    format.name = QStringLiteral("Quillmere CSV (%1)").arg(sectionTitle(section));
+    format.signature = fields;
+    format.exact = true;
+    format.layouts = {{{}, layout}};
+    return format;
 }
 
 const Format* recognise(const QStringList& header) {
@@ -96,23 +63,50 @@ const Format* recognise(const QStringList& header) {
             formats.push_back(ownFormat(section));
         return formats;
     }();
-    for (const std::vector<Format>* list : {&own, &knownFormats()}) {
-        for (const Format& format : *list) {
-            if (hasColumns(header, format.signature, format.exact))
-                return &format;
-        }
+    const QSet<QString> columns = columnsOf(header);
+    for (const Format& format : own) {
+        if (matches(format, columns))
+            return &format;
     }
-    return nullptr;
+    // Other programs share columns (Chrome's four are in many a header): the
+    // format that names the most of the header's columns is the file's.
+    const Format* best = nullptr;
+    for (const Format& format : knownFormats()) {
+        if (format.columns.isEmpty() && matches(format, columns) &&
+            (!best || format.signature.size() > best->signature.size()))
+            best = &format;
+    }
+    return best;
 }
 
 Format mappedFormat(const ColumnMapping& mapping, const QStringList& header) {
-    Layout layout{mapping.section, {}};
+    Layout layout{mapping.section, {}, {}, {}, {}, {}};
     for (int field = 0; field < mapping.columns.size(); ++field) {
         const int column = mapping.columns.at(field);
         if (column >= 0 && column < header.size())
             layout.rules.push_back({header.at(column), Target::Field, field, {}, column});
     }
-    return {QStringLiteral("CSV (columns chosen)"), {}, false, {}, {{{}, layout}}};
+    for (const int column : mapping.lineColumns) {
+        if (column < 0 || column >= header.size())
+            continue;
+        const QString label = header.at(column).trimmed();
+        layout.rules.push_back({header.at(column), Target::Line, -1,
+                                label.isEmpty() ? QStringLiteral("Column %1").arg(column + 1) : label, column});
+    }
+    Format format;
+    format.name = QStringLiteral("CSV (columns chosen)");
+    format.keepsOtherColumns = false;
+    format.layouts = {{{}, layout}};
+    return format;
+}
+
+QList<int> columnsFillingNoField(const ColumnMapping& mapping, qsizetype columnCount) {
+    QList<int> columns;
+    for (int column = 0; column < columnCount; ++column) {
+        if (!mapping.columns.contains(column))
+            columns << column;
+    }
+    return columns;
 }
 
 } // namespace CsvFormats

@@ -30,3 +30,10 @@ inline QString shortQuote(const QString& text) {
         quoted += QChar(0x2026);
     return quoted;
 }
+
+// A line of a CSV file with more or fewer values than its header: the user
+// may import the other lines instead.
+class BadLineError : public ExchangeError {
+public:
+    using ExchangeError::ExchangeError;
+};

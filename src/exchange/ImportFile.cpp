@@ -54,12 +54,15 @@ FileKind inspectFile(const QString& path, const ImportOptions& options) {
     else
         kind.detected = detectEncoding(path);
     kind.encoding = kind.detected.encoding;
-    kind.header = CsvRecordReader::readHeader(path, kind.encoding);
-    if (kind.header.isEmpty())
+    const QList<QStringList> rows = CsvRecordReader::firstRows(path, kind.encoding);
+    if (rows.isEmpty())
         throw ExchangeError(QStringLiteral("The file is empty."));
-    if (const CsvFormats::Format* format = CsvFormats::recognise(kind.header)) {
+    kind.header = rows.first();
+    if (const CsvFormats::Format* format = CsvRecordReader::formatOf(rows)) {
         kind.kind = FileKind::KnownCsv;
         kind.formatName = format->name;
+        if (!format->columns.isEmpty())
+            kind.header = format->columns;
     }
     return kind;
 }
@@ -67,5 +70,6 @@ FileKind inspectFile(const QString& path, const ImportOptions& options) {
 std::unique_ptr<RecordReader> openRecords(const QString& path, const ImportOptions& options) {
     if (looksLikeJson(path))
         return std::make_unique<BitwardenJsonReader>(path);
-    return std::make_unique<CsvRecordReader>(path, chosenEncoding(path, options), options.mapping);
+    return std::make_unique<CsvRecordReader>(path, chosenEncoding(path, options), options.mapping,
+                                             options.skipBadLines);
 }

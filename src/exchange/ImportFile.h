@@ -10,7 +10,10 @@
 // What the user chose for a file, beyond its path.
 struct ImportOptions {
     std::optional<Encoding> encoding;                 // nothing: detected
-    std::optional<CsvFormats::ColumnMapping> mapping; // for a CSV file of no known format
+    std::optional<CsvFormats::ColumnMapping> mapping; // the columns the user chose, for any CSV file
+    // A CSV line of more or fewer values than the header is left out, and
+    // counted, instead of ending the import.
+    bool skipBadLines = false;
 };
 
 // What a file is, as far as its first bytes and its header tell.
@@ -18,7 +21,7 @@ struct FileKind {
     enum Kind { BitwardenJson, KnownCsv, UnknownCsv };
     Kind kind = UnknownCsv;
     QString formatName;
-    QStringList header; // a CSV file's columns
+    QStringList header; // a CSV file's columns: its header line, or those of a format without one
     Encoding encoding = Encoding::Utf8;
     // How the encoding was found: a guess the user must confirm when not certain.
     DetectedEncoding detected;

@@ -45,6 +45,7 @@ Importer::Preview Importer::preview(const QString& path, const ImportOptions& op
             if (rows.size() < PreviewRows)
                 rows << record.values;
         }
+        preview.notices = reader->notices();
     } catch (const SQLite::Exception& e) {
         throw ExchangeError(connection->failure(QStringLiteral("cannot be read"), e));
     }
@@ -96,6 +97,7 @@ Importer::Result Importer::run(const QString& path, const ImportOptions& options
             insert->exec();
             ++at(result.imported, record.section);
         }
+        result.notices = reader->notices();
         inserts = {};
         for (const std::unique_ptr<BulkIndexing>& index : indexing) {
             if (index)
@@ -135,6 +137,7 @@ QString Importer::previewText(const Preview& preview) {
         for (const QStringList& row : preview.firstRows[int(section)])
             lines << QStringLiteral("    ") + row.first().left(60);
     }
+    lines << preview.notices;
     return lines.join(QLatin1Char('\n'));
 }
 
@@ -148,6 +151,7 @@ QString Importer::resultText(const Result& result) {
                      .arg(at(result.imported, section))
                      .arg(at(result.skipped, section));
     }
+    lines << result.notices;
     lines << plainTextReminder();
     return lines.join(QLatin1Char('\n'));
 }

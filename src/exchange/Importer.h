@@ -20,11 +20,14 @@ public:
         SectionCounts records{};
         SectionCounts duplicates{};
         std::array<QList<QStringList>, SectionCount> firstRows; // up to PreviewRows per section
+        // Rows passed over or marked, columns kept as labelled lines.
+        QStringList notices;
     };
     struct Result {
         QString format;
         SectionCounts imported{};
         SectionCounts skipped{};
+        QStringList notices;
     };
 
     explicit Importer(QString databasePath);

@@ -14,4 +14,7 @@ public:
     virtual QString formatName() const = 0;
     // How its bytes are read as characters.
     virtual Encoding encoding() const = 0;
+    // What the user is told of the records read so far beyond their counts:
+    // rows passed over or marked, columns kept as labelled lines.
+    virtual QStringList notices() const { return {}; }
 };

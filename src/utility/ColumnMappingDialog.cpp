@@ -7,6 +7,7 @@
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
+#include <QListWidget>
 #include <QPushButton>
 #include <QTableWidget>
 
@@ -16,16 +17,22 @@ constexpr int MaxFields = 12;
 constexpr int RowHeight = 345;
 } // namespace
 
-ColumnMappingDialog::ColumnMappingDialog(QWidget* parent, const QStringList& header, const QList<QStringList>& rows)
+ColumnMappingDialog::ColumnMappingDialog(QWidget* parent, const QStringList& header, const QList<QStringList>& rows,
+                                         const QString& knownFormat)
     : QDialog(parent), m_header(header.mid(0, MaxShownColumns)) {
     setObjectName(Name);
     setWindowTitle(QStringLiteral("Choose the Columns"));
     setClientSize(this, 9270, 6600);
 
-    makeLabel(this,
-              QStringLiteral("The columns of this file are of no format the program knows. Choose the section "
-                             "and the column that fills each field."),
-              120, 120, 9030, 390)
+    const QString intro =
+        knownFormat.isEmpty()
+            ? QStringLiteral("The columns of this file are of no format the program knows. Choose the section "
+                             "and the column that fills each field.")
+            : QStringLiteral("The program reads this file as a %1 export. Choose the section and the column that "
+                             "fills each field.")
+                  .arg(knownFormat);
+    makeLabel(this, intro + QStringLiteral(" The ticked columns are kept as labelled lines in the remarks."), 120, 120,
+              9030, 390)
         ->setWordWrap(true);
     makeLabel(this, QStringLiteral("Section:"), 120, 600, 1200, 315);
     cboSection = new QComboBox(this);
@@ -47,7 +54,7 @@ ColumnMappingDialog::ColumnMappingDialog(QWidget* parent, const QStringList& hea
     }
 
     QGroupBox* preview =
-        makeFrame(this, QStringLiteral("fraPreview"), QStringLiteral("First rows of the file"), 4440, 1020, 4710, 4800);
+        makeFrame(this, QStringLiteral("fraPreview"), QStringLiteral("First rows of the file"), 4440, 1020, 4710, 2760);
     tblPreview = new QTableWidget(int(rows.size()), int(m_header.size()), preview);
     tblPreview->setObjectName(QStringLiteral("tblPreview"));
     tblPreview->setHorizontalHeaderLabels(m_header);
@@ -56,7 +63,20 @@ ColumnMappingDialog::ColumnMappingDialog(QWidget* parent, const QStringList& hea
         for (int c = 0; c < m_header.size(); ++c)
             tblPreview->setItem(r, c, new QTableWidgetItem(rows.at(r).value(c)));
     }
-    place(tblPreview, 120, 240, 4470, 4440);
+    place(tblPreview, 120, 240, 4470, 2400);
+
+    QGroupBox* lines = makeFrame(this, QStringLiteral("fraLineColumns"), QStringLiteral("Kept as labelled lines"), 4440,
+                                 3840, 4710, 1980);
+    lstLineColumns = new QListWidget(lines);
+    lstLineColumns->setObjectName(QStringLiteral("lstLineColumns"));
+    lstLineColumns->setAccessibleName(QStringLiteral("Columns kept as labelled lines"));
+    for (const QString& column : m_header) {
+        auto* item =
+            new QListWidgetItem(column.trimmed().isEmpty() ? QStringLiteral("(no name)") : column, lstLineColumns);
+        item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsUserCheckable);
+        item->setCheckState(Qt::Checked);
+    }
+    place(lstLineColumns, 120, 240, 4470, 1620);
 
     lblColumnsShown = makeLabel(this, QString(), 120, 5940, 6360, 510);
     lblColumnsShown->setObjectName(QStringLiteral("lblColumnsShown"));
@@ -76,7 +96,23 @@ ColumnMappingDialog::ColumnMappingDialog(QWidget* parent, const QStringList& hea
     connect(cmdMapOk, &QPushButton::clicked, this, &QDialog::accept);
     connect(cmdMapCancel, &QPushButton::clicked, this, &QDialog::reject);
     connect(cboSection, &QComboBox::currentIndexChanged, this, &ColumnMappingDialog::showFields);
+    for (QComboBox* combo : fieldColumns)
+        connect(combo, &QComboBox::currentIndexChanged, this, &ColumnMappingDialog::showLineColumns);
     showFields();
+}
+
+void ColumnMappingDialog::showLineColumns() {
+    const CsvFormats::ColumnMapping chosen = mapping();
+    for (int c = 0; c < lstLineColumns->count(); ++c) {
+        QListWidgetItem* item = lstLineColumns->item(c);
+        const bool fillsField = chosen.columns.contains(c);
+        item->setFlags(fillsField ? Qt::NoItemFlags : Qt::ItemIsEnabled | Qt::ItemIsUserCheckable);
+        if (fillsField)
+            item->setCheckState(Qt::Unchecked);
+        else if (item->data(Qt::UserRole).toBool()) // filled a field before: kept again by default
+            item->setCheckState(Qt::Checked);
+        item->setData(Qt::UserRole, fillsField);
+    }
 }
 
 void ColumnMappingDialog::showFields() {
@@ -105,5 +141,9 @@ CsvFormats::ColumnMapping ColumnMappingDialog::mapping() const {
     CsvFormats::ColumnMapping result{section, {}};
     for (int i = 0; i < tableOf(section).fields.size(); ++i)
         result.columns << fieldColumns.at(i)->currentIndex() - 1;
+    for (int c = 0; lstLineColumns && c < lstLineColumns->count(); ++c) {
+        if (lstLineColumns->item(c)->checkState() == Qt::Checked && !result.columns.contains(c))
+            result.lineColumns << c;
+    }
     return result;
 }

@@ -12,6 +12,7 @@
 #include "store/Schema.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QFileInfo>
 #include <QGroupBox>
@@ -40,14 +41,16 @@ QLabel* wrapped(QWidget* parent, const QString& text, int top, int height) {
     return label;
 }
 
-// The first rows after the header, as the mapping dialog shows them.
-QList<QStringList> firstRows(const QString& path, Encoding encoding) {
+// The first rows after the header, as the mapping dialog shows them; a file
+// without a header line starts with one.
+QList<QStringList> firstRows(const QString& path, Encoding encoding, const QStringList& header) {
     QList<QStringList> rows;
     try {
         CsvReader csv(path, encoding);
         QStringList cells;
         qint64 line = 0;
-        csv.nextRow(cells, line);
+        if (csv.nextRow(cells, line) && cells != header)
+            rows << cells.mid(0, ColumnMappingDialog::MaxShownColumns);
         while (rows.size() < Importer::PreviewRows && csv.nextRow(cells, line))
             rows << cells.mid(0, ColumnMappingDialog::MaxShownColumns);
     } catch (const ExchangeError&) {
@@ -76,6 +79,10 @@ ExchangePanel::ExchangePanel(QGroupBox* frame, AppContext& context)
     for (Encoding encoding : {Encoding::Utf8, Encoding::Windows1252, Encoding::Utf16LE, Encoding::Utf16BE})
         cboEncoding->addItem(encodingName(encoding), int(encoding));
     place(cboEncoding, 300, 1260, 1515, 315);
+    chkChooseColumns = new QCheckBox(QStringLiteral("Choose c&olumns"), panel);
+    chkChooseColumns->setObjectName(QStringLiteral("chkChooseColumns"));
+    chkChooseColumns->setToolTip(QStringLiteral(" Choose the Columns of any CSV File before it is Imported "));
+    place(chkChooseColumns, 300, 2580, 1815, 315);
 
     wrapped(panel,
             QStringLiteral("Import brings in the records of an export file from Bitwarden (JSON or CSV), KeePassXC, "
@@ -116,11 +123,14 @@ void ExchangePanel::chooseImport() {
     if (!kind.detected.certain && !m_context.prompter.ask(kind.detected.question(), QStringLiteral("Import")))
         return;
     options.encoding = kind.encoding; // found once, not again by each reading
-    if (kind.kind != FileKind::UnknownCsv) {
+    const bool chooseColumns =
+        kind.kind == FileKind::UnknownCsv || (kind.kind == FileKind::KnownCsv && chkChooseColumns->isChecked());
+    if (!chooseColumns) {
         importWith(*chosen, options);
         return;
     }
-    auto* dialog = new ColumnMappingDialog(m_frame->window(), kind.header, firstRows(*chosen, kind.encoding));
+    auto* dialog = new ColumnMappingDialog(m_frame->window(), kind.header,
+                                           firstRows(*chosen, kind.encoding, kind.header), kind.formatName);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     const QString path = *chosen;
     connect(dialog, &QDialog::accepted, this, [this, dialog, path, options] {
@@ -131,16 +141,29 @@ void ExchangePanel::chooseImport() {
     dialog->open();
 }
 
-void ExchangePanel::importWith(const QString& path, const ImportOptions& options) {
+void ExchangePanel::importWith(const QString& path, ImportOptions options) {
     const Importer importer(databasePath());
     try {
         Importer::Preview preview;
-        {
+        try {
+            BusyPointer busy;
+            preview = importer.preview(path, options);
+        } catch (const BadLineError& e) {
+            // The user may leave such lines out, told which they are, or import nothing.
+            if (!m_context.prompter.ask(e.message() +
+                                            QStringLiteral("\n\nImport the other lines, leaving out each line of "
+                                                           "the wrong number of values? Choose No to import nothing."),
+                                        QStringLiteral("Import")))
+                return;
+            options.skipBadLines = true;
             BusyPointer busy;
             preview = importer.preview(path, options);
         }
-        if (!m_context.prompter.ask(Importer::previewText(preview) + QStringLiteral("\n\nImport these records?"),
-                                    QStringLiteral("Import")))
+        QString question = Importer::previewText(preview);
+        if (!options.mapping && preview.format.contains(QLatin1String("CSV")))
+            question += QStringLiteral("\n\nTo choose the columns yourself, tick \"Choose columns\" and import "
+                                       "the file again.");
+        if (!m_context.prompter.ask(question + QStringLiteral("\n\nImport these records?"), QStringLiteral("Import")))
             return;
         Importer::Result result;
         {

@@ -5,6 +5,7 @@
 #include <QObject>
 
 struct AppContext;
+class QCheckBox;
 class QComboBox;
 class QGroupBox;
 class QPushButton;
@@ -23,10 +24,11 @@ public:
     QPushButton* cmdExportCsv;
     QPushButton* cmdMerge; // see MergeAction.h
     QComboBox* cboEncoding;
+    QCheckBox* chkChooseColumns; // the columns of any CSV file are chosen before it is imported
 
 private:
     void chooseImport();
-    void importWith(const QString& path, const ImportOptions& options);
+    void importWith(const QString& path, ImportOptions options);
     void exportJson();
     void exportCsv();
     QString databasePath() const;
