@@ -11,6 +11,9 @@
 struct ImportOptions {
     std::optional<Encoding> encoding;                 // nothing: detected
     std::optional<CsvFormats::ColumnMapping> mapping; // for a CSV file of no known format
+    // The plain export inside a password-protected one, from ProtectedExport::unlock():
+    // unlocked once, read by the preview and the import alike.
+    std::optional<QByteArray> unlocked;
 };
 
 // What a file is, as far as its first bytes and its header tell.
@@ -18,6 +21,7 @@ struct FileKind {
     enum Kind { BitwardenJson, KnownCsv, UnknownCsv };
     Kind kind = UnknownCsv;
     QString formatName;
+    bool passwordProtected = false; // read once unlocked with its password
     QStringList header; // a CSV file's columns
     Encoding encoding = Encoding::Utf8;
     // How the encoding was found: a guess the user must confirm when not certain.
