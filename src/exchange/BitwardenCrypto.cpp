@@ -40,7 +40,7 @@ const auto* bytes(const QByteArray& array) {
 
 QByteArray hkdfExpand(const QByteArray& key, const char* info) {
     std::unique_ptr<EVP_PKEY_CTX, decltype(&EVP_PKEY_CTX_free)> context(EVP_PKEY_CTX_new_id(EVP_PKEY_HKDF, nullptr),
-                                                                         &EVP_PKEY_CTX_free);
+                                                                        &EVP_PKEY_CTX_free);
     QByteArray out(KeyBytes, '\0');
     size_t length = size_t(out.size());
     if (!context || EVP_PKEY_derive_init(context.get()) <= 0 ||
@@ -66,8 +66,7 @@ QByteArray mac(const QByteArray& key, const QByteArray& iv, const QByteArray& da
 }
 
 QByteArray aes(const QByteArray& key, const QByteArray& iv, const QByteArray& in, bool encrypt) {
-    std::unique_ptr<EVP_CIPHER_CTX, decltype(&EVP_CIPHER_CTX_free)> context(EVP_CIPHER_CTX_new(),
-                                                                             &EVP_CIPHER_CTX_free);
+    std::unique_ptr<EVP_CIPHER_CTX, decltype(&EVP_CIPHER_CTX_free)> context(EVP_CIPHER_CTX_new(), &EVP_CIPHER_CTX_free);
     QByteArray out(in.size() + IvBytes, '\0');
     int written = 0;
     int last = 0;
@@ -113,8 +112,8 @@ Keys deriveKeys(const QByteArray& password, const QByteArray& salt, const Kdf& k
         throw ExchangeError(QStringLiteral("The file cannot be decrypted: %1.").arg(refused));
     QByteArray key(KeyBytes, '\0');
     if (kdf.type == Pbkdf2Sha256) {
-        if (PKCS5_PBKDF2_HMAC(password.constData(), int(password.size()), bytes(salt), int(salt.size()),
-                              kdf.iterations, EVP_sha256(), KeyBytes, bytes(key)) != 1)
+        if (PKCS5_PBKDF2_HMAC(password.constData(), int(password.size()), bytes(salt), int(salt.size()), kdf.iterations,
+                              EVP_sha256(), KeyBytes, bytes(key)) != 1)
             cryptoFailure("PBKDF2");
     } else {
         // Argon2id takes the SHA-256 of the salt text, as Bitwarden does.

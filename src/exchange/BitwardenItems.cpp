@@ -115,7 +115,6 @@ void unknownTypeToNote(const QJsonObject& item, RecordBuilder& note) {
     }
 }
 
-
 // A person's name: the parts joined into the full name, and the parts as lines
 // when the full name would not be split back into them.
 void identityNames(const QJsonObject& identity, const QString& itemName, RecordBuilder& record) {
@@ -126,9 +125,11 @@ void identityNames(const QJsonObject& identity, const QString& itemName, RecordB
         return;
     const NameParts parts{text(identity, QStringLiteral("firstName")), text(identity, QStringLiteral("middleName")),
                           text(identity, QStringLiteral("lastName"))};
-    if (splitName(names) != NameParts{parts.first.isNull() ? QString() : parts.first,
-                                      parts.middle.isNull() ? QString() : parts.middle,
-                                      parts.last.isNull() ? QString() : parts.last}) {
+    // The whole name as the first name is how a plain export writes a person: no lines either.
+    const bool wholeAsFirst = parts.first == names && parts.middle.isEmpty() && parts.last.isEmpty();
+    if (!wholeAsFirst && splitName(names) != NameParts{parts.first.isNull() ? QString() : parts.first,
+                                                       parts.middle.isNull() ? QString() : parts.middle,
+                                                       parts.last.isNull() ? QString() : parts.last}) {
         record.addLine(FirstName, parts.first);
         record.addLine(MiddleName, parts.middle);
         record.addLine(LastName, parts.last);
@@ -177,6 +178,15 @@ QString fourDigitYear(const QString& year) {
     if (year.size() == 2 && year.at(0).isDigit() && year.at(1).isDigit())
         return QStringLiteral("20") + year;
     return year;
+}
+
+QList<std::pair<QString, QString>> partLines(int type) {
+    QList<std::pair<QString, QString>> lines;
+    if (const TypeMapping* mapping = mappingOf(type)) {
+        for (const LineFrom& from : mapping->lines)
+            lines.append({QString::fromUtf8(from.key), QString::fromUtf8(from.label)});
+    }
+    return lines;
 }
 
 QString cardTypeOfBrand(const QString& brand) {

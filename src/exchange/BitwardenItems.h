@@ -32,6 +32,10 @@ struct Directory {
 // ExchangeError for an item that is no object of a known shape.
 void toRecords(const QJsonObject& item, const Directory& directory, qint64 line, QList<Record>& out);
 
+// The texts of an item's part for its type ("card", "identity", ...) that
+// become labelled lines: the member's name and the line's label.
+QList<std::pair<QString, QString>> partLines(int type);
+
 // The card type the program lists for a Bitwarden brand, and back.
 QString cardTypeOfBrand(const QString& brand);
 QString brandOfCardType(const QString& cardType);

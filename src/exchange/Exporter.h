@@ -1,5 +1,6 @@
 #pragma once
 
+#include "BitwardenCrypto.h"
 #include "Section.h"
 
 class Connection;
@@ -14,6 +15,10 @@ public:
     explicit Exporter(QString databasePath);
 
     SectionCounts writeJson(const QString& path) const; // throws ExchangeError
+    // Bitwarden's password-protected export of the same records, which
+    // Bitwarden and this program read with the password; Argon2id by default.
+    SectionCounts writeProtectedJson(const QString& path, const QString& password,
+                                     const BitwardenCrypto::Kdf& kdf = {}) const; // throws ExchangeError
     // passwords.csv, cards.csv, personal.csv, notes.csv and reminders.csv in the folder.
     SectionCounts writeCsv(const QString& folder) const; // throws ExchangeError
     static QString csvFileName(Section section);
@@ -21,6 +26,7 @@ public:
     static QString resultText(const SectionCounts& counts, const QString& where);
 
 private:
+    SectionCounts writeJsonFile(const QString& path, const QString* password, const BitwardenCrypto::Kdf& kdf) const;
     SectionCounts writeCsvFiles(Connection& connection, const QString& folder) const;
 
     QString m_databasePath;

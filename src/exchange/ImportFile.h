@@ -22,7 +22,7 @@ struct FileKind {
     Kind kind = UnknownCsv;
     QString formatName;
     bool passwordProtected = false; // read once unlocked with its password
-    QStringList header; // a CSV file's columns
+    QStringList header;             // a CSV file's columns
     Encoding encoding = Encoding::Utf8;
     // How the encoding was found: a guess the user must confirm when not certain.
     DetectedEncoding detected;

@@ -110,8 +110,8 @@ QByteArray protect(const QByteArray& plainExport, const QString& password, const
         {"kdfIterations", kdf.iterations},
         {"kdfMemory", argon2 ? QJsonValue(kdf.memoryMiB) : QJsonValue()},
         {"kdfParallelism", argon2 ? QJsonValue(kdf.parallelism) : QJsonValue()},
-        {ValidationMember,
-         QString::fromLatin1(BitwardenCrypto::seal(QUuid::createUuid().toString(QUuid::WithoutBraces).toLatin1(), keys))},
+        {ValidationMember, QString::fromLatin1(BitwardenCrypto::seal(
+                               QUuid::createUuid().toString(QUuid::WithoutBraces).toLatin1(), keys))},
         {"data", QString::fromLatin1(BitwardenCrypto::seal(plainExport, keys))},
     };
     return QJsonDocument(file).toJson(QJsonDocument::Indented);
