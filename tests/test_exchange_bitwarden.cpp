@@ -1,6 +1,7 @@
 // Bitwarden JSON kept whole: what an item holds beyond the fields comes in as
 // labelled lines and goes out again as the same item, and password-protected
 // exports are read and written.
+#include "CliRun.h"
 #include "ExchangeHelpers.h"
 #include "exchange/ExchangeError.h"
 #include "exchange/Exporter.h"
@@ -297,6 +298,68 @@ private slots:
         QVERIFY2(again.contains(item), qPrintable(again.keys().join(", ")));
         const QByteArray back = QJsonDocument(again.value(item)).toJson();
         QVERIFY2(back == QJsonDocument(original).toJson(), back.constData());
+    }
+
+    // The command line reads the file's password from the line after the sign-in password's.
+    void commandLine_data() {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QByteArray>("input");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("says");
+        QTest::addColumn<int>("added");
+        const QString file = peers("keepassxc/bitwarden_encrypted_argon2id_export.json");
+        const QStringList both{"import", file, "--password-stdin", "--file-password-stdin"};
+        QTest::newRow("import") << both << QByteArray("wren\na\n") << 0 << "Passwords: 1 imported" << 1;
+        QTest::newRow("preview") << both + QStringList{"--preview"} << QByteArray("wren\na\n") << 0
+                                 << "password-protected Bitwarden JSON" << 0;
+        QTest::newRow("wrong file password")
+            << both << QByteArray("wren\nab\n") << 1 << ProtectedExport::wrongPassword() << 0;
+        QTest::newRow("no line for it") << both << QByteArray("wren\n") << 2 << "no file password on standard input"
+                                        << 0;
+        QTest::newRow("protected CSV") << QStringList{"export",
+                                                      "--format",
+                                                      "csv",
+                                                      "--password-protected",
+                                                      "{out}",
+                                                      "--password-stdin",
+                                                      "--file-password-stdin"}
+                                       << QByteArray("wren\nx\n") << 2 << "--password-protected goes with --format json"
+                                       << 0;
+    }
+    void commandLine() {
+        QFETCH(QStringList, arguments);
+        QFETCH(QByteArray, input);
+        QFETCH(int, exitCode);
+        QFETCH(QString, says);
+        QFETCH(int, added);
+        ProgramDirectory dir;
+        QTemporaryDir out;
+        arguments.replaceInStrings("{out}", out.filePath("export"));
+        const qint64 before = dir.count("account");
+        const Run run = runCli(dir, arguments, input);
+        QVERIFY2(run.exitCode == exitCode, qPrintable(run.out + run.err));
+        QVERIFY2((run.out + run.err).contains(says), qPrintable(run.out + run.err));
+        QCOMPARE(dir.count("account"), before + added);
+        QVERIFY(!QFile::exists(out.filePath("export")));
+    }
+
+    // export --password-protected writes what import reads back with the same password.
+    void commandLineRoundTrip() {
+        ProgramDirectory from;
+        QTemporaryDir out;
+        const QString path = out.filePath("vault.json");
+        Run run = runCli(
+            from,
+            {"export", "--format", "json", "--password-protected", path, "--password-stdin", "--file-password-stdin"},
+            "wren\nlong horse battery\n");
+        QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+        QVERIFY(run.out.contains("encrypted with the password"));
+        QVERIFY(jsonOf(path).value("passwordProtected").toBool());
+        ProgramDirectory to;
+        emptyRecords(to);
+        run = runCli(to, {"import", path, "--password-stdin", "--file-password-stdin"}, "wren\nlong horse battery\n");
+        QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+        QCOMPARE(everything(to.recordDatabase()), everything(from.recordDatabase()));
     }
 };
 

@@ -20,7 +20,9 @@ const QList<CommandDefinition>& commandDefinitions() {
             .description =
                 "Imports a Bitwarden JSON or CSV, KeePassXC, Chrome or Firefox export, or the program's own CSV. The "
                 "format is told from the content. All of the file is imported, or nothing; records already stored "
-                "are skipped. A CSV file of another kind needs --section and --map.",
+                "are skipped. A CSV file of another kind needs --section and --map. A password-protected Bitwarden "
+                "export is read with its password, asked on the terminal; an export encrypted with a Bitwarden "
+                "account's own key (\"account restricted\") is refused.",
             .options =
                 {
                     {"encoding", "NAME",
@@ -29,6 +31,9 @@ const QList<CommandDefinition>& commandDefinitions() {
                     {"section", "SECTION", "The section a CSV file of another kind goes to (with --map)."},
                     {"map", "FIELD=COLUMN,...", "The column of the file that fills each field of the section."},
                     {"preview", "", "Shows what would be imported, and writes nothing."},
+                    {"file-password-stdin", "",
+                     "Reads the password of a password-protected export from the next line of standard input (after "
+                     "the sign-in password's line with --password-stdin) instead of asking on the terminal."},
                 },
             .example = "quillmere-cli import bitwarden_export.json --preview",
             .appendix = HelpAppendix::MapFields,
@@ -41,8 +46,15 @@ const QList<CommandDefinition>& commandDefinitions() {
             .description = "Exports every record: json writes one Bitwarden-compatible file at PATH; csv writes one "
                            "file per section into the folder PATH, made when it does not exist. The files, and the "
                            "folders made for them, hold the passwords in plain text and are readable by their "
-                           "owner only.",
-            .options = {{"format", "json|csv", "The kind of file to write.", "", true}},
+                           "owner only, unless --password-protected encrypts the JSON file.",
+            .options = {{"format", "json|csv", "The kind of file to write.", "", true},
+                        {"password-protected", "",
+                         "Writes Bitwarden's password-protected JSON export (Argon2id): the records are encrypted "
+                         "with a password asked on the terminal, twice, and Bitwarden or this program reads them "
+                         "with it."},
+                        {"file-password-stdin", "",
+                         "Reads that password from the next line of standard input (after the sign-in password's "
+                         "line with --password-stdin)."}},
             .example = "quillmere-cli export --format csv ~/quillmere-export",
             .run = &exportFile,
         },

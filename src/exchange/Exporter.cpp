@@ -151,10 +151,12 @@ SectionCounts Exporter::writeCsvFiles(Connection& connection, const QString& fol
     return counts;
 }
 
-QString Exporter::resultText(const SectionCounts& counts, const QString& where) {
+QString Exporter::resultText(const SectionCounts& counts, const QString& where, bool passwordProtected) {
     QStringList lines{QStringLiteral("The records have been exported to %1:").arg(where)};
     for (Section section : AllSections)
         lines << QStringLiteral("%1: %2").arg(sectionTitle(section)).arg(at(counts, section));
-    lines << Importer::plainTextReminder();
+    lines << (passwordProtected ? QStringLiteral("The file is encrypted with the password given: without it, "
+                                                 "neither this program nor Bitwarden can read it.")
+                                : Importer::plainTextReminder());
     return lines.join(QLatin1Char('\n'));
 }

@@ -23,7 +23,8 @@ public:
     SectionCounts writeCsv(const QString& folder) const; // throws ExchangeError
     static QString csvFileName(Section section);
 
-    static QString resultText(const SectionCounts& counts, const QString& where);
+    // A protected file's text says so instead of reminding of plain text.
+    static QString resultText(const SectionCounts& counts, const QString& where, bool passwordProtected = false);
 
 private:
     SectionCounts writeJsonFile(const QString& path, const QString* password, const BitwardenCrypto::Kdf& kdf) const;
