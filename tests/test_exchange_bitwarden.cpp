@@ -3,6 +3,7 @@
 // exports are read and written.
 #include "CliRun.h"
 #include "ExchangeHelpers.h"
+#include "exchange/CsvReader.h"
 #include "exchange/ExchangeError.h"
 #include "exchange/Exporter.h"
 #include "exchange/ImportFile.h"
@@ -360,6 +361,62 @@ private slots:
         run = runCli(to, {"import", path, "--password-stdin", "--file-password-stdin"}, "wren\nlong horse battery\n");
         QVERIFY2(run.exitCode == 0, qPrintable(run.err));
         QCOMPARE(everything(to.recordDatabase()), everything(from.recordDatabase()));
+    }
+
+    // The KeePassXC CSV export: KeePassXC's own header, so its import keeps its
+    // column choices, and each record in the columns KeePassXC reads.
+    void keePassXcCsv_data() {
+        QTest::addColumn<QString>("sql");
+        QTest::addColumn<QStringList>("entry"); // Group, Title, Username, Password, URL, Notes, TOTP
+        QTest::newRow("login with folder and TOTP") << "INSERT INTO account VALUES (NULL, 'Mail', 'https://m', 'me', "
+                                                       "'p\"w,1', 'own\nTOTP: otpauth://totp/x?secret=AB\n"
+                                                       "Folder: Web/Work\nURL: https://n')"
+                                                    << QStringList{"Root/Web/Work",
+                                                                   "Mail",
+                                                                   "me",
+                                                                   "p\"w,1",
+                                                                   "https://m",
+                                                                   "own\nURL: https://n",
+                                                                   "otpauth://totp/x?secret=AB"};
+        QTest::newRow("plain login") << "INSERT INTO account VALUES (NULL, 'Bare', '', 'u', '', '')"
+                                     << QStringList{"Root", "Bare", "u", "", "", "", ""};
+        QTest::newRow("card") << "INSERT INTO \"Credit Card\" (\"Type Card\", \"Card Number\", \"Bank Name\") "
+                                 "VALUES ('Visa', '4111', 'Chase')"
+                              << QStringList{"Root/Credit Cards",
+                                             "Chase",
+                                             "",
+                                             "4111",
+                                             "",
+                                             "Type Card: Visa\nCard "
+                                             "Number: 4111",
+                                             ""};
+        QTest::newRow("note") << "INSERT INTO Notes VALUES (NULL, 'Wifi', 'key: 1234')"
+                              << QStringList{"Root/Notes", "Wifi", "", "", "", "key: 1234", ""};
+    }
+    void keePassXcCsv() {
+        QFETCH(QString, sql);
+        QFETCH(QStringList, entry);
+        ProgramDirectory dir;
+        emptyRecords(dir);
+        dir.exec("password.mdb", sql);
+        QTemporaryDir out;
+        const QString path = out.filePath("keepassxc.csv");
+        Exporter(dir.recordDatabase()).writeKeePassXcCsv(path);
+        QVERIFY(isOwnerOnly(path));
+        // The header is the one KeePassXC 2.7 itself writes.
+        QFile theirs(peers("keepassxc-csv/keepassxc-NewDatabase2.csv"));
+        QVERIFY(theirs.open(QIODevice::ReadOnly));
+        QCOMPARE(fileBytes(path).split('\n').first(), theirs.readLine().trimmed());
+        CsvReader csv(path, Encoding::Utf8);
+        QStringList cells;
+        qint64 line = 0;
+        QVERIFY(csv.nextRow(cells, line));
+        QVERIFY(csv.nextRow(cells, line));
+        QCOMPARE(cells.size(), 10);
+        QCOMPARE(cells.mid(0, 7), entry);
+        QCOMPARE(cells.at(7), QStringLiteral("0"));
+        QVERIFY(QDateTime::fromString(cells.at(8), Qt::ISODate).isValid());
+        QVERIFY(!csv.nextRow(cells, line));
     }
 };
 

@@ -44,10 +44,11 @@ const QList<CommandDefinition>& commandDefinitions() {
             .arguments = "PATH",
             .summary = "Writes every record to a JSON file or to one CSV file per section.",
             .description = "Exports every record: json writes one Bitwarden-compatible file at PATH; csv writes one "
-                           "file per section into the folder PATH, made when it does not exist. The files, and the "
+                           "file per section into the folder PATH, made when it does not exist; keepassxc-csv writes "
+                           "one file at PATH that KeePassXC imports as it is. The files, and the "
                            "folders made for them, hold the passwords in plain text and are readable by their "
                            "owner only, unless --password-protected encrypts the JSON file.",
-            .options = {{"format", "json|csv", "The kind of file to write.", "", true},
+            .options = {{"format", "json|csv|keepassxc-csv", "The kind of file to write.", "", true},
                         {"password-protected", "",
                          "Writes Bitwarden's password-protected JSON export (Argon2id): the records are encrypted "
                          "with a password asked on the terminal, twice, and Bitwarden or this program reads them "

@@ -129,8 +129,9 @@ int importFile(Context& context) {
 int exportFile(Context& context) {
     const Arguments& a = context.arguments;
     const QString format = a.values.value(QStringLiteral("format"));
-    if (a.positional.size() != 1 || (format != QLatin1String("json") && format != QLatin1String("csv")))
-        return fail(QStringLiteral("export needs --format json or --format csv and the path to write."), Usage);
+    const bool keepassxc = format == QLatin1String("keepassxc-csv");
+    if (a.positional.size() != 1 || (format != QLatin1String("json") && format != QLatin1String("csv") && !keepassxc))
+        return fail(QStringLiteral("export needs --format json, csv or keepassxc-csv and the path to write."), Usage);
     const QString path = a.positional.first();
     const bool protect = a.has(QStringLiteral("password-protected"));
     if (protect && format != QLatin1String("json"))

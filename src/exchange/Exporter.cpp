@@ -6,6 +6,7 @@
 #include "ExchangeError.h"
 #include "ExportRows.h"
 #include "Importer.h"
+#include "KeePassXcCsv.h"
 #include "ProtectedExport.h"
 #include "TextFile.h"
 #include "store/Connection.h"
@@ -90,6 +91,23 @@ SectionCounts Exporter::writeJsonFile(const QString& path, const QString* passwo
         file.write(ProtectedExport::protect(out.buffer(), *password, kdf));
     else
         out.finish();
+    file.commit();
+    return counts;
+}
+
+SectionCounts Exporter::writeKeePassXcCsv(const QString& path) const {
+    refuseDatabaseTarget(path, m_databasePath);
+    const std::unique_ptr<Connection> connection = open(m_databasePath);
+    SectionCounts counts{};
+    AtomicFile file(path);
+    Out out(&file);
+    try {
+        SQLite::Transaction snapshot(connection->db());
+        counts = KeePassXcCsv::write(connection->db(), out, QDateTime::currentDateTimeUtc());
+    } catch (const SQLite::Exception& e) {
+        throw ExchangeError(connection->failure(QStringLiteral("cannot be read"), e));
+    }
+    out.finish();
     file.commit();
     return counts;
 }

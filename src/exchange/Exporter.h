@@ -19,6 +19,8 @@ public:
     // Bitwarden and this program read with the password; Argon2id by default.
     SectionCounts writeProtectedJson(const QString& path, const QString& password,
                                      const BitwardenCrypto::Kdf& kdf = {}) const; // throws ExchangeError
+    // One CSV file that KeePassXC 2.7 imports with the columns it chooses itself.
+    SectionCounts writeKeePassXcCsv(const QString& path) const; // throws ExchangeError
     // passwords.csv, cards.csv, personal.csv, notes.csv and reminders.csv in the folder.
     SectionCounts writeCsv(const QString& folder) const; // throws ExchangeError
     static QString csvFileName(Section section);

@@ -71,6 +71,8 @@ ExchangePanel::ExchangePanel(QGroupBox* frame, AppContext& context)
     cmdExportProtected =
         makeButton(panel, QStringLiteral("cmdExportProtected"), QStringLiteral("Export &Protected"),
                    QStringLiteral(" Export to a Password-Protected Bitwarden JSON File "), 300, 2520, 1515, 390);
+    cmdExportKeePassXc = makeButton(panel, QStringLiteral("cmdExportKeePassXc"), QStringLiteral("Export &KeePassXC"),
+                                    QStringLiteral(" Export to a CSV File for KeePassXC "), 300, 2970, 1515, 390);
     makeLabel(panel, QStringLiteral("File encoding:"), 300, 1080, 1515, 195);
     cboEncoding = new QComboBox(panel);
     cboEncoding->setObjectName(QStringLiteral("cboEncoding"));
@@ -88,13 +90,15 @@ ExchangePanel::ExchangePanel(QGroupBox* frame, AppContext& context)
     wrapped(panel,
             QStringLiteral("Export writes all your records to a Bitwarden JSON file, or to one CSV file per section "
                            "in the folder you choose: these hold your passwords in plain text, so delete them when "
-                           "you no longer need them. Export Protected encrypts the JSON file with a password."),
+                           "you no longer need them. Export Protected encrypts the JSON file with a password; Export "
+                           "KeePassXC writes one CSV file that KeePassXC imports as it is."),
             1860, 1515);
 
     connect(cmdImport, &QPushButton::clicked, this, &ExchangePanel::chooseImport);
     connect(cmdExportJson, &QPushButton::clicked, this, &ExchangePanel::exportJson);
     connect(cmdExportCsv, &QPushButton::clicked, this, &ExchangePanel::exportCsv);
     connect(cmdExportProtected, &QPushButton::clicked, this, &ExchangePanel::exportProtected);
+    connect(cmdExportKeePassXc, &QPushButton::clicked, this, &ExchangePanel::exportKeePassXc);
 }
 
 QString ExchangePanel::databasePath() const {
@@ -223,6 +227,24 @@ void ExchangePanel::exportProtected() {
             counts = Exporter(databasePath()).writeProtectedJson(*chosen, *password);
         }
         m_context.prompter.info(Exporter::resultText(counts, *chosen, true));
+    } catch (const ExchangeError& e) {
+        m_context.prompter.warn(QStringLiteral("The records have not been exported.\n") + e.message());
+    }
+}
+
+void ExchangePanel::exportKeePassXc() {
+    const std::optional<QString> chosen = m_context.fileDialogs.saveFile(
+        {QStringLiteral("Export Records for KeePassXC"), QStringLiteral("quillmere-keepassxc.csv"),
+         QStringLiteral("CSV Files (*.csv)"), documentsFolder()});
+    if (!chosen)
+        return;
+    try {
+        SectionCounts counts;
+        {
+            BusyPointer busy;
+            counts = Exporter(databasePath()).writeKeePassXcCsv(*chosen);
+        }
+        m_context.prompter.info(Exporter::resultText(counts, *chosen));
     } catch (const ExchangeError& e) {
         m_context.prompter.warn(QStringLiteral("The records have not been exported.\n") + e.message());
     }

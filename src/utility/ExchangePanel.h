@@ -24,6 +24,8 @@ public:
     QPushButton* cmdExportCsv;
     // Bitwarden's password-protected JSON export.
     QPushButton* cmdExportProtected;
+    // One CSV file for KeePassXC.
+    QPushButton* cmdExportKeePassXc;
     QComboBox* cboEncoding;
 
 signals:
@@ -39,6 +41,7 @@ private:
     // cancelled or refused, the user told why.
     bool unlock(const QString& path, ImportOptions& options);
     void exportCsv();
+    void exportKeePassXc();
     QString databasePath() const;
 
     QGroupBox* m_frame;

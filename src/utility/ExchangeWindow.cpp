@@ -26,6 +26,7 @@ ExchangeWindow::ExchangeWindow(AppContext& context)
     setTabOrder(exchange->cboEncoding, exchange->cmdExportJson);
     setTabOrder(exchange->cmdExportJson, exchange->cmdExportCsv);
     setTabOrder(exchange->cmdExportCsv, exchange->cmdExportProtected);
-    setTabOrder(exchange->cmdExportProtected, cmdClose);
+    setTabOrder(exchange->cmdExportProtected, exchange->cmdExportKeePassXc);
+    setTabOrder(exchange->cmdExportKeePassXc, cmdClose);
     centerOnScreen(this);
 }
