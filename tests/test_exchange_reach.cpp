@@ -5,11 +5,13 @@
 #include "Helpers.h"
 #include "app/MainWindow.h"
 #include "exchange/ProtectedExport.h"
+#include "help/HelpWindow.h"
 #include "utility/ExchangePanel.h"
 #include "utility/ExchangeWindow.h"
 
 #include <QApplication>
 #include <QLabel>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QToolButton>
@@ -146,6 +148,30 @@ private slots:
             QVERIFY(!ProtectedExport::unlock(path, passwords.first()).isEmpty());
         }
         QCOMPARE(fake.prompter.unexpectedQuestions, 0);
+    }
+
+    // The Help window tells where Find, Import / Export and the command line are.
+    void helpTellsTheWays_data() {
+        QTest::addColumn<QString>("panel");
+        QTest::addColumn<QString>("line");
+        QTest::newRow("find") << "TextWelcome"
+                              << "Click the magnifier on the main window's top bar, or press Ctrl+F";
+        QTest::newRow("import / export") << "TextWelcome"
+                                         << "Click the button beside the magnifier to open Import";
+        QTest::newRow("command line") << "TextWelcome"
+                                      << "quillmere-cli reads and writes the same records";
+        QTest::newRow("protected files") << "TextBackup"
+                                         << "A password-protected Bitwarden export asks for its password.";
+        QTest::newRow("exports") << "TextBackup"
+                                 << "or to a CSV file for KeePassXC.";
+    }
+    void helpTellsTheWays() {
+        QFETCH(QString, panel);
+        QFETCH(QString, line);
+        FakeContext fake(QDir::tempPath());
+        HelpWindow* help = fake.windows.show<HelpWindow>(fake.context);
+        const QString text = help->findChild<QPlainTextEdit*>(panel)->toPlainText();
+        QVERIFY2(text.contains(line), qPrintable(text));
     }
 };
 
