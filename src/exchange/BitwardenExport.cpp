@@ -4,6 +4,7 @@
 #include "BitwardenLines.h"
 
 #include <QJsonDocument>
+#include <cstring>
 
 using ExportRows::Out;
 using ExportRows::Rows;
@@ -201,9 +202,13 @@ bool BitwardenExport::writeRich(Section section, const Rows& rows, qint64 number
     const QString id = QString::fromLatin1(itemId(section, number));
     std::optional<QJsonObject> item;
     if (section == Section::CreditCards || section == Section::Personal) {
+        if (m_candidates.isEmpty())
+            return false;
         const QStringList values = rows.values();
-        const QString name = nameOf(section, values);
-        for (Companion& companion : m_candidates[name]) {
+        const auto found = m_candidates.find(nameOf(section, values));
+        if (found == m_candidates.end())
+            return false;
+        for (Companion& companion : *found) {
             if (companion.taken)
                 continue;
             item =
@@ -237,28 +242,25 @@ QString BitwardenExport::nameOf(Section section, const QStringList& values) {
 }
 
 void BitwardenExport::findCompanions() {
-    QSet<QString> names;
-    for (Section section : {Section::CreditCards, Section::Personal}) {
-        Rows rows(m_db, section);
-        while (rows.next())
-            names.insert(nameOf(section, rows.values()));
-    }
-    if (names.isEmpty())
-        return;
+    // Only a note with a line a card's or a person's note has can be one: most
+    // notes hold no labelled line at all, and are passed over at once.
     Rows notes(m_db, Section::Notes, true);
     const QString fullNameLine = BitwardenLines::FullName + QStringLiteral(": ");
     while (notes.next()) {
+        const Text& raw = notes[1];
+        if (raw.isNull() || !std::memchr(raw.data, ':', size_t(raw.size)))
+            continue;
+        const QString text = raw.toString();
+        if (!BitwardenItemBuilder::mayAccompany(Section::CreditCards, text) &&
+            !BitwardenItemBuilder::mayAccompany(Section::Personal, text))
+            continue;
         const QString title = notes[0].toString();
-        const QString text = notes[1].toString();
         // A person's note names the person when its title is the item's own name.
         QString owner = title;
         for (const QString& line : text.split(QLatin1Char('\n'))) {
             if (line.startsWith(fullNameLine))
                 owner = line.mid(fullNameLine.size());
         }
-        if (!names.contains(owner) || (!BitwardenItemBuilder::mayAccompany(Section::CreditCards, text) &&
-                                       !BitwardenItemBuilder::mayAccompany(Section::Personal, text)))
-            continue;
         m_candidates[owner].append({notes.key(), title, text});
     }
 }
