@@ -5,7 +5,9 @@ set -euo pipefail
 cd "$(dirname "$0")"
 
 packages=(cmake g++ pkg-config qt6-base-dev qt6-svg-dev libqt6svg6 libsqlitecpp-dev libsqlite3-dev
-          libgl-dev libbenchmark-dev mdbtools-dev dpkg-dev)
+          libgl-dev libbenchmark-dev mdbtools-dev dpkg-dev libssl-dev libargon2-dev)
+# libssl-dev and libargon2-dev (above): the cryptography of Bitwarden's
+# password-protected exports (OpenSSL's AES, HMAC, PBKDF2 and HKDF; Argon2id).
 # dpkg-dev (above) lets cpack compute the Debian package's dependencies. The
 # tools that check the package (tests/package_check.sh) are for CI:
 # QUILLMERE_PACKAGING=1 ./setup.sh installs them too. lintian checks the

@@ -40,7 +40,8 @@ private slots:
         QTest::addColumn<int>("exitCode");
         QTest::addColumn<QString>("message"); // in the output when it succeeds, the one error line when not
         const QByteArray wren = "wren\n";
-        QTest::newRow("overview") << QStringList{"--help"} << wren << 0 << "export --format json|csv PATH";
+        QTest::newRow("overview") << QStringList{"--help"} << wren << 0
+                                  << "export --format json|csv|keepassxc-csv PATH";
         QTest::newRow("command help") << QStringList{"show", "--help"} << wren << 0 << "--secrets";
         QTest::newRow("unknown command") << QStringList{"list"} << wren << 2 << "unknown command";
         QTest::newRow("unknown option") << QStringList{"ls", "passwords", "--all", "--password-stdin"} << wren << 2

@@ -322,7 +322,8 @@ private slots:
                           "\"https://b\"}, {\"uri\": \"https://c\"}],"
                           " \"username\": \"me\", \"password\": \" pw \", \"totp\": \"T\"}}]}")
             << R{{"passwords", "Mail", "https://a", "me", " pw ",
-                  "n\u00e9\nURL: https://b\nURL: https://c\nTOTP: T\nPIN: 12\nFolder: Web"}};
+                  "n\u00e9\nURL: https://b\nURL: https://c\nTOTP: T\nPIN (hidden): 12\nLinked (linked): 0\nFolder: "
+                  "Web\nFavourite: yes"}};
         QTest::newRow("bitwarden json login without anything")
             << QByteArray("{\"items\": [{\"type\": 1, \"name\": \"Bare\", \"notes\": null, \"login\": {}}]}")
             << R{{"passwords", "Bare", "", "", "", ""}};
@@ -345,7 +346,7 @@ private slots:
             << R{{"personal", "Ann Lee", "1 Road", "Flat 2", "Town", "ST", "12345", "a@b"},
                  {"notes", "Me",
                   "Title: Dr\nAddress line 3: Wing\nCountry: NZ\nPhone: 555\nCompany: Acme\nSocial security number: "
-                  "1-2\nUsername: ann\nPassport number: P1\nLicense number: L1"}};
+                  "1-2\nUsername: ann\nPassport number: P1\nLicense number: L1\nFull Name: Ann Lee"}};
         QTest::newRow("bitwarden json secure note")
             << QByteArray("{\"items\": [{\"type\": 2, \"name\": \"Codes\", \"notes\": \"1\\n2\", \"secureNote\": "
                           "{\"type\": 0}}],"
@@ -356,8 +357,12 @@ private slots:
                           " \"fields\": [{\"name\": \"Reminder date\", \"value\": \"3/4/2025\", \"type\": 0}], "
                           "\"secureNote\": {\"type\": 0}}]}")
             << R{{"reminders", "3/4/2025", "dentist"}};
-        QTest::newRow("bitwarden json unknown type")
+        QTest::newRow("bitwarden json ssh key")
             << QByteArray("{\"items\": [{\"type\": 5, \"name\": \"Key\", \"notes\": null,"
+                          " \"sshKey\": {\"publicKey\": \"ssh-ed25519 AAA\", \"keyFingerprint\": \"SHA256:x\"}}]}")
+            << R{{"notes", "Key", "Public key: ssh-ed25519 AAA\nKey fingerprint: SHA256:x"}};
+        QTest::newRow("bitwarden json unknown type")
+            << QByteArray("{\"items\": [{\"type\": 99, \"name\": \"Key\", \"notes\": null,"
                           " \"sshKey\": {\"publicKey\": \"ssh-ed25519 AAA\", \"keyFingerprint\": \"SHA256:x\"}}]}")
             << R{{"notes", "Key", "keyFingerprint: SHA256:x\npublicKey: ssh-ed25519 AAA"}};
         {

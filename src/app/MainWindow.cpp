@@ -17,6 +17,8 @@
 #include "store/Schema.h"
 #include "store/StoreError.h"
 #include "sync/ConflictWatcher.h"
+#include "utility/ExchangePanel.h"
+#include "utility/ExchangeWindow.h"
 #include "utility/UtilityWindow.h"
 
 #include <QButtonGroup>
@@ -128,10 +130,13 @@ void MainWindow::buildSectionButtons() {
                                     QStringLiteral(" Minimize to Taskbar "), 7800, 390, 495, 435);
     cmdClose = makePictureButton(this, QStringLiteral("cmdClose"), QStringLiteral("close"), QStringLiteral(" Exit "),
                                  8340, 390, 495, 435);
-    // Between the last section button (right edge 7035) and cmdMinimize (7800), centred.
-    cmdFind = makePictureButton(this, QStringLiteral("cmdFind"), QStringLiteral("find"), QStringLiteral(" Find "), 7170,
-                                390, 495, 435);
+    // Side by side between the last section button (right edge 7035) and cmdMinimize (7800).
+    cmdFind = makePictureButton(this, QStringLiteral("cmdFind"), QStringLiteral("find"), QStringLiteral(" Find "), 7050,
+                                390, 345, 435);
+    cmdExchange = makePictureButton(this, QStringLiteral("cmdExchange"), QStringLiteral("exchange"),
+                                    QStringLiteral(" Import / Export "), 7425, 390, 345, 435);
     connect(cmdFind, &QToolButton::clicked, this, &MainWindow::showFind);
+    connect(cmdExchange, &QToolButton::clicked, this, &MainWindow::showExchange);
     auto* findKey = new QShortcut(QKeySequence::Find, this);
     connect(findKey, &QShortcut::activated, this, &MainWindow::showFind);
     connect(cmdAbout, &QToolButton::clicked, this, [this] { m_context.windows.show<AboutWindow>(m_context); });
@@ -169,6 +174,22 @@ void MainWindow::showSection(QWidget* panel) {
 void MainWindow::showFind() {
     if (auto* find = m_context.windows.show<FindWindow>(m_context))
         find->focusSearchBox();
+}
+
+void MainWindow::showExchange() {
+    auto* window = m_context.windows.find<ExchangeWindow>();
+    const bool opened = window == nullptr;
+    window = m_context.windows.show<ExchangeWindow>(m_context);
+    if (window && opened)
+        connect(window->exchange, &ExchangePanel::imported, this, &MainWindow::refreshAll);
+}
+
+void MainWindow::refreshAll() {
+    for (DataBinder* binder : {DatCCard, DatNotes, DatPassword, DatPersonal, DatReminders}) {
+        if (binder->isOpen())
+            binder->Refresh();
+    }
+    recount();
 }
 
 bool MainWindow::showRecord(Section section, RecordKey key) {

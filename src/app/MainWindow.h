@@ -40,8 +40,9 @@ public:
     QPushButton* cmdNotes;
     QPushButton* cmdTodo;
     QPushButton* cmdPersonal;
-    // Opens the Find window; it sits in the free strip of the top bar.
+    // Open the Find window and the Import / Export window; they share the free strip of the top bar.
     QToolButton* cmdFind;
+    QToolButton* cmdExchange;
     QToolButton* cmdMinimize;
     QToolButton* cmdClose;
 
@@ -71,6 +72,9 @@ private:
     void buildSectionButtons();
     void showSection(QWidget* panel);
     void showFind();
+    void showExchange();
+    // After an import: every binder sees the new records, and the home view counts them.
+    void refreshAll();
 
     RecordCommands* m_commands = nullptr;
     ConflictWatcher* m_conflicts = nullptr; // merges the conflict copies a sync tool leaves

@@ -22,7 +22,9 @@ const QList<CommandDefinition>& commandDefinitions() {
                 "Pass, 1Password or Dashlane export, or the program's own CSV. The format is told from the content. "
                 "A column that fills no field is kept as a labelled line in the record's remarks. All of the file "
                 "is imported, or nothing; records already stored are skipped. A CSV file of another kind needs "
-                "--section and --map, which any CSV file may be given.",
+                "--section and --map, which any CSV file may be given. A password-protected Bitwarden export is "
+                "read with its password, asked on the terminal; an export encrypted with a Bitwarden account's own "
+                "key (\"account restricted\") is refused.",
             .options =
                 {
                     {"encoding", "NAME",
@@ -36,6 +38,9 @@ const QList<CommandDefinition>& commandDefinitions() {
                      "Leaves out each line of more or fewer values than the header, and names them, instead of "
                      "importing nothing."},
                     {"preview", "", "Shows what would be imported, and writes nothing."},
+                    {"file-password-stdin", "",
+                     "Reads the password of a password-protected export from the next line of standard input (after "
+                     "the sign-in password's line with --password-stdin) instead of asking on the terminal."},
                 },
             .example = "quillmere-cli import bitwarden_export.json --preview",
             .appendix = HelpAppendix::MapFields,
@@ -46,10 +51,18 @@ const QList<CommandDefinition>& commandDefinitions() {
             .arguments = "PATH",
             .summary = "Writes every record to a JSON file or to one CSV file per section.",
             .description = "Exports every record: json writes one Bitwarden-compatible file at PATH; csv writes one "
-                           "file per section into the folder PATH, made when it does not exist. The files, and the "
+                           "file per section into the folder PATH, made when it does not exist; keepassxc-csv writes "
+                           "one file at PATH that KeePassXC imports as it is. The files, and the "
                            "folders made for them, hold the passwords in plain text and are readable by their "
-                           "owner only.",
-            .options = {{"format", "json|csv", "The kind of file to write.", "", true}},
+                           "owner only, unless --password-protected encrypts the JSON file.",
+            .options = {{"format", "json|csv|keepassxc-csv", "The kind of file to write.", "", true},
+                        {"password-protected", "",
+                         "Writes Bitwarden's password-protected JSON export (Argon2id): the records are encrypted "
+                         "with a password asked on the terminal, twice, and Bitwarden or this program reads them "
+                         "with it."},
+                        {"file-password-stdin", "",
+                         "Reads that password from the next line of standard input (after the sign-in password's "
+                         "line with --password-stdin)."}},
             .example = "quillmere-cli export --format csv ~/quillmere-export",
             .run = &exportFile,
         },

@@ -1,10 +1,12 @@
 #include "CommandRuns.h"
+#include "FilePassword.h"
 #include "Output.h"
 #include "PasswordRecipe.h"
 #include "core/SignIn.h"
 #include "exchange/ExchangeError.h"
 #include "exchange/Exporter.h"
 #include "exchange/Importer.h"
+#include "exchange/ProtectedExport.h"
 #include "generator/PasswordGenerator.h"
 #include "store/Schema.h"
 #include "utility/DatabaseFiles.h"
@@ -83,6 +85,8 @@ int importFile(Context& context) {
     }
     const QString path = a.positional.first();
     const FileKind kind = inspectFile(path, options);
+    if (kind.passwordProtected)
+        options.unlocked = ProtectedExport::unlock(path, filePassword(a, false));
     if (!kind.detected.certain)
         return fail(QStringLiteral("Line %1: %2 Name it with --encoding utf-8 (each byte that is not UTF-8 becomes "
                                    "U+FFFD) or --encoding windows-1252.")
@@ -137,17 +141,23 @@ int importFile(Context& context) {
 int exportFile(Context& context) {
     const Arguments& a = context.arguments;
     const QString format = a.values.value(QStringLiteral("format"));
-    if (a.positional.size() != 1 || (format != QLatin1String("json") && format != QLatin1String("csv")))
-        return fail(QStringLiteral("export needs --format json or --format csv and the path to write."), Usage);
+    const bool keepassxc = format == QLatin1String("keepassxc-csv");
+    if (a.positional.size() != 1 || (format != QLatin1String("json") && format != QLatin1String("csv") && !keepassxc))
+        return fail(QStringLiteral("export needs --format json, csv or keepassxc-csv and the path to write."), Usage);
     const QString path = a.positional.first();
+    const bool protect = a.has(QStringLiteral("password-protected"));
+    if (protect && format != QLatin1String("json"))
+        return fail(QStringLiteral("--password-protected goes with --format json."), Usage);
     if (format == QLatin1String("csv"))
         makeOwnerOnlyFolder(path);
     const Exporter exporter(context.database());
-    const SectionCounts counts = format == QLatin1String("json") ? exporter.writeJson(path) : exporter.writeCsv(path);
+    const SectionCounts counts = protect ? exporter.writeProtectedJson(path, filePassword(a, true))
+                                 : format == QLatin1String("json") ? exporter.writeJson(path)
+                                                                   : exporter.writeCsv(path);
     if (a.has(QStringLiteral("json")))
         print(jsonOf({{"exported", countsJson(counts)}, {"path", path}}));
     else
-        print(Exporter::resultText(counts, path) + QLatin1Char('\n'));
+        print(Exporter::resultText(counts, path, protect) + QLatin1Char('\n'));
     return Done;
 }
 

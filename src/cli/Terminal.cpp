@@ -140,24 +140,33 @@ private:
 } // namespace
 
 std::optional<QString> readPassword(bool fromStandardInput, QString& error) {
+    return readSecret(fromStandardInput, QStringLiteral("password"), "Password: ", error);
+}
+
+std::optional<QString> readSecret(bool fromStandardInput, const QString& what, const char* prompt, QString& error) {
     bool tooLong = false;
     if (fromStandardInput) {
         std::optional<QString> line = readLine(stdin, tooLong);
         if (!line)
-            error = tooLong ? QStringLiteral("the first line of standard input is longer than 64 KB: no password is.")
-                            : QStringLiteral("no password on standard input.");
+            error =
+                !tooLong ? QStringLiteral("no %1 on standard input.").arg(what)
+                : what == QLatin1String("password")
+                    ? QStringLiteral("the first line of standard input is longer than 64 KB: no password is.")
+                    : QStringLiteral("the line of standard input for the %1 is longer than 64 KB: no %1 is.").arg(what);
         return line;
     }
     std::FILE* terminal = std::fopen("/dev/tty", "r+");
     if (!terminal) {
-        error = QStringLiteral("there is no terminal to ask for the password; use --password-stdin.");
+        error = what == QLatin1String("password")
+                    ? QStringLiteral("there is no terminal to ask for the password; use --password-stdin.")
+                    : QStringLiteral("there is no terminal to ask for the %1; use --file-password-stdin.").arg(what);
         return std::nullopt;
     }
     std::optional<QString> line;
     {
         // Echo off before the prompt shows: nothing typed after it is ever shown.
         QuietPrompt quiet(fileno(terminal));
-        std::fputs("Password: ", terminal);
+        std::fputs(prompt, terminal);
         std::fflush(terminal);
         if (const std::optional<std::string> typed = quiet.readLine(tooLong)) {
             std::string text = *typed;
@@ -169,7 +178,7 @@ std::optional<QString> readPassword(bool fromStandardInput, QString& error) {
     std::fputs("\n", terminal);
     std::fclose(terminal);
     if (!line)
-        error = tooLong ? QStringLiteral("the password typed is longer than 64 KB.")
-                        : QStringLiteral("no password was typed.");
+        error = tooLong ? QStringLiteral("the %1 typed is longer than 64 KB.").arg(what)
+                        : QStringLiteral("no %1 was typed.").arg(what);
     return line;
 }

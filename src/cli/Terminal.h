@@ -8,3 +8,7 @@
 // error, when there is no way to ask or the line is longer than 64 KB: no more
 // than that is ever read.
 std::optional<QString> readPassword(bool fromStandardInput, QString& error);
+
+// Another secret read the same way: the password of an export file. what
+// names it in the messages ("file password"); prompt is shown on the terminal.
+std::optional<QString> readSecret(bool fromStandardInput, const QString& what, const char* prompt, QString& error);

@@ -1,9 +1,11 @@
 #include "BitwardenItems.h"
 
+#include "BitwardenLines.h"
 #include "ExchangeError.h"
 #include "RecordBuilder.h"
 
 #include <QJsonArray>
+#include <QJsonDocument>
 
 namespace BitwardenItems {
 
@@ -38,6 +40,11 @@ const TypeMapping Mappings[] = {
      Section::CreditCards,
      {{"/name", 5}, {"number", 1}, {"code", 2}, {"expMonth", 3}},
      {{"cardholderName", "Cardholder"}}},
+    {SshKey,
+     "sshKey",
+     Section::Notes,
+     {{"/name", 0}},
+     {{"privateKey", "Private key"}, {"publicKey", "Public key"}, {"keyFingerprint", "Key fingerprint"}}},
     {Identity,
      "identity",
      Section::Personal,
@@ -108,12 +115,78 @@ void unknownTypeToNote(const QJsonObject& item, RecordBuilder& note) {
     }
 }
 
+// A person's name: the parts joined into the full name, and the parts as lines
+// when the full name would not be split back into them.
+void identityNames(const QJsonObject& identity, const QString& itemName, RecordBuilder& record) {
+    using namespace BitwardenLines;
+    const QString names = joinedNames(identity);
+    record.set(0, names.isNull() ? itemName : names);
+    if (names.isNull())
+        return;
+    const NameParts parts{text(identity, QStringLiteral("firstName")), text(identity, QStringLiteral("middleName")),
+                          text(identity, QStringLiteral("lastName"))};
+    // The whole name as the first name is how a plain export writes a person: no lines either.
+    const bool wholeAsFirst = parts.first == names && parts.middle.isEmpty() && parts.last.isEmpty();
+    if (!wholeAsFirst && splitName(names) != NameParts{parts.first.isNull() ? QString() : parts.first,
+                                                       parts.middle.isNull() ? QString() : parts.middle,
+                                                       parts.last.isNull() ? QString() : parts.last}) {
+        record.addLine(FirstName, parts.first);
+        record.addLine(MiddleName, parts.middle);
+        record.addLine(LastName, parts.last);
+    }
+    if (itemName != names)
+        record.addLine(FullName, names);
+}
+
+// Each passkey whole, as one line of compact JSON: its key material is kept
+// exactly, so that it can be exported again.
+void passkeyLines(const QJsonObject& login, RecordBuilder& record) {
+    for (const QJsonValue& passkey : login.value(QStringLiteral("fido2Credentials")).toArray()) {
+        if (passkey.isObject())
+            record.addLine(BitwardenLines::Passkey,
+                           QString::fromUtf8(QJsonDocument(passkey.toObject()).toJson(QJsonDocument::Compact)));
+    }
+}
+
+void historyLines(const QJsonObject& item, RecordBuilder& record) {
+    for (const QJsonValue& entry : item.value(QStringLiteral("passwordHistory")).toArray()) {
+        const QJsonObject former = entry.toObject();
+        record.addLine(BitwardenLines::historyLabel(text(former, QStringLiteral("lastUsedDate"))),
+                       text(former, QStringLiteral("password")));
+    }
+}
+
+// Where the item lives and how it is marked: folder, collections, favourite, re-prompt.
+void placeLines(const QJsonObject& item, const Directory& directory, RecordBuilder& record) {
+    using namespace BitwardenLines;
+    const QString folderId = text(item, QStringLiteral("folderId"));
+    if (!folderId.isEmpty())
+        record.addLine(Folder, directory.folders.value(folderId));
+    for (const QJsonValue& id : item.value(QStringLiteral("collectionIds")).toArray()) {
+        if (id.isString())
+            record.addLine(Collection, directory.collections.value(id.toString(), id.toString()));
+    }
+    if (item.value(QStringLiteral("favorite")).toBool())
+        record.addLine(Favourite, Yes);
+    if (item.value(QStringLiteral("reprompt")).toInt() != 0)
+        record.addLine(Reprompt, Yes);
+}
+
 } // namespace
 
 QString fourDigitYear(const QString& year) {
     if (year.size() == 2 && year.at(0).isDigit() && year.at(1).isDigit())
         return QStringLiteral("20") + year;
     return year;
+}
+
+QList<std::pair<QString, QString>> partLines(int type) {
+    QList<std::pair<QString, QString>> lines;
+    if (const TypeMapping* mapping = mappingOf(type)) {
+        for (const LineFrom& from : mapping->lines)
+            lines.append({QString::fromUtf8(from.key), QString::fromUtf8(from.label)});
+    }
+    return lines;
 }
 
 QString cardTypeOfBrand(const QString& brand) {
@@ -132,7 +205,7 @@ QString brandOfCardType(const QString& cardType) {
     return cardType;
 }
 
-void toRecords(const QJsonObject& item, const QHash<QString, QString>& folders, qint64 line, QList<Record>& out) {
+void toRecords(const QJsonObject& item, const Directory& directory, qint64 line, QList<Record>& out) {
     const QJsonValue typeValue = item.value(QStringLiteral("type"));
     if (!typeValue.isDouble())
         throw ExchangeError(QStringLiteral("an item has no type."), line);
@@ -175,34 +248,39 @@ void toRecords(const QJsonObject& item, const QHash<QString, QString>& folders, 
             const QString brand = text(part, QStringLiteral("brand"));
             record.set(0, brand.isNull() ? brand : cardTypeOfBrand(brand));
             record.set(4, fourDigitYear(text(part, QStringLiteral("expYear"))));
-        } else if (type == Identity) {
-            const QString names = joinedNames(part);
-            record.set(0, names.isNull() ? name : names);
         }
         for (const LineFrom& from : mapping->lines)
             record.addLine(QLatin1String(from.label), text(part, QLatin1String(from.key)));
+        if (type == Identity)
+            identityNames(part, name, record);
+        if (type == Login)
+            passkeyLines(part, record);
     } else {
         record.set(0, name);
         unknownTypeToNote(item, record);
     }
     record.setRemarks(text(item, QStringLiteral("notes")));
+    historyLines(item, record);
 
     // A custom field named like a field of the section fills it; the others are lines.
     for (const QJsonValue& fieldValue : customFields) {
         const QJsonObject field = fieldValue.toObject();
         const QString fieldName = text(field, QStringLiteral("name"));
-        const QString value = text(field, QStringLiteral("value"));
+        const int fieldType = field.value(QStringLiteral("type")).toInt(BitwardenLines::Text);
+        const QString value = fieldType == BitwardenLines::Linked
+                                  ? BitwardenLines::linkedName(field.value(QStringLiteral("linkedId")).toInt())
+                                  : text(field, QStringLiteral("value"));
         if (isReminder && fieldName == ReminderDateField)
             continue;
-        const qsizetype own = section == Section::CreditCards ? sectionFields.indexOf(fieldName) : -1;
+        const qsizetype own = section == Section::CreditCards && fieldType == BitwardenLines::Text
+                                  ? sectionFields.indexOf(fieldName)
+                                  : -1;
         if (own >= 0)
             record.set(int(own), value);
         else
-            record.addLine(fieldName, value);
+            record.addLine(BitwardenLines::fieldLabel(fieldName, fieldType), value);
     }
-    const QString folderId = text(item, QStringLiteral("folderId"));
-    if (!folderId.isEmpty())
-        record.addLine(QStringLiteral("Folder"), folders.value(folderId));
+    placeLines(item, directory, record);
     record.finish(line, name, out);
 }
 

@@ -18,21 +18,35 @@ QJsonDocument parsed(QByteArray element, QJsonParseError* error = nullptr) {
 } // namespace
 
 BitwardenJsonReader::BitwardenJsonReader(const QString& path) : m_stream(path) {
+    readDirectory();
+}
+
+BitwardenJsonReader::BitwardenJsonReader(const QByteArray& content) : m_stream(content) {
+    m_formatName = QStringLiteral("password-protected Bitwarden JSON");
+    readDirectory();
+}
+
+void BitwardenJsonReader::readDirectory() {
     m_stream.enterObject();
     std::optional<JsonStream::Mark> items;
     bool encrypted = false;
+    bool passwordProtected = false;
     QString member;
     while (m_stream.nextMember(member)) {
         if (member == QLatin1String("encrypted") || member == QLatin1String("passwordProtected")) {
             const bool set = m_stream.rawValue() == "true";
             encrypted = encrypted || set;
-        } else if (member == QLatin1String("folders") && m_stream.enterArray()) {
+            passwordProtected = passwordProtected || (set && member == QLatin1String("passwordProtected"));
+        } else if ((member == QLatin1String("folders") || member == QLatin1String("collections")) &&
+                   m_stream.enterArray()) {
+            QHash<QString, QString>& names =
+                member == QLatin1String("folders") ? m_directory.folders : m_directory.collections;
             QByteArray element;
             qint64 line = 0;
             while (m_stream.nextElement(&element, line)) {
-                const QJsonObject folder = parsed(element).object();
-                m_folders.insert(folder.value(QStringLiteral("id")).toString(),
-                                 folder.value(QStringLiteral("name")).toString());
+                const QJsonObject entry = parsed(element).object();
+                names.insert(entry.value(QStringLiteral("id")).toString(),
+                             entry.value(QStringLiteral("name")).toString());
             }
         } else if (member == QLatin1String("items")) {
             // Passed over item by item, so that a fault is found at its own line.
@@ -49,10 +63,14 @@ BitwardenJsonReader::BitwardenJsonReader(const QString& path) : m_stream(path) {
         }
     }
     m_stream.expectEnd();
+    if (passwordProtected)
+        throw ExchangeError(QStringLiteral(
+            "This Bitwarden export is encrypted with a password: it is read once its password is given."));
     if (encrypted)
         throw ExchangeError(QStringLiteral(
-            "This Bitwarden export is encrypted, so its records cannot be read. Export the vault again as "
-            "\"JSON\" (not \"JSON (Encrypted)\") and import that file."));
+            "This Bitwarden export is encrypted with the key of the Bitwarden account that made it (\"account "
+            "restricted\"), so its records cannot be read. In Bitwarden, export the vault again as \"JSON "
+            "(Encrypted)\" with the export type \"Password protected\", or as \"JSON\", and import that file."));
     if (!items)
         throw ExchangeError(QStringLiteral("This JSON file is not a Bitwarden export: it has no items."));
     m_stream.reset(*items);
@@ -72,7 +90,7 @@ bool BitwardenJsonReader::next(Record& record) {
             throw ExchangeError(QStringLiteral("an item cannot be read: %1.")
                                     .arg(item.isNull() ? error.errorString() : QStringLiteral("not an object")),
                                 line);
-        BitwardenItems::toRecords(item.object(), m_folders, line, m_pending);
+        BitwardenItems::toRecords(item.object(), m_directory, line, m_pending);
     }
     record = m_pending.takeFirst();
     return true;

@@ -3,6 +3,7 @@
 #include "BitwardenJsonReader.h"
 #include "CsvRecordReader.h"
 #include "ExchangeError.h"
+#include "ProtectedExport.h"
 
 #include <QFile>
 
@@ -46,7 +47,9 @@ FileKind inspectFile(const QString& path, const ImportOptions& options) {
     FileKind kind;
     if (looksLikeJson(path)) {
         kind.kind = FileKind::BitwardenJson;
-        kind.formatName = QStringLiteral("Bitwarden JSON");
+        kind.passwordProtected = ProtectedExport::isPasswordProtected(path);
+        kind.formatName = kind.passwordProtected ? QStringLiteral("password-protected Bitwarden JSON")
+                                                 : QStringLiteral("Bitwarden JSON");
         return kind;
     }
     if (options.encoding)
@@ -68,6 +71,8 @@ FileKind inspectFile(const QString& path, const ImportOptions& options) {
 }
 
 std::unique_ptr<RecordReader> openRecords(const QString& path, const ImportOptions& options) {
+    if (options.unlocked)
+        return std::make_unique<BitwardenJsonReader>(*options.unlocked);
     if (looksLikeJson(path))
         return std::make_unique<BitwardenJsonReader>(path);
     return std::make_unique<CsvRecordReader>(path, chosenEncoding(path, options), options.mapping,

@@ -14,6 +14,9 @@ struct ImportOptions {
     // A CSV line of more or fewer values than the header is left out, and
     // counted, instead of ending the import.
     bool skipBadLines = false;
+    // The plain export inside a password-protected one, from ProtectedExport::unlock():
+    // unlocked once, read by the preview and the import alike.
+    std::optional<QByteArray> unlocked;
 };
 
 // What a file is, as far as its first bytes and its header tell.
@@ -21,6 +24,7 @@ struct FileKind {
     enum Kind { BitwardenJson, KnownCsv, UnknownCsv };
     Kind kind = UnknownCsv;
     QString formatName;
+    bool passwordProtected = false; // read once unlocked with its password
     QStringList header; // a CSV file's columns: its header line, or those of a format without one
     Encoding encoding = Encoding::Utf8;
     // How the encoding was found: a guess the user must confirm when not certain.

@@ -4,6 +4,8 @@
 #include "ExchangeLimits.h"
 #include "TextFile.h"
 
+#include <QBuffer>
+#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <array>
@@ -23,23 +25,35 @@ constexpr std::array<bool, 256> IsSpecial = [] {
 // Nesting beyond this is no export file, and would only exhaust memory.
 constexpr int MaxDepth = 64;
 
-// A value taken into memory stays within the size of any real item.
-void limit(const QByteArray* out, qint64 line) {
-    if (out && out->size() > MaxRecordSize)
-        throw ExchangeError(QStringLiteral("a value is larger than %1, more than any export holds.")
-                                .arg(QLatin1String(MaxRecordSizeText)),
-                            line);
-}
-
 } // namespace
 
-JsonStream::JsonStream(const QString& path) {
-    openForReading(m_file, path);
+JsonStream::JsonStream(const QString& path) : m_largest(MaxRecordSize) {
+    auto file = std::make_unique<QFile>();
+    openForReading(*file, path);
+    m_file = std::move(file);
+}
+
+JsonStream::JsonStream(const QByteArray& content) : m_largest(MaxRecordSize) {
+    auto buffer = std::make_unique<QBuffer>();
+    buffer->setData(content);
+    buffer->open(QIODevice::ReadOnly);
+    m_file = std::move(buffer);
+}
+
+// A value taken into memory stays within the size of any real item.
+void JsonStream::limit(const QByteArray* out, qint64 line) const {
+    if (out && out->size() > m_largest)
+        throw ExchangeError(
+            m_largest == MaxRecordSize
+                ? QStringLiteral("a value is larger than %1, more than any export holds.")
+                      .arg(QLatin1String(MaxRecordSizeText))
+                : QStringLiteral("a value is larger than %1 MB, more than any export holds.").arg(m_largest >> 20),
+            line);
 }
 
 int JsonStream::refill() {
     m_chunkOffset += m_chunk.size();
-    m_chunk = m_file.read(ChunkBytes);
+    m_chunk = m_file->read(ChunkBytes);
     m_pos = 0;
     if (m_chunk.isEmpty())
         return -1;
@@ -65,7 +79,7 @@ JsonStream::Mark JsonStream::mark() const {
 }
 
 void JsonStream::reset(const Mark& mark) {
-    m_file.seek(mark.offset);
+    m_file->seek(mark.offset);
     m_chunkOffset = mark.offset;
     m_chunk.clear();
     m_pos = 0;
@@ -185,9 +199,17 @@ void JsonStream::value(QByteArray* out) {
         throw ExchangeError(QStringLiteral("the file is not valid JSON: a value expected."), m_line);
 }
 
-QByteArray JsonStream::rawValue() {
+QByteArray JsonStream::rawValue(qint64 largest) {
     QByteArray out;
-    value(&out);
+    if (largest > 0)
+        m_largest = largest;
+    try {
+        value(&out);
+    } catch (...) {
+        m_largest = MaxRecordSize;
+        throw;
+    }
+    m_largest = MaxRecordSize;
     return out;
 }
 

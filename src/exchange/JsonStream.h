@@ -1,8 +1,9 @@
 #pragma once
 
 #include <QByteArray>
-#include <QFile>
+#include <QIODevice>
 #include <QString>
+#include <memory>
 
 // Walks a JSON file from the start without holding it whole: the members of the
 // top-level object one at a time, and the elements of an array member one at a
@@ -12,13 +13,16 @@
 class JsonStream {
 public:
     explicit JsonStream(const QString& path); // throws ExchangeError
+    // A JSON text already in memory: a decrypted export.
+    explicit JsonStream(const QByteArray& content);
 
     // Enters the top-level object; throws when the file does not start with one.
     void enterObject();
     // The next member's name, with the position before its value; false after the last.
     bool nextMember(QString& name);
-    // The raw text of the value at the position (a whole object or array included).
-    QByteArray rawValue();
+    // The raw text of the value at the position (a whole object or array
+    // included); a value larger than largest is refused.
+    QByteArray rawValue(qint64 largest = 0);
     void skipValue();
     // After the top-level object: throws unless only blanks follow it.
     void expectEnd();
@@ -57,9 +61,11 @@ private:
     void expect(char c, const char* what);
     // Reads a value, appending its bytes to out when given.
     void value(QByteArray* out);
+    void limit(const QByteArray* out, qint64 line) const;
     void string(QByteArray* out);
 
-    QFile m_file;
+    std::unique_ptr<QIODevice> m_file;
+    qint64 m_largest; // a value taken into memory is refused past this
     QByteArray m_chunk;
     qsizetype m_pos = 0;
     qint64 m_chunkOffset = 0;

@@ -28,7 +28,18 @@ QString welcome() {
          "information: names, addresses, e-mail addresses and credit cards.",
          "",
          "Please note: this program is not a secure store. Your records are kept in clear in the file password.mdb. "
-         "Firewall software on your computer protects the stored passwords against theft; keep it turned on."});
+         "Firewall software on your computer protects the stored passwords against theft; keep it turned on.",
+         "", "Find",
+         "Click the magnifier on the main window's top bar, or press Ctrl+F, and type: the records of every "
+         "section that hold the words are listed as you type. Pick one to show it in its section. Passwords, card "
+         "numbers and security codes are never searched.",
+         "", "Import / Export",
+         "Click the button beside the magnifier to open Import / Export in a window of its own; the program goes on "
+         "running, and imported records show at once. See \"Database Utility\" for what it does.",
+         "", "The command line",
+         "quillmere-cli reads and writes the same records from a terminal or a script: ls, show, search, import, "
+         "export, generate, backup, restore and repair. \"quillmere-cli --help\" lists the commands, \"man "
+         "quillmere-cli\" tells all of them."});
 }
 
 QString passwords() {
@@ -120,7 +131,17 @@ QString backup() {
          "\"Repair\" fixes such problems and compacts the database.",
          "A damaged database is rebuilt from every record that can still be read; the utility tells how many "
          "records of each section were recovered and lost, and keeps the damaged file as "
-         "\"password.damaged.mdb\"."});
+         "\"password.damaged.mdb\".",
+         "",
+         "IMPORT / EXPORT:",
+         "Open it with the button beside the magnifier on the main window, or with \"Import / Export\" here.",
+         "Import brings in an export file of Bitwarden (JSON, password-protected JSON or CSV), KeePassXC, Chrome, "
+         "Edge, Firefox and other password managers. You see what comes, and where, before anything is saved; "
+         "records you already have are skipped. What a file holds beyond the fields of a section is kept as lines "
+         "\"Label: value\" in the record's notes. A password-protected Bitwarden export asks for its password.",
+         "Export writes all records to a Bitwarden JSON file (\"Export Protected\": encrypted with a password you "
+         "choose), to one CSV file per section, or to a CSV file for KeePassXC. Plain export files hold your "
+         "passwords in clear: delete them when you no longer need them."});
 }
 
 } // namespace HelpTexts

@@ -10,6 +10,8 @@
 #include <QFileInfo>
 #include <QFontMetrics>
 #include <QGridLayout>
+#include <QInputDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPushButton>
@@ -95,6 +97,13 @@ int QtPrompter::choose(const QString& text, const QStringList& buttons, const QS
     box.exec();
     const qsizetype chosen = pushed.indexOf(qobject_cast<QPushButton*>(box.clickedButton()));
     return chosen < 0 ? int(buttons.size()) - 1 : int(chosen);
+}
+
+std::optional<QString> QtPrompter::password(const QString& text, const QString& title) {
+    bool ok = false;
+    const QString typed =
+        QInputDialog::getText(QApplication::activeWindow(), title, text, QLineEdit::Password, QString(), &ok);
+    return ok ? std::optional<QString>(typed) : std::nullopt;
 }
 
 void QtClipboard::setText(const QString& text) {

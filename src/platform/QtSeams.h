@@ -10,6 +10,7 @@ public:
     void critical(const QString& text, const QString& title) override;
     bool ask(const QString& text, const QString& title) override;
     int choose(const QString& text, const QStringList& buttons, const QString& title) override;
+    std::optional<QString> password(const QString& text, const QString& title) override;
 };
 
 class QtClipboard : public Clipboard {

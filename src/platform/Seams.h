@@ -24,6 +24,8 @@ public:
     // A question with buttons of these captions, in this order; the index of the
     // one pressed. The last is the way out: Escape and the frame's close press it.
     virtual int choose(const QString& text, const QStringList& buttons, const QString& title = ProgramTitle) = 0;
+    // Asks for a password, typed without being shown; nothing when cancelled.
+    virtual std::optional<QString> password(const QString& text, const QString& title = ProgramTitle) = 0;
 };
 
 class Clipboard {

@@ -6,6 +6,7 @@
 #include "exchange/ExchangeError.h"
 #include "exchange/Exporter.h"
 #include "exchange/Importer.h"
+#include "exchange/ProtectedExport.h"
 #include "platform/AppContext.h"
 #include "platform/Controls.h"
 #include "platform/Geometry.h"
@@ -72,6 +73,11 @@ ExchangePanel::ExchangePanel(QGroupBox* frame, AppContext& context)
     cmdExportCsv = makeButton(panel, QStringLiteral("cmdExportCsv"), QStringLiteral("Export &CSV"),
                               QStringLiteral(" Export to one CSV File per Section "), 300, 2040, 1515, 390);
     cmdMerge = addMergeButton(panel, context);
+    cmdExportProtected =
+        makeButton(panel, QStringLiteral("cmdExportProtected"), QStringLiteral("Export &Protected"),
+                   QStringLiteral(" Export to a Password-Protected Bitwarden JSON File "), 300, 2520, 1515, 390);
+    cmdExportKeePassXc = makeButton(panel, QStringLiteral("cmdExportKeePassXc"), QStringLiteral("Export &KeePassXC"),
+                                    QStringLiteral(" Export to a CSV File for KeePassXC "), 300, 2970, 1515, 390);
     makeLabel(panel, QStringLiteral("File encoding:"), 300, 1080, 1515, 195);
     cboEncoding = new QComboBox(panel);
     cboEncoding->setObjectName(QStringLiteral("cboEncoding"));
@@ -85,19 +91,23 @@ ExchangePanel::ExchangePanel(QGroupBox* frame, AppContext& context)
     place(chkChooseColumns, 300, 2580, 1815, 315);
 
     wrapped(panel,
-            QStringLiteral("Import brings in the records of an export file from Bitwarden (JSON or CSV), KeePassXC, "
-                           "Chrome, Edge or Firefox, or any CSV file with a header line. You see what will be "
-                           "imported before anything is saved; records you already have are skipped."),
+            QStringLiteral("Import brings in the records of an export file from Bitwarden (JSON, password-protected "
+                           "JSON or CSV), KeePassXC, Chrome, Edge or Firefox, or any CSV file with a header line. You "
+                           "see what will be imported before anything is saved; records you already have are "
+                           "skipped."),
             300, 1500);
     wrapped(panel,
             QStringLiteral("Export writes all your records to a Bitwarden JSON file, or to one CSV file per section "
-                           "in the folder you choose. Export files hold your passwords in plain text: delete them "
-                           "when you no longer need them."),
+                           "in the folder you choose: these hold your passwords in plain text, so delete them when "
+                           "you no longer need them. Export Protected encrypts the JSON file with a password; Export "
+                           "KeePassXC writes one CSV file that KeePassXC imports as it is."),
             1860, 1515);
 
     connect(cmdImport, &QPushButton::clicked, this, &ExchangePanel::chooseImport);
     connect(cmdExportJson, &QPushButton::clicked, this, &ExchangePanel::exportJson);
     connect(cmdExportCsv, &QPushButton::clicked, this, &ExchangePanel::exportCsv);
+    connect(cmdExportProtected, &QPushButton::clicked, this, &ExchangePanel::exportProtected);
+    connect(cmdExportKeePassXc, &QPushButton::clicked, this, &ExchangePanel::exportKeePassXc);
 }
 
 QString ExchangePanel::databasePath() const {
@@ -123,6 +133,8 @@ void ExchangePanel::chooseImport() {
     if (!kind.detected.certain && !m_context.prompter.ask(kind.detected.question(), QStringLiteral("Import")))
         return;
     options.encoding = kind.encoding; // found once, not again by each reading
+    if (kind.passwordProtected && !unlock(*chosen, options))
+        return;
     const bool chooseColumns =
         kind.kind == FileKind::UnknownCsv || (kind.kind == FileKind::KnownCsv && chkChooseColumns->isChecked());
     if (!chooseColumns) {
@@ -170,6 +182,7 @@ void ExchangePanel::importWith(const QString& path, ImportOptions options) {
             BusyPointer busy;
             result = importer.run(path, options);
         }
+        emit imported();
         m_context.prompter.info(Importer::resultText(result));
     } catch (const ExchangeError& e) {
         m_context.prompter.warn(QStringLiteral("Nothing has been imported.\n") + e.message());
@@ -187,6 +200,74 @@ void ExchangePanel::exportJson() {
         {
             BusyPointer busy;
             counts = Exporter(databasePath()).writeJson(*chosen);
+        }
+        m_context.prompter.info(Exporter::resultText(counts, *chosen));
+    } catch (const ExchangeError& e) {
+        m_context.prompter.warn(QStringLiteral("The records have not been exported.\n") + e.message());
+    }
+}
+
+bool ExchangePanel::unlock(const QString& path, ImportOptions& options) {
+    const std::optional<QString> password = m_context.prompter.password(
+        QStringLiteral("The file is a password-protected Bitwarden export. Its password:"), QStringLiteral("Import"));
+    if (!password)
+        return false;
+    try {
+        BusyPointer busy;
+        options.unlocked = ProtectedExport::unlock(path, *password);
+        return true;
+    } catch (const ExchangeError& e) {
+        m_context.prompter.warn(QStringLiteral("Nothing has been imported.\n") + e.message());
+        return false;
+    }
+}
+
+void ExchangePanel::exportProtected() {
+    const std::optional<QString> chosen = m_context.fileDialogs.saveFile(
+        {QStringLiteral("Export Records with a Password"), QStringLiteral("quillmere-export-protected.json"),
+         QStringLiteral("JSON Files (*.json)"), documentsFolder()});
+    if (!chosen)
+        return;
+    const QString title = QStringLiteral("Export Protected");
+    const std::optional<QString> password =
+        m_context.prompter.password(QStringLiteral("The password that will protect the file:"), title);
+    if (!password)
+        return;
+    if (password->isEmpty()) {
+        m_context.prompter.warn(QStringLiteral("The records have not been exported.\nThe password is empty."), title);
+        return;
+    }
+    const std::optional<QString> again = m_context.prompter.password(QStringLiteral("The same password again:"), title);
+    if (!again)
+        return;
+    if (*again != *password) {
+        m_context.prompter.warn(QStringLiteral("The records have not been exported.\nThe two passwords typed differ."),
+                                title);
+        return;
+    }
+    try {
+        SectionCounts counts;
+        {
+            BusyPointer busy;
+            counts = Exporter(databasePath()).writeProtectedJson(*chosen, *password);
+        }
+        m_context.prompter.info(Exporter::resultText(counts, *chosen, true));
+    } catch (const ExchangeError& e) {
+        m_context.prompter.warn(QStringLiteral("The records have not been exported.\n") + e.message());
+    }
+}
+
+void ExchangePanel::exportKeePassXc() {
+    const std::optional<QString> chosen = m_context.fileDialogs.saveFile(
+        {QStringLiteral("Export Records for KeePassXC"), QStringLiteral("quillmere-keepassxc.csv"),
+         QStringLiteral("CSV Files (*.csv)"), documentsFolder()});
+    if (!chosen)
+        return;
+    try {
+        SectionCounts counts;
+        {
+            BusyPointer busy;
+            counts = Exporter(databasePath()).writeKeePassXcCsv(*chosen);
         }
         m_context.prompter.info(Exporter::resultText(counts, *chosen));
     } catch (const ExchangeError& e) {

@@ -10,10 +10,11 @@ class QComboBox;
 class QGroupBox;
 class QPushButton;
 
-// The database utility's "Import / Export" panel: records in from another
-// password manager's or a browser's export file, and out to Bitwarden JSON or
-// CSV files. Its controls go into the frame given, laid out like the
-// utility's other panels.
+// The "Import / Export" panel: records in from another password manager's or
+// a browser's export file (a password-protected Bitwarden export with its
+// password), and out to Bitwarden JSON, password-protected or not, or CSV
+// files. Its controls go into the frame given, laid out like the utility's
+// other panels; the database utility and a window of its own both show it.
 class ExchangePanel : public QObject {
     Q_OBJECT
 public:
@@ -23,14 +24,27 @@ public:
     QPushButton* cmdExportJson;
     QPushButton* cmdExportCsv;
     QPushButton* cmdMerge; // see MergeAction.h
+    // Bitwarden's password-protected JSON export.
+    QPushButton* cmdExportProtected;
+    // One CSV file for KeePassXC.
+    QPushButton* cmdExportKeePassXc;
     QComboBox* cboEncoding;
     QCheckBox* chkChooseColumns; // the columns of any CSV file are chosen before it is imported
+
+signals:
+    // Records have been written to the record database.
+    void imported();
 
 private:
     void chooseImport();
     void importWith(const QString& path, ImportOptions options);
     void exportJson();
+    void exportProtected();
+    // Asks for the file's password and reads the export inside; false when
+    // cancelled or refused, the user told why.
+    bool unlock(const QString& path, ImportOptions& options);
     void exportCsv();
+    void exportKeePassXc();
     QString databasePath() const;
 
     QGroupBox* m_frame;

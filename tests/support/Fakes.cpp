@@ -22,6 +22,15 @@ int FakePrompter::choose(const QString& text, const QStringList& buttons, const 
     return choices.takeFirst();
 }
 
+std::optional<QString> FakePrompter::password(const QString& text, const QString& title) {
+    calls.append({"password", text, title});
+    if (passwords.isEmpty()) {
+        ++unexpectedQuestions;
+        return std::nullopt;
+    }
+    return passwords.takeFirst();
+}
+
 std::optional<QString> FakeFileDialogs::saveFile(const FileDialogRequest& request) {
     requests.append(request);
     return answer;

@@ -14,7 +14,7 @@
 class FakePrompter : public Prompter {
 public:
     struct Call {
-        QString kind; // "warn", "info", "critical", "ask", "choose"
+        QString kind; // "warn", "info", "critical", "ask", "choose", "password"
         QString text;
         QString title;
     };
@@ -24,9 +24,12 @@ public:
     bool ask(const QString& text, const QString& title) override;
     // Answered from `choices`; an unexpected one takes the way out (the last button).
     int choose(const QString& text, const QStringList& buttons, const QString& title) override;
+    // Answered from `passwords`; an unexpected one is cancelled.
+    std::optional<QString> password(const QString& text, const QString& title) override;
 
     QList<bool> answers;
     QList<int> choices;
+    QStringList passwords;
     QList<Call> calls;
     int unexpectedQuestions = 0;
     // The last call, or an empty one.
