@@ -5,7 +5,7 @@ set -euo pipefail
 cd "$(dirname "$0")"
 
 packages=(cmake g++ pkg-config qt6-base-dev qt6-svg-dev libqt6svg6 libsqlitecpp-dev libsqlite3-dev
-          libgl-dev libbenchmark-dev mdbtools-dev dpkg-dev)
+          libgl-dev libbenchmark-dev mdbtools-dev dpkg-dev libsodium-dev)
 # dpkg-dev (above) lets cpack compute the Debian package's dependencies. The
 # tools that check the package (tests/package_check.sh) are for CI:
 # QUILLMERE_PACKAGING=1 ./setup.sh installs them too. lintian checks the

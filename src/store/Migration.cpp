@@ -214,9 +214,15 @@ void addSearchIndex(Run& run) {
     runPart(run, 1);
 }
 
+// Version 2: the browser extension's connections and the user's decisions,
+// and each account's website host, filled from the records the file holds.
+void addBrowserTables(Run& run) {
+    runPart(run, 2);
+}
+
 // Steps[n] brings a file of version n to version n + 1.
 using Step = void (*)(Run&);
-const Step Steps[] = {&addSearchIndex};
+const Step Steps[] = {&addSearchIndex, &addBrowserTables};
 
 int storedVersion(SQLite::Database& db) {
     return db.execAndGet("PRAGMA user_version").getInt();
