@@ -13,3 +13,6 @@ int generate(Context& context);
 int backup(Context& context);
 int restore(Context& context);
 int repair(Context& context);
+int browserSetup(Context& context);
+int browserList(Context& context);
+int browserForget(Context& context);
