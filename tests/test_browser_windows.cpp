@@ -11,9 +11,11 @@
 #include "browserui/BrowserAccessWindow.h"
 #include "browserui/BrowserConnectionWindow.h"
 #include "browserui/QtExtensionAsker.h"
+#include "utility/UtilityWindow.h"
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -145,6 +147,39 @@ private slots:
         click(login, "cmdLogin");
         QCOMPARE(next().value("action").toString(), "database-unlocked");
         QCOMPARE(client.request({{"action", "get-databasehash"}}).value("hash").toString().size(), 64);
+    }
+
+    // The utility's Browser action writes the manifests, and replaces another
+    // program's only when the user agrees.
+    void utilityBrowserActionAsksBeforeReplacing_data() {
+        QTest::addColumn<bool>("agreed");
+        QTest::newRow("replaced") << true;
+        QTest::newRow("kept") << false;
+    }
+    void utilityBrowserActionAsksBeforeReplacing() {
+        QFETCH(bool, agreed);
+        QTemporaryDir home;
+        qputenv("HOME", QFile::encodeName(home.path()));
+        const QString firefox = home.filePath(".mozilla/native-messaging-hosts/org.keepassxc.keepassxc_browser.json");
+        QDir().mkpath(QFileInfo(firefox).path());
+        QFile other(firefox);
+        QVERIFY(other.open(QIODevice::WriteOnly));
+        other.write(R"({"path":"/usr/bin/keepassxc-proxy"})");
+        other.close();
+
+        ProgramDirectory dir;
+        FakeContext fake(dir.path());
+        fake.prompter.answers = {agreed};
+        UtilityWindow* window = fake.windows.show<UtilityWindow>(fake.context);
+        click(window, "cmdDExchange");
+        click(window, "cmdBrowser");
+        QCOMPARE(fake.prompter.calls.size(), 2);
+        QVERIFY(fake.prompter.calls.first().text.contains("/usr/bin/keepassxc-proxy"));
+        QCOMPARE(fake.prompter.last().kind, "info");
+        QCOMPARE(fake.prompter.last().text.contains("Firefox"), agreed);
+        QCOMPARE(fileBytes(firefox).contains("quillmere-browser-host"), agreed);
+        QVERIFY(fileBytes(home.filePath(".config/chromium/NativeMessagingHosts/org.keepassxc.keepassxc_browser.json"))
+                    .contains("quillmere-browser-host"));
     }
 };
 

@@ -1,6 +1,8 @@
 #include "ExchangePanel.h"
 
+#include "BrowserSetup.h"
 #include "ColumnMappingDialog.h"
+#include "browser/HostManifests.h"
 #include "exchange/CsvReader.h"
 #include "exchange/ExchangeError.h"
 #include "exchange/Exporter.h"
@@ -12,6 +14,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QDir>
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
@@ -67,6 +70,8 @@ ExchangePanel::ExchangePanel(QGroupBox* frame, AppContext& context)
                                QStringLiteral(" Export to a Bitwarden JSON File "), 300, 1560, 1515, 390);
     cmdExportCsv = makeButton(panel, QStringLiteral("cmdExportCsv"), QStringLiteral("Export &CSV"),
                               QStringLiteral(" Export to one CSV File per Section "), 300, 2040, 1515, 390);
+    cmdBrowser = makeButton(panel, QStringLiteral("cmdBrowser"), QStringLiteral("&Browser"),
+                            QStringLiteral(" Let the Browser Extension Fill Your Logins "), 300, 2580, 1515, 390);
     makeLabel(panel, QStringLiteral("File encoding:"), 300, 1080, 1515, 195);
     cboEncoding = new QComboBox(panel);
     cboEncoding->setObjectName(QStringLiteral("cboEncoding"));
@@ -84,11 +89,19 @@ ExchangePanel::ExchangePanel(QGroupBox* frame, AppContext& context)
             QStringLiteral("Export writes all your records to a Bitwarden JSON file, or to one CSV file per section "
                            "in the folder you choose. Export files hold your passwords in plain text: delete them "
                            "when you no longer need them."),
-            1860, 1515);
+            1860, 690);
+    wrapped(panel,
+            QStringLiteral("Browser lets Firefox and Chromium fill your logins through the KeePassXC-Browser "
+                           "extension while Quillmere is open."),
+            2580, 480);
 
     connect(cmdImport, &QPushButton::clicked, this, &ExchangePanel::chooseImport);
     connect(cmdExportJson, &QPushButton::clicked, this, &ExchangePanel::exportJson);
     connect(cmdExportCsv, &QPushButton::clicked, this, &ExchangePanel::exportCsv);
+    connect(cmdBrowser, &QPushButton::clicked, this, [this] {
+        setUpBrowsers(m_context, QDir::homePath(),
+                      QDir(QCoreApplication::applicationDirPath()).filePath(HostManifests::HostExecutable));
+    });
 }
 
 QString ExchangePanel::databasePath() const {

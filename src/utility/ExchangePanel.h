@@ -21,6 +21,7 @@ public:
     QPushButton* cmdImport;
     QPushButton* cmdExportJson;
     QPushButton* cmdExportCsv;
+    QPushButton* cmdBrowser;
     QComboBox* cboEncoding;
 
 private:
