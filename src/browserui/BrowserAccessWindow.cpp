@@ -40,6 +40,11 @@ BrowserAccessWindow::BrowserAccessWindow(const ExtensionAsker::AccessRequest& re
     layout->addWidget(buttons);
     connect(cmdAllow, &QPushButton::clicked, this, &QDialog::accept);
     connect(cmdDeny, &QPushButton::clicked, this, &QDialog::reject);
+    // The keyboard starts at the check box, then goes to Allow and Deny.
+    setTabOrder(lstRecords, chkRemember);
+    setTabOrder(chkRemember, cmdAllow);
+    setTabOrder(cmdAllow, cmdDeny);
+    chkRemember->setFocus();
     setMinimumWidth(420);
 }
 

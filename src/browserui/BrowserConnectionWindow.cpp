@@ -43,6 +43,10 @@ BrowserConnectionWindow::BrowserConnectionWindow(const ExtensionAsker::Connectio
     connect(cmdDeny, &QPushButton::clicked, this, &QDialog::reject);
     connect(txtName, &QLineEdit::textChanged, this,
             [this](const QString& text) { cmdAllow->setEnabled(!text.trimmed().isEmpty()); });
+    // The keyboard goes from the name to Allow, then Deny.
+    setTabOrder(txtName, cmdAllow);
+    setTabOrder(cmdAllow, cmdDeny);
+    txtName->setFocus();
     setMinimumWidth(420);
 }
 
