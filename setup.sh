@@ -21,6 +21,12 @@ fi
 if [ "${QUILLMERE_BENCH:-0}" = 1 ]; then
     packages+=(xvfb xauth dbus-daemon xdotool sqlite3)
 fi
+# The end-to-end test in a real browser (CI sets QUILLMERE_BROWSER=1): Firefox
+# ESR with Debian's KeePassXC-Browser extension, on a virtual X display with a
+# window manager, keys typed through the X server and screenshots taken.
+if [ "${QUILLMERE_BROWSER:-0}" = 1 ]; then
+    packages+=(firefox-esr webext-keepassxc-browser xvfb xauth openbox xdotool imagemagick python3)
+fi
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
