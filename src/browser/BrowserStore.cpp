@@ -30,16 +30,18 @@ QString BrowserStore::now() const {
 }
 
 QString BrowserStore::databaseHash() {
+    if (!m_hash.isEmpty())
+        return m_hash;
     try {
         SQLite::Database& db = m_connection.db();
         SQLite::Statement read(db, R"(SELECT "id" FROM "_browserIdentity" LIMIT 1)");
         if (read.executeStep())
-            return NaclBox::sha256Hex(QByteArray::fromStdString(read.getColumn(0).getString()));
+            return m_hash = NaclBox::sha256Hex(QByteArray::fromStdString(read.getColumn(0).getString()));
         const QByteArray id = NaclBox::randomBytes(32).toHex();
         SQLite::Statement write(db, R"(INSERT INTO "_browserIdentity" ("id") VALUES (?))");
         write.bind(1, id.toStdString());
         write.exec();
-        return NaclBox::sha256Hex(id);
+        return m_hash = NaclBox::sha256Hex(id);
     } catch (const StoreError&) {
         throw;
     } catch (const std::exception& e) {

@@ -57,4 +57,5 @@ private:
     QString now() const;
 
     Connection m_connection;
+    QString m_hash; // read once: the identity never changes
 };

@@ -57,8 +57,12 @@ QByteArray ExtensionSession::changeKeys(const QJsonObject& outer) {
                                   nonceText);
     if (nonce.size() != NaclBox::NonceBytes)
         return protocolErrorReply(QStringLiteral("change-public-keys"), ProtocolError::KeyChangeFailed, nonceText);
-    m_clientKey = clientKey;
     NaclBox::makeKeyPair(m_hostKeys);
+    if (!NaclBox::share(clientKey, m_hostKeys.secretKey, m_shared)) {
+        m_clientKey.clear();
+        return protocolErrorReply(QStringLiteral("change-public-keys"), ProtocolError::KeyChangeFailed, nonceText);
+    }
+    m_clientKey = clientKey;
     m_seenNonces.clear();
     const QJsonObject reply{{QStringLiteral("action"), QStringLiteral("change-public-keys")},
                             {QStringLiteral("version"), ProtocolVersion},
@@ -84,7 +88,7 @@ QByteArray ExtensionSession::encrypted(const QJsonObject& outer) {
         return refuse(request.action.isEmpty() ? ProtocolError::IncorrectAction : ProtocolError::EmptyMessageReceived);
     if (request.nonce.size() != NaclBox::NonceBytes || m_seenNonces.contains(request.nonce))
         return refuse(ProtocolError::CannotDecryptMessage);
-    const std::optional<QByteArray> plain = NaclBox::open(box, request.nonce, m_clientKey, m_hostKeys.secretKey);
+    const std::optional<QByteArray> plain = NaclBox::open(box, request.nonce, m_shared);
     if (!plain)
         return refuse(ProtocolError::CannotDecryptMessage);
     if (m_seenNonces.size() >= MaxRememberedNonces)
@@ -109,8 +113,7 @@ QByteArray ExtensionSession::sealed(const Request& request, QJsonObject reply) {
     reply.insert(QStringLiteral("nonce"), QString::fromLatin1(nonce.toBase64()));
     reply.insert(QStringLiteral("version"), ProtocolVersion);
     reply.insert(QStringLiteral("success"), QStringLiteral("true"));
-    const QByteArray box =
-        NaclBox::seal(QJsonDocument(reply).toJson(QJsonDocument::Compact), nonce, m_clientKey, m_hostKeys.secretKey);
+    const QByteArray box = NaclBox::seal(QJsonDocument(reply).toJson(QJsonDocument::Compact), nonce, m_shared);
     if (box.isEmpty())
         return protocolErrorReply(request.action, ProtocolError::CannotEncryptMessage, request.nonceText);
     const QJsonObject outer{{QStringLiteral("action"), request.action},

@@ -56,6 +56,7 @@ private:
     BrowserStore* m_store = nullptr;
     NaclBox::KeyPair m_hostKeys;
     QByteArray m_clientKey; // empty until the keys are exchanged
+    NaclBox::SharedKey m_shared;
     QSet<QByteArray> m_seenNonces;
     // Connections this browser proved it holds the key of, in this session.
     QSet<QString> m_provenLinks;

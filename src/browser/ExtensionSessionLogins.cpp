@@ -83,7 +83,6 @@ QJsonObject ExtensionSession::logins(const Request& request) {
                                    {QStringLiteral("uuid"), entryId(login.key)},
                                    {QStringLiteral("group"), QStringLiteral("Passwords")},
                                    {QStringLiteral("stringFields"), QJsonArray()}});
-    m_store->markUsed(name);
     return {{QStringLiteral("count"), QString::number(entries.size())},
             {QStringLiteral("entries"), entries},
             {QStringLiteral("hash"), m_store->databaseHash()},

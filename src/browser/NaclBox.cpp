@@ -23,28 +23,32 @@ void makeKeyPair(KeyPair& pair) {
     crypto_box_keypair(reinterpret_cast<unsigned char*>(pair.publicKey.data()), pair.secretKey.data());
 }
 
-QByteArray seal(const QByteArray& plain, const QByteArray& nonce, const QByteArray& theirPublic,
-                const SecretKey& mine) {
-    if (nonce.size() != NonceBytes || theirPublic.size() != KeyBytes)
+bool share(const QByteArray& theirPublic, const SecretKey& mine, SharedKey& shared) {
+    if (theirPublic.size() != KeyBytes)
+        return false;
+    static_assert(crypto_box_BEFORENMBYTES == KeyBytes);
+    return crypto_box_beforenm(shared.data(), reinterpret_cast<const unsigned char*>(theirPublic.constData()),
+                               mine.data()) == 0;
+}
+
+QByteArray seal(const QByteArray& plain, const QByteArray& nonce, const SharedKey& shared) {
+    if (nonce.size() != NonceBytes)
         return {};
     QByteArray box(plain.size() + qsizetype(crypto_box_MACBYTES), Qt::Uninitialized);
-    if (crypto_box_easy(reinterpret_cast<unsigned char*>(box.data()),
-                        reinterpret_cast<const unsigned char*>(plain.constData()), quint64(plain.size()),
-                        reinterpret_cast<const unsigned char*>(nonce.constData()),
-                        reinterpret_cast<const unsigned char*>(theirPublic.constData()), mine.data()) != 0)
+    if (crypto_box_easy_afternm(reinterpret_cast<unsigned char*>(box.data()),
+                                reinterpret_cast<const unsigned char*>(plain.constData()), quint64(plain.size()),
+                                reinterpret_cast<const unsigned char*>(nonce.constData()), shared.data()) != 0)
         return {};
     return box;
 }
 
-std::optional<QByteArray> open(const QByteArray& box, const QByteArray& nonce, const QByteArray& theirPublic,
-                               const SecretKey& mine) {
-    if (nonce.size() != NonceBytes || theirPublic.size() != KeyBytes || box.size() < qsizetype(crypto_box_MACBYTES))
+std::optional<QByteArray> open(const QByteArray& box, const QByteArray& nonce, const SharedKey& shared) {
+    if (nonce.size() != NonceBytes || box.size() < qsizetype(crypto_box_MACBYTES))
         return std::nullopt;
     QByteArray plain(box.size() - qsizetype(crypto_box_MACBYTES), Qt::Uninitialized);
-    if (crypto_box_open_easy(reinterpret_cast<unsigned char*>(plain.data()),
-                             reinterpret_cast<const unsigned char*>(box.constData()), quint64(box.size()),
-                             reinterpret_cast<const unsigned char*>(nonce.constData()),
-                             reinterpret_cast<const unsigned char*>(theirPublic.constData()), mine.data()) != 0)
+    if (crypto_box_open_easy_afternm(reinterpret_cast<unsigned char*>(plain.data()),
+                                     reinterpret_cast<const unsigned char*>(box.constData()), quint64(box.size()),
+                                     reinterpret_cast<const unsigned char*>(nonce.constData()), shared.data()) != 0)
         return std::nullopt;
     return plain;
 }

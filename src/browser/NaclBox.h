@@ -27,6 +27,10 @@ private:
     std::array<unsigned char, KeyBytes> m_bytes{};
 };
 
+// The key two parties share, computed once from one's public key and the
+// other's secret key: every box after the first costs no key agreement.
+using SharedKey = SecretKey;
+
 struct KeyPair {
     QByteArray publicKey;
     SecretKey secretKey;
@@ -36,12 +40,14 @@ struct KeyPair {
 bool ready();
 // A new pair from the operating system's random source; the secret key is written into pair.
 void makeKeyPair(KeyPair& pair);
-// The box of plain for the holder of theirPublic, from the holder of mine.
-QByteArray seal(const QByteArray& plain, const QByteArray& nonce, const QByteArray& theirPublic, const SecretKey& mine);
-// The plain text of a box, or nothing when it was not sealed by theirPublic for mine
-// with this nonce, or a key or the nonce has the wrong length.
-std::optional<QByteArray> open(const QByteArray& box, const QByteArray& nonce, const QByteArray& theirPublic,
-                               const SecretKey& mine);
+// The key the holder of mine shares with the holder of theirPublic; false when
+// theirPublic has the wrong length or is a weak key.
+bool share(const QByteArray& theirPublic, const SecretKey& mine, SharedKey& shared);
+// The box of plain between the two holders of the shared key.
+QByteArray seal(const QByteArray& plain, const QByteArray& nonce, const SharedKey& shared);
+// The plain text of a box, or nothing when it was not sealed with this shared
+// key and nonce, or the nonce has the wrong length.
+std::optional<QByteArray> open(const QByteArray& box, const QByteArray& nonce, const SharedKey& shared);
 // The nonce plus one, as a little-endian number: the reply's nonce.
 QByteArray incremented(const QByteArray& nonce);
 QByteArray randomBytes(int count);
