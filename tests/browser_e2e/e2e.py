@@ -11,6 +11,7 @@ Usage: e2e.py BUILD_DIR [--loads N] [--shots DIR] [--json FILE] [--host PROGRAM]
 --host puts another native-messaging host in the manifest for the timed loads
 (the benchmark's minimal host that answers from memory)."""
 import argparse
+import hashlib
 import http.server
 import json
 import os
@@ -147,6 +148,7 @@ def main():
     parser.add_argument("--shots", default="")
     parser.add_argument("--json", default="")
     parser.add_argument("--host", default="")
+    parser.add_argument("--bench-json", default="", help="the medians in Google Benchmark's JSON form")
     args = parser.parse_args()
     build = os.path.abspath(args.build)
     started = time.monotonic()
@@ -229,19 +231,42 @@ def main():
             content = json.load(open(manifest))
             content["path"] = os.path.abspath(args.host)
             json.dump(content, open(manifest, "w"))
+            # What the other host answers with: the same database hash, so the extension's connection holds.
+            db = sqlite3.connect(os.path.join(program_folder, "password.mdb"))
+            identity = db.execute('SELECT "id" FROM "_browserIdentity"').fetchone()[0]
+            db.close()
+            env.update(QUILLMERE_MEMORY_HASH=hashlib.sha256(identity.encode()).hexdigest(),
+                       QUILLMERE_MEMORY_USER=USER, QUILLMERE_MEMORY_PASSWORD=PASSWORD)
             browser.command("Marionette:Quit", {"flags": ["eForceQuit"]})
             firefox.wait(30)
             firefox = subprocess.Popen(["firefox-esr", "--marionette", "-remote-allow-system-access", "--no-remote", "--profile", profile],
                                        env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
             processes.append(firefox)
             browser = Marionette(marionette_port)
-            filled_after(browser, page, 30)
+            # The extension connects to the new host while the browser starts: a page
+            # loaded before that is not filled, and the next load is.
+            for attempt in range(4):
+                try:
+                    filled_after(browser, page, 10)
+                    break
+                except TimeoutError:
+                    if attempt == 3:
+                        raise
             other = [filled_after(browser, page) for _ in range(args.loads)]
             result.update(other_median_ms=statistics.median(other), other_times_ms=other)
         result["seconds"] = round(time.monotonic() - started, 1)
         print(json.dumps(result))
         if args.json:
             json.dump(result, open(args.json, "w"), indent=1)
+        if args.bench_json:
+            rows = [("browser/page_load_to_filled", times)]
+            if args.host:
+                rows.append(("browser/page_load_to_filled_minimal_host", result["other_times_ms"]))
+            json.dump({"context": {"loads": len(times)}, "benchmarks": [
+                {"name": name, "run_name": name, "run_type": "iteration", "iterations": len(values),
+                 "real_time": statistics.median(values), "cpu_time": statistics.median(values), "time_unit": "ms",
+                 "fastest_ms": min(values), "slowest_ms": max(values)} for name, values in rows]},
+                open(args.bench_json, "w"), indent=1)
     finally:
         for process in reversed(processes):
             process.terminate()
