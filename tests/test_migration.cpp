@@ -287,6 +287,8 @@ private slots:
         QTest::newRow("index's settings dropped") << "DROP TABLE \"Personal search_config\"";
         QTest::newRow("trigger dropped") << "DROP TRIGGER \"Personal search added\"";
         QTest::newRow("name index dropped") << "DROP INDEX \"Reminder name 2\"";
+        QTest::newRow("website index's trigger dropped") << "DROP TRIGGER \"account site added\"";
+        QTest::newRow("website index dropped") << "DROP TABLE \"_accountSites\"";
         QTest::newRow("index emptied") << "INSERT INTO \"account search\" (\"account search\") VALUES ('delete-all')";
         QTest::newRow("index's rows deleted") << "DELETE FROM \"Notes search_data\"";
         QTest::newRow("records added past the index")

@@ -8,6 +8,7 @@
 #include "generator/PasswordGenerator.h"
 
 #include <QJsonArray>
+#include <algorithm>
 
 namespace {
 

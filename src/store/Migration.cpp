@@ -190,10 +190,14 @@ void dropPart(Run& run, int version) {
 // part runs again from the start, an index that counts other records than its
 // table is filled again from the records.
 void heal(Run& run, const MigrationHealth::Damage& damage) {
+    // Each part ends by recording its own version: a part older than the file's
+    // must not take the file's version back with it.
+    const int fileVersion = run.db.execAndGet("PRAGMA user_version").getInt();
     for (const int version : damage.incompleteParts) {
         dropPart(run, version);
         runPart(run, version);
     }
+    run.db.exec("PRAGMA user_version = " + std::to_string(fileVersion));
     QList<std::pair<QString, IndexSource>> stale;
     for (const QString& index : damage.staleIndexes) {
         // An index whose rows were taken away cannot even be read: it is given

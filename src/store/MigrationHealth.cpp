@@ -46,7 +46,8 @@ namespace MigrationHealth {
 
 QList<SchemaObject> objectsOf(const QString& partSql) {
     static const QRegularExpression created(
-        QStringLiteral("^\\s*CREATE\\s+(VIRTUAL\\s+TABLE|TABLE|TRIGGER|INDEX)\\s+\"([^\"]+)\""),
+        QStringLiteral(
+            "^\\s*CREATE\\s+(VIRTUAL\\s+TABLE|TABLE|TRIGGER|INDEX)\\s+(?:IF\\s+NOT\\s+EXISTS\\s+)?\"([^\"]+)\""),
         QRegularExpression::MultilineOption | QRegularExpression::CaseInsensitiveOption);
     QList<SchemaObject> objects;
     for (auto it = created.globalMatch(partSql); it.hasNext();) {
