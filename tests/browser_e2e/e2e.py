@@ -172,10 +172,20 @@ def main():
         program = subprocess.Popen([os.path.join(program_folder, "quillmere")], env=env,
                                    stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True)
         processes.append(program)
-        # Return presses only a button that has the focus: two tabs lead to Login.
-        desktop.keys(desktop.window("Login"), "type:wren", "Tab", "Tab", "Return")
-        wait_for("the sign-in window to close",
-                 lambda: not desktop.run(["xdotool", "search", "--name", "^Login$"]).stdout.strip())
+        # Return presses only a button that has the focus: two tabs lead to Login. On a
+        # busy machine the first keys may come before the window takes them: then again.
+        login = desktop.window("Login", 60)
+        for attempt in range(3):
+            desktop.keys(login, "ctrl+a", "BackSpace", "type:wren", "Tab", "Tab", "Return")
+            try:
+                wait_for("the sign-in window to close",
+                         lambda: not desktop.run(["xdotool", "search", "--name", "^Login$"]).stdout.strip(), 15)
+                break
+            except TimeoutError:
+                if attempt == 2:
+                    raise
+                # A wrong password's message box, if the keys went astray, is closed first.
+                desktop.run(["xdotool", "key", "Return"])
         setup = subprocess.run([os.path.join(program_folder, "quillmere-cli"), "browser-setup"], env=env,
                                capture_output=True, text=True)
         assert setup.returncode == 0, setup.stdout + setup.stderr
@@ -205,14 +215,14 @@ def main():
             print(browser.script("return document.body.innerText;"), file=sys.stderr)
             raise
         browser.click("#connect-button")
-        request = desktop.window("Browser Connection Request")
+        request = desktop.window("Browser Connection Request", 60)
         time.sleep(0.5)
         desktop.shot(args.shots and os.path.join(args.shots, "browser-connection-request.png"))
         desktop.keys(request, "Tab", "space")
 
         # The page's first request: remembered and allowed.
         browser.navigate(page)
-        access = desktop.window("Browser Access Request")
+        access = desktop.window("Browser Access Request", 60)
         time.sleep(0.5)
         desktop.shot(args.shots and os.path.join(args.shots, "browser-access-request.png"))
         desktop.keys(access, "space", "Tab", "space")
