@@ -98,10 +98,12 @@ private slots:
                      listed.out.contains("allowed") && listed.out.contains("denied"),
                  qPrintable(listed.out));
         QVERIFY(!listed.out.contains("aWQta2V5"));
-        const QJsonObject json = QJsonDocument::fromJson(runCli(dir, {"browser-list", "--json", "--password-stdin"}).out.toUtf8()).object();
+        const QJsonObject json =
+            QJsonDocument::fromJson(runCli(dir, {"browser-list", "--json", "--password-stdin"}).out.toUtf8()).object();
         QCOMPARE(json.value("decisions").toArray().size(), 2);
 
-        QCOMPARE(runCli(dir, {"browser-forget", "--site", "https://books.example.org", "--password-stdin"}).exitCode, 0);
+        QCOMPARE(runCli(dir, {"browser-forget", "--site", "https://books.example.org", "--password-stdin"}).exitCode,
+                 0);
         QCOMPARE(runCli(dir, {"browser-forget", "Firefox", "--password-stdin"}).exitCode, 0);
         QCOMPARE(runCli(dir, {"browser-forget", "Firefox", "--password-stdin"}).exitCode, 1);
         QCOMPARE(runCli(dir, {"browser-list", "extra", "--password-stdin"}).exitCode, 2);
