@@ -5,9 +5,10 @@ set -euo pipefail
 cd "$(dirname "$0")"
 
 packages=(cmake g++ pkg-config qt6-base-dev qt6-svg-dev libqt6svg6 libsqlitecpp-dev libsqlite3-dev
-          libgl-dev libbenchmark-dev mdbtools-dev dpkg-dev libssl-dev libargon2-dev)
+          libgl-dev libbenchmark-dev mdbtools-dev dpkg-dev libssl-dev libargon2-dev libsodium-dev)
 # libssl-dev and libargon2-dev (above): the cryptography of Bitwarden's
 # password-protected exports (OpenSSL's AES, HMAC, PBKDF2 and HKDF; Argon2id).
+# libsodium-dev: the browser extension's NaCl crypto_box.
 # dpkg-dev (above) lets cpack compute the Debian package's dependencies. The
 # tools that check the package (tests/package_check.sh) are for CI:
 # QUILLMERE_PACKAGING=1 ./setup.sh installs them too. lintian checks the
@@ -24,6 +25,12 @@ fi
 # and the sqlite3 shell, whose CSV output is the export benchmark's floor.
 if [ "${QUILLMERE_BENCH:-0}" = 1 ]; then
     packages+=(xvfb xauth dbus-daemon xdotool sqlite3)
+fi
+# The end-to-end test in a real browser (CI sets QUILLMERE_BROWSER=1): Firefox
+# ESR with Debian's KeePassXC-Browser extension, on a virtual X display with a
+# window manager, keys typed through the X server and screenshots taken.
+if [ "${QUILLMERE_BROWSER:-0}" = 1 ]; then
+    packages+=(firefox-esr webext-keepassxc-browser xvfb xauth openbox xdotool imagemagick python3)
 fi
 missing=()
 for p in "${packages[@]}"; do

@@ -64,6 +64,12 @@ run_all() {
         "$program" "${filter[@]}" --benchmark_out="$results/$name.json" --benchmark_out_format=json >/dev/null \
             || echo "$name failed" >&2
     done
+    # Page load to both fields filled in Firefox, beside a host that answers from memory.
+    if command -v firefox-esr >/dev/null && [ -e /usr/share/webext/keepassxc-browser ]; then
+        echo "running the browser's page loads" >&2
+        python3 tests/browser_e2e/e2e.py build-bench --loads 20 --host bench/minimal_browser_host.py \
+            --bench-json "$results/browser_fill.json" >/dev/null || echo "the browser's page loads failed" >&2
+    fi
 }
 run_all
 python3 bench/render_results.py "$results" bench/targets.tsv > bench/RESULTS.md

@@ -37,6 +37,7 @@ echo "lintian, desktop-file-validate and appstreamcli validate: no error"
 export DEBIAN_FRONTEND=noninteractive
 apt-get install -y -qq "$build/$deb"
 test -x /usr/bin/quillmere
+test -x /usr/bin/quillmere-browser-host
 desktop-file-validate /usr/share/applications/org.quillmere.Quillmere.desktop
 appstreamcli validate --no-net /usr/share/metainfo/org.quillmere.Quillmere.metainfo.xml
 
@@ -53,7 +54,7 @@ cmp "$home/.local/share/quillmere/pass2.mdb" /usr/share/quillmere/pass2.mdb
 
 apt-get remove -y -qq quillmere
 ! dpkg -s quillmere 2>/dev/null | grep -q '^Status: install ok installed'
-for left in /usr/bin/quillmere /usr/share/quillmere /usr/share/applications/org.quillmere.Quillmere.desktop \
+for left in /usr/bin/quillmere /usr/bin/quillmere-browser-host /usr/share/quillmere /usr/share/applications/org.quillmere.Quillmere.desktop \
     /usr/share/metainfo/org.quillmere.Quillmere.metainfo.xml /usr/share/icons/hicolor/scalable/apps/quillmere.svg; do
     [ ! -e "$left" ] || { echo "left behind: $left" >&2; exit 1; }
 done

@@ -196,7 +196,7 @@ private slots:
         QCOMPARE(overview.exitCode, 0);
         const QString commands = overview.out.section("Commands:\n", 1).section("\n\n", 0, 0);
         const QStringList usages = commands.split('\n', Qt::SkipEmptyParts);
-        QCOMPARE(usages.size(), 13);
+        QCOMPARE(usages.size(), 16);
         QString manual = QString::fromUtf8(fileBytes(MANUAL_PAGE));
         manual.replace("\\-", "-").replace("\\e", "\\");
         QVERIFY(manual.startsWith(".TH QUILLMERE"));

@@ -142,6 +142,8 @@ private slots:
         QTest::addColumn<QString>("path");
         QTest::addColumn<int>("mode");
         QTest::newRow("program") << "bin/quillmere" << 0755;
+        QTest::newRow("browser host") << "bin/quillmere-browser-host" << 0755;
+        QTest::newRow("browser host's manual page") << "share/man/man1/quillmere-browser-host.1.gz" << 0644;
         for (const QString& name : DataLocation::databaseFiles() + DataLocation::layoutFiles())
             QTest::newRow(qPrintable("template " + name)) << "share/quillmere/" + name << 0644;
         QTest::newRow("desktop entry") << "share/applications/org.quillmere.Quillmere.desktop" << 0644;

@@ -338,6 +338,8 @@ private slots:
         QTest::newRow("index's settings dropped") << "DROP TABLE \"Personal search_config\"";
         QTest::newRow("trigger dropped") << "DROP TRIGGER \"Personal search added\"";
         QTest::newRow("first version's trigger dropped") << "DROP TRIGGER \"Reminder search changed\"";
+        QTest::newRow("website index's trigger dropped") << "DROP TRIGGER \"account site added\"";
+        QTest::newRow("website index dropped") << "DROP TABLE \"_accountSites\"";
         QTest::newRow("index emptied") << "INSERT INTO \"account search\" (\"account search\") VALUES ('delete-all')";
         QTest::newRow("index's rows deleted") << "DELETE FROM \"Notes search_data\"";
         QTest::newRow("records added past the index")

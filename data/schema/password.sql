@@ -383,3 +383,42 @@ CREATE VIRTUAL TABLE "Reminder search" USING fts5 ("Date", "Reminder",
 INSERT INTO "Reminder search" ("Reminder search") VALUES ('rebuild');
 
 PRAGMA user_version = 3;
+
+-- Version 4: the browser extension.
+-- The connections the user allowed (a name and the extension's identification
+-- key, never a secret of the records), the user's remembered answers to a
+-- site's first request for a record, and the identity the extension tells this
+-- database by (made at the first connection).
+CREATE TABLE IF NOT EXISTS "_browserConnections" ("name" TEXT PRIMARY KEY, "idKey" TEXT NOT NULL,
+    "created" TEXT NOT NULL, "lastUsed" TEXT) WITHOUT ROWID;
+CREATE TABLE IF NOT EXISTS "_browserDecisions" ("site" TEXT NOT NULL, "record" INTEGER NOT NULL,
+    "allowed" INTEGER NOT NULL, "decided" TEXT NOT NULL, PRIMARY KEY ("site", "record")) WITHOUT ROWID;
+CREATE TABLE IF NOT EXISTS "_browserIdentity" ("id" TEXT NOT NULL);
+-- The host each account's website names, in lower case, without its scheme,
+-- user, port, path or "www.": a page's logins are found through it in a few
+-- rows, whatever the number of records. It only narrows the search: the
+-- program checks scheme, host and port of every record found against the page.
+CREATE TABLE IF NOT EXISTS "_accountSites" ("site" TEXT NOT NULL, "record" INTEGER NOT NULL,
+    PRIMARY KEY ("site", "record")) WITHOUT ROWID;
+CREATE INDEX "_accountSites records" ON "_accountSites" ("record");
+CREATE VIEW IF NOT EXISTS "_accountSiteNames" AS
+    SELECT "_key", CASE WHEN substr(h, 1, 4) = 'www.' THEN substr(h, 5) ELSE h END AS "site" FROM (
+    SELECT "_key", rtrim(CASE WHEN instr(p, ':') > 0 THEN substr(p, 1, instr(p, ':') - 1) ELSE p END, '.') AS h FROM (
+    SELECT "_key", CASE WHEN instr(u, '@') > 0 THEN substr(u, instr(u, '@') + 1) ELSE u END AS p FROM (
+    SELECT "_key", substr(a, 1, min(instr(a || '/', '/'), instr(a || '?', '?'), instr(a || '#', '#')) - 1) AS u FROM (
+    SELECT "_key", CASE WHEN instr(w, '://') > 0 THEN substr(w, instr(w, '://') + 3) ELSE w END AS a FROM (
+    SELECT "_key", lower(trim("Website")) AS w FROM "account")))));
+CREATE TRIGGER "account site added" AFTER INSERT ON "account" BEGIN
+    INSERT OR IGNORE INTO "_accountSites" ("site", "record")
+        SELECT "site", "_key" FROM "_accountSiteNames" WHERE "_key" = new."_key" AND "site" <> ''; END;
+CREATE TRIGGER "account site removed" AFTER DELETE ON "account" BEGIN
+    DELETE FROM "_accountSites" WHERE "record" = old."_key";
+    DELETE FROM "_browserDecisions" WHERE "record" = old."_key"; END;
+CREATE TRIGGER "account site changed" AFTER UPDATE OF "_key", "Website" ON "account" BEGIN
+    DELETE FROM "_accountSites" WHERE "record" = old."_key";
+    DELETE FROM "_browserDecisions" WHERE "record" = old."_key" AND old."Website" IS NOT new."Website";
+    INSERT OR IGNORE INTO "_accountSites" ("site", "record")
+        SELECT "site", "_key" FROM "_accountSiteNames" WHERE "_key" = new."_key" AND "site" <> ''; END;
+INSERT OR IGNORE INTO "_accountSites" ("site", "record") SELECT "site", "_key" FROM "_accountSiteNames" WHERE "site" <> '';
+
+PRAGMA user_version = 4;

@@ -1,6 +1,7 @@
 #include "LoginWindow.h"
 
 #include "MainWindow.h"
+#include "browser/ExtensionServer.h"
 #include "core/SignIn.h"
 #include "platform/AppContext.h"
 #include "platform/Controls.h"
@@ -155,6 +156,8 @@ void LoginWindow::login() {
     }
     // Without its records the program cannot go on: the main window has said why.
     m_context.windows.show<MainWindow>(m_context);
+    if (m_context.extensionServer)
+        m_context.extensionServer->signIn(m_context.file(Schema::RecordDatabaseFile));
     close();
 }
 

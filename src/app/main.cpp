@@ -1,6 +1,9 @@
 #include "LockWaitPointer.h"
 #include "LoginWindow.h"
 #include "Startup.h"
+#include "browser/ExtensionServer.h"
+#include "browser/SocketPath.h"
+#include "browserui/QtExtensionAsker.h"
 #include "core/CoreDumps.h"
 #include "platform/AppContext.h"
 #include "platform/Look.h"
@@ -11,6 +14,7 @@
 
 #include <QApplication>
 #include <QIcon>
+#include <cstdio>
 
 int main(int argc, char** argv) {
     // Before anything is read: a crash must never write the records to disk.
@@ -42,6 +46,16 @@ int main(int argc, char** argv) {
                        .reportViewer = reportViewer,
                        .windows = windows,
                        .templateDirectory = data.templateDirectory};
+
+    // The browser extension reaches the program from the start, so a browser is
+    // told at once that nobody is signed in yet; a program that cannot listen
+    // works on without it, and the session's log says why.
+    QtExtensionAsker extensionAsker(context);
+    ExtensionServer extensionServer(extensionAsker, SocketPath::socketFile());
+    if (extensionServer.listen())
+        context.extensionServer = &extensionServer;
+    else
+        std::fprintf(stderr, "quillmere: %s\n", qUtf8Printable(extensionServer.error()));
 
     removeStrayFiles(context.dataDirectory);
     if (!settleRecordJournal(context))

@@ -20,3 +20,6 @@ int removeRecord(Context& context);
 int mergeCopy(Context& context);
 struct ShownRecord;
 int showHistory(Context& context, const ShownRecord& record, bool secrets);
+int browserSetup(Context& context);
+int browserList(Context& context);
+int browserForget(Context& context);

@@ -192,6 +192,46 @@ const QList<CommandDefinition>& commandDefinitions() {
             .example = "quillmere-cli repair",
             .run = &repair,
         },
+        {
+            .name = "browser-setup",
+            .arguments = "",
+            .summary = "Lets the KeePassXC-Browser extension fill web logins from Quillmere.",
+            .description =
+                "Writes the native-messaging manifests org.keepassxc.keepassxc_browser.json of the current user for "
+                "Firefox, Chromium and Google Chrome, pointing at quillmere-browser-host beside this program. Only "
+                "one program can serve the extension in a browser: a manifest of another program is kept unless "
+                "--replace is given. The first connection of a browser and the first request of each site are "
+                "then asked about in the running program.",
+            .options =
+                {
+                    {"replace", "", "Replaces the manifests of another program too."},
+                    {"remove", "", "Removes Quillmere's manifests, and no other."},
+                },
+            .example = "quillmere-cli browser-setup",
+            .signIn = false,
+            .run = &browserSetup,
+        },
+        {
+            .name = "browser-list",
+            .arguments = "",
+            .summary = "Lists the browser connections and the remembered decisions.",
+            .description = "Lists the browser connections the user allowed, by name, with when each was made and "
+                           "last used, then the remembered decisions: the site, the record's id, its account name "
+                           "and whether the site may fill it.",
+            .example = "quillmere-cli browser-list",
+            .run = &browserList,
+        },
+        {
+            .name = "browser-forget",
+            .arguments = "NAME",
+            .summary = "Forgets a browser connection, or the decisions of a site.",
+            .description = "Forgets the browser connection of that name: that browser must connect again, and the "
+                           "user is asked again. With --site, NAME is a site as browser-list shows it, and its "
+                           "remembered decisions are forgotten instead.",
+            .options = {{"site", "", "NAME is a site whose remembered decisions are forgotten."}},
+            .example = "quillmere-cli browser-forget Firefox",
+            .run = &browserForget,
+        },
     };
     return commands;
 }

@@ -25,7 +25,7 @@ struct FileKind {
     Kind kind = UnknownCsv;
     QString formatName;
     bool passwordProtected = false; // read once unlocked with its password
-    QStringList header; // a CSV file's columns: its header line, or those of a format without one
+    QStringList header;             // a CSV file's columns: its header line, or those of a format without one
     Encoding encoding = Encoding::Utf8;
     // How the encoding was found: a guess the user must confirm when not certain.
     DetectedEncoding detected;

@@ -7,6 +7,7 @@
 #include <QString>
 #include <functional>
 
+class ExtensionServer;
 class Windows;
 
 // Everything a window needs from outside itself. main() wires the desktop's
@@ -24,6 +25,8 @@ struct AppContext {
     std::function<QDate()> today = [] { return QDate::currentDate(); };
     // The delivered read-only files of an installed program; empty for a portable copy.
     QString templateDirectory;
+    // Serves the browser extension once the user has signed in; none in tests that do not need it.
+    ExtensionServer* extensionServer = nullptr;
 
     // A file of the data folder, joined with the platform's separator.
     QString file(const QString& name) const { return DataLocation::joined(dataDirectory, name); }

@@ -279,9 +279,15 @@ void shrinkSearchIndex(Run& run) {
     runPart(run, 3);
 }
 
+// Version 4: the browser extension's connections and the user's decisions,
+// and each account's website host, filled from the records the file holds.
+void addBrowserTables(Run& run) {
+    runPart(run, 4);
+}
+
 // Steps[n] brings a file of version n to version n + 1.
 using Step = void (*)(Run&);
-const Step Steps[] = {&addSearchIndex, &addIdentities, &shrinkSearchIndex};
+const Step Steps[] = {&addSearchIndex, &addIdentities, &shrinkSearchIndex, &addBrowserTables};
 
 // A step that made an index again leaves the old one's pages free inside the
 // file: where they are most of it, the file is written again without them. On

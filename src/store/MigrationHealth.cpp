@@ -46,7 +46,9 @@ namespace MigrationHealth {
 
 QList<SchemaObject> objectsOf(const QString& partSql) {
     static const QRegularExpression created(
-        QStringLiteral("^\\s*CREATE\\s+(VIRTUAL\\s+TABLE|TABLE|TRIGGER|UNIQUE\\s+INDEX|INDEX)\\s+\"([^\"]+)\""),
+        QStringLiteral(
+            "^\\s*CREATE\\s+(VIRTUAL\\s+TABLE|TABLE|TRIGGER|UNIQUE\\s+INDEX|INDEX)\\s+(?:IF\\s+NOT\\s+EXISTS\\s+)?"
+            "\"([^\"]+)\""),
         QRegularExpression::MultilineOption | QRegularExpression::CaseInsensitiveOption);
     QList<SchemaObject> objects;
     for (auto it = created.globalMatch(partSql); it.hasNext();) {

@@ -1,7 +1,9 @@
 #include "ExchangePanel.h"
 
+#include "BrowserSetup.h"
 #include "ColumnMappingDialog.h"
 #include "MergeAction.h"
+#include "browser/HostManifests.h"
 #include "exchange/CsvReader.h"
 #include "exchange/ExchangeError.h"
 #include "exchange/Exporter.h"
@@ -15,6 +17,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
@@ -66,48 +69,59 @@ ExchangePanel::ExchangePanel(QGroupBox* frame, AppContext& context)
     : QObject(frame), m_frame(frame), m_context(context) {
     QWidget* const panel = frame;
 
+    // The actions down the left, what they do on the right; Merge and Browser
+    // below the texts.
     cmdImport = makeButton(panel, QStringLiteral("cmdImport"), QStringLiteral("&Import"),
-                           QStringLiteral(" Import an Export File "), 300, 660, 1515, 390);
-    cmdExportJson = makeButton(panel, QStringLiteral("cmdExportJson"), QStringLiteral("Export &JSON"),
-                               QStringLiteral(" Export to a Bitwarden JSON File "), 300, 1560, 1515, 390);
-    cmdExportCsv = makeButton(panel, QStringLiteral("cmdExportCsv"), QStringLiteral("Export &CSV"),
-                              QStringLiteral(" Export to one CSV File per Section "), 300, 2040, 1515, 390);
-    cmdMerge = addMergeButton(panel, context);
-    cmdExportProtected =
-        makeButton(panel, QStringLiteral("cmdExportProtected"), QStringLiteral("Export &Protected"),
-                   QStringLiteral(" Export to a Password-Protected Bitwarden JSON File "), 300, 2520, 1515, 390);
-    cmdExportKeePassXc = makeButton(panel, QStringLiteral("cmdExportKeePassXc"), QStringLiteral("Export &KeePassXC"),
-                                    QStringLiteral(" Export to a CSV File for KeePassXC "), 300, 2970, 1515, 390);
-    makeLabel(panel, QStringLiteral("File encoding:"), 300, 1080, 1515, 195);
+                           QStringLiteral(" Import an Export File "), 300, 300, 1815, 360);
+    makeLabel(panel, QStringLiteral("File encoding:"), 300, 720, 1815, 195);
     cboEncoding = new QComboBox(panel);
     cboEncoding->setObjectName(QStringLiteral("cboEncoding"));
     cboEncoding->addItem(QStringLiteral("Detected"));
     for (Encoding encoding : {Encoding::Utf8, Encoding::Windows1252, Encoding::Utf16LE, Encoding::Utf16BE})
         cboEncoding->addItem(encodingName(encoding), int(encoding));
-    place(cboEncoding, 300, 1260, 1515, 315);
+    place(cboEncoding, 300, 915, 1815, 315);
     chkChooseColumns = new QCheckBox(QStringLiteral("Choose c&olumns"), panel);
     chkChooseColumns->setObjectName(QStringLiteral("chkChooseColumns"));
     chkChooseColumns->setToolTip(QStringLiteral(" Choose the Columns of any CSV File before it is Imported "));
-    place(chkChooseColumns, 300, 2580, 1815, 315);
+    place(chkChooseColumns, 300, 1275, 1815, 300);
+    cmdExportJson = makeButton(panel, QStringLiteral("cmdExportJson"), QStringLiteral("Export &JSON"),
+                               QStringLiteral(" Export to a Bitwarden JSON File "), 300, 1620, 1815, 360);
+    cmdExportCsv = makeButton(panel, QStringLiteral("cmdExportCsv"), QStringLiteral("Export &CSV"),
+                              QStringLiteral(" Export to one CSV File per Section "), 300, 2010, 1815, 360);
+    cmdExportProtected =
+        makeButton(panel, QStringLiteral("cmdExportProtected"), QStringLiteral("Export &Protected"),
+                   QStringLiteral(" Export to a Password-Protected Bitwarden JSON File "), 300, 2400, 1815, 360);
+    cmdExportKeePassXc = makeButton(panel, QStringLiteral("cmdExportKeePassXc"), QStringLiteral("Export &KeePassXC"),
+                                    QStringLiteral(" Export to a CSV File for KeePassXC "), 300, 2790, 1815, 360);
+    cmdMerge = addMergeButton(panel, context);
+    place(cmdMerge, 2220, 2400, 1515, 360);
+    cmdBrowser = makeButton(panel, QStringLiteral("cmdBrowser"), QStringLiteral("&Browser"),
+                            QStringLiteral(" Let the Browser Extension Fill Your Logins "), 3900, 2400, 1515, 360);
 
     wrapped(panel,
-            QStringLiteral("Import brings in the records of an export file from Bitwarden (JSON, password-protected "
-                           "JSON or CSV), KeePassXC, Chrome, Edge or Firefox, or any CSV file with a header line. You "
-                           "see what will be imported before anything is saved; records you already have are "
-                           "skipped."),
-            300, 1500);
+            QStringLiteral("Import reads an export of Bitwarden (also password-protected), KeePassXC, KeePass, Chrome, "
+                           "Edge, Firefox, LastPass, NordPass, Proton Pass, 1Password or Dashlane, or any CSV file. "
+                           "You see what goes where before anything is saved."),
+            300, 1000);
     wrapped(panel,
-            QStringLiteral("Export writes all your records to a Bitwarden JSON file, or to one CSV file per section "
-                           "in the folder you choose: these hold your passwords in plain text, so delete them when "
-                           "you no longer need them. Export Protected encrypts the JSON file with a password; Export "
-                           "KeePassXC writes one CSV file that KeePassXC imports as it is."),
-            1860, 1515);
+            QStringLiteral("Export writes a Bitwarden JSON file (Export Protected: encrypted with a password), one CSV "
+                           "file per section, or one CSV file for KeePassXC. Plain files hold your passwords as text: "
+                           "delete them when done."),
+            1320, 1000);
+    wrapped(panel,
+            QStringLiteral("Merge takes in a copy of the database changed on another computer. Browser lets Firefox "
+                           "and Chromium fill your logins through the KeePassXC-Browser extension."),
+            2820, 540);
 
     connect(cmdImport, &QPushButton::clicked, this, &ExchangePanel::chooseImport);
     connect(cmdExportJson, &QPushButton::clicked, this, &ExchangePanel::exportJson);
     connect(cmdExportCsv, &QPushButton::clicked, this, &ExchangePanel::exportCsv);
     connect(cmdExportProtected, &QPushButton::clicked, this, &ExchangePanel::exportProtected);
     connect(cmdExportKeePassXc, &QPushButton::clicked, this, &ExchangePanel::exportKeePassXc);
+    connect(cmdBrowser, &QPushButton::clicked, this, [this] {
+        setUpBrowsers(m_context, QDir::homePath(),
+                      QDir(QCoreApplication::applicationDirPath()).filePath(HostManifests::HostExecutable));
+    });
 }
 
 QString ExchangePanel::databasePath() const {

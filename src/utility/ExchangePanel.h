@@ -28,6 +28,7 @@ public:
     QPushButton* cmdExportProtected;
     // One CSV file for KeePassXC.
     QPushButton* cmdExportKeePassXc;
+    QPushButton* cmdBrowser; // the browser extension's host, set up
     QComboBox* cboEncoding;
     QCheckBox* chkChooseColumns; // the columns of any CSV file are chosen before it is imported
 
