@@ -368,18 +368,20 @@ private slots:
     void keePassXcCsv_data() {
         QTest::addColumn<QString>("sql");
         QTest::addColumn<QStringList>("entry"); // Group, Title, Username, Password, URL, Notes, TOTP
-        QTest::newRow("login with folder and TOTP") << "INSERT INTO account VALUES (NULL, 'Mail', 'https://m', 'me', "
-                                                       "'p\"w,1', 'own\nTOTP: otpauth://totp/x?secret=AB\n"
-                                                       "Folder: Web/Work\nURL: https://n')"
-                                                    << QStringList{"Root/Web/Work",
-                                                                   "Mail",
-                                                                   "me",
-                                                                   "p\"w,1",
-                                                                   "https://m",
-                                                                   "own\nURL: https://n",
-                                                                   "otpauth://totp/x?secret=AB"};
-        QTest::newRow("plain login") << "INSERT INTO account VALUES (NULL, 'Bare', '', 'u', '', '')"
-                                     << QStringList{"Root", "Bare", "u", "", "", "", ""};
+        QTest::newRow("login with folder and TOTP")
+            << "INSERT INTO account (Account, Website, User, Password, Notes) VALUES ('Mail', 'https://m', 'me', "
+               "'p\"w,1', 'own\nTOTP: otpauth://totp/x?secret=AB\n"
+               "Folder: Web/Work\nURL: https://n')"
+            << QStringList{"Root/Web/Work",
+                           "Mail",
+                           "me",
+                           "p\"w,1",
+                           "https://m",
+                           "own\nURL: https://n",
+                           "otpauth://totp/x?secret=AB"};
+        QTest::newRow("plain login")
+            << "INSERT INTO account (Account, Website, User, Password, Notes) VALUES ('Bare', '', 'u', '', '')"
+            << QStringList{"Root", "Bare", "u", "", "", "", ""};
         QTest::newRow("card") << "INSERT INTO \"Credit Card\" (\"Type Card\", \"Card Number\", \"Bank Name\") "
                                  "VALUES ('Visa', '4111', 'Chase')"
                               << QStringList{"Root/Credit Cards",
@@ -390,7 +392,7 @@ private slots:
                                              "Type Card: Visa\nCard "
                                              "Number: 4111",
                                              ""};
-        QTest::newRow("note") << "INSERT INTO Notes VALUES (NULL, 'Wifi', 'key: 1234')"
+        QTest::newRow("note") << "INSERT INTO Notes (Title, Note) VALUES ('Wifi', 'key: 1234')"
                               << QStringList{"Root/Notes", "Wifi", "", "", "", "key: 1234", ""};
     }
     void keePassXcCsv() {

@@ -6,6 +6,7 @@
 #include "Fakes.h"
 #include "Helpers.h"
 #include "ProgramDirectory.h"
+#include "search/SearchQuery.h"
 #include "store/DataBinder.h"
 #include "store/RecordDatabaseCheck.h"
 #include "utility/DatabaseFiles.h"
@@ -168,7 +169,8 @@ QString searchIndexCheck(const QString& path) {
 QList<qint64> searchHits(const QString& path, const QString& text) {
     SQLite::Database db(path.toStdString(), SQLite::OPEN_READONLY);
     SQLite::Statement q(db, "SELECT rowid FROM \"account search\" WHERE \"account search\" MATCH ? ORDER BY rowid");
-    q.bind(1, QString("\"%1\"").arg(text).toStdString());
+    // The index keeps which records hold each three-letter piece, not where.
+    q.bind(1, SearchQuery::piecesOf(text).join(' ').toStdString());
     QList<qint64> keys;
     while (q.executeStep())
         keys << q.getColumn(0).getInt64();
