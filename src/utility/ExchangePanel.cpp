@@ -99,19 +99,17 @@ ExchangePanel::ExchangePanel(QGroupBox* frame, AppContext& context)
                             QStringLiteral(" Let the Browser Extension Fill Your Logins "), 3900, 2400, 1515, 360);
 
     wrapped(panel,
-            QStringLiteral("Import reads an export of Bitwarden (also password-protected), KeePassXC, KeePass, Chrome, "
-                           "Edge, Firefox, LastPass, NordPass, Proton Pass, 1Password or Dashlane, or any CSV file. "
-                           "You see what goes where before anything is saved."),
+            QStringLiteral("Import reads exports of Bitwarden (also password-protected), KeePassXC, KeePass, Chrome, "
+                           "Firefox, LastPass, NordPass, Proton Pass, 1Password, Dashlane or any CSV file."),
             300, 1000);
     wrapped(panel,
-            QStringLiteral("Export writes a Bitwarden JSON file (Export Protected: encrypted with a password), one CSV "
-                           "file per section, or one CSV file for KeePassXC. Plain files hold your passwords as text: "
-                           "delete them when done."),
+            QStringLiteral("Export writes a Bitwarden JSON file (Protected: with a password), CSV files per section, "
+                           "or one for KeePassXC. Plain files hold passwords as text."),
             1320, 1000);
     wrapped(panel,
-            QStringLiteral("Merge takes in a copy of the database changed on another computer. Browser lets Firefox "
-                           "and Chromium fill your logins through the KeePassXC-Browser extension."),
-            2820, 540);
+            QStringLiteral("Merge takes in a copy changed on another computer; Browser lets Firefox and Chromium fill "
+                           "your logins."),
+            2820, 580);
 
     connect(cmdImport, &QPushButton::clicked, this, &ExchangePanel::chooseImport);
     connect(cmdExportJson, &QPushButton::clicked, this, &ExchangePanel::exportJson);
