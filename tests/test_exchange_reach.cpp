@@ -3,6 +3,7 @@
 #include "ExchangeHelpers.h"
 #include "Fakes.h"
 #include "Helpers.h"
+#include "OpenMainWindow.h"
 #include "app/MainWindow.h"
 #include "exchange/ProtectedExport.h"
 #include "help/HelpWindow.h"
@@ -32,13 +33,6 @@ void pressFocused() {
 class ExchangeReachTest : public QObject {
     Q_OBJECT
 
-    MainWindow* openMain(FakeContext& fake) {
-        MainWindow* main = fake.windows.show<MainWindow>(fake.context);
-        if (main)
-            (void)QTest::qWaitForWindowActive(main);
-        return main;
-    }
-
     // Tabs through the main window until the button has the focus, then presses it.
     ExchangeWindow* openByKeyboard(MainWindow* main, FakeContext& fake) {
         main->cmdPasswords->setFocus();
@@ -63,7 +57,7 @@ private slots:
     void buttonBesideTheMagnifier() {
         ProgramDirectory dir;
         FakeContext fake(dir.path());
-        MainWindow* main = openMain(fake);
+        MainWindow* main = openMainWindow(fake);
         QVERIFY(main);
         QToolButton* button = main->cmdExchange;
         QCOMPARE(button->toolTip(), QStringLiteral(" Import / Export "));
@@ -97,7 +91,7 @@ private slots:
         QFETCH(QString, told);
         ProgramDirectory dir;
         FakeContext fake(dir.path());
-        MainWindow* main = openMain(fake);
+        MainWindow* main = openMainWindow(fake);
         QVERIFY(main);
         const int before = main->DatPassword->RecordCount();
         const QString countBefore = main->Label29->text();

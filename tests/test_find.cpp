@@ -3,6 +3,7 @@
 // the counts, paging, and the secrets that never show.
 #include "Fakes.h"
 #include "Helpers.h"
+#include "OpenMainWindow.h"
 #include "ProgramDirectory.h"
 #include "app/MainWindow.h"
 #include "find/FindWindow.h"
@@ -105,13 +106,6 @@ void pickCurrent(FindWindow* find, bool doubleClick) {
 class FindTest : public QObject {
     Q_OBJECT
 
-    MainWindow* openMain(FakeContext& fake) {
-        MainWindow* main = fake.windows.show<MainWindow>(fake.context);
-        if (main)
-            (void)QTest::qWaitForWindowActive(main);
-        return main;
-    }
-
     // The model tester reads further pages itself: a test of paging goes without it.
     FindWindow* openFind(MainWindow* main, FakeContext& fake, bool testModel = true) {
         clickButton(main, QStringLiteral("cmdFind"));
@@ -135,7 +129,7 @@ private slots:
         QFETCH(bool, byKey);
         ProgramDirectory dir;
         FakeContext fake(dir.path());
-        MainWindow* main = openMain(fake);
+        MainWindow* main = openMainWindow(fake);
         QVERIFY(main);
         click(main, "cmdPasswords");
         main->PicPassword->DBGrid1->setFocus();
@@ -174,7 +168,7 @@ private slots:
     void findButtonSitsInTheFreeStrip() {
         ProgramDirectory dir;
         FakeContext fake(dir.path());
-        MainWindow* main = openMain(fake);
+        MainWindow* main = openMainWindow(fake);
         QVERIFY(main);
         QToolButton* button = main->cmdFind;
         QCOMPARE(button->objectName(), QStringLiteral("cmdFind"));
@@ -232,7 +226,7 @@ private slots:
         QFETCH(bool, bankShown);
         ProgramDirectory dir;
         FakeContext fake(dir.path());
-        MainWindow* main = openMain(fake);
+        MainWindow* main = openMainWindow(fake);
         QVERIFY(main);
         // Written by another program after the main window took its records.
         dir.exec("password.mdb", "INSERT INTO account (Account, User) VALUES ('Late Arrival', 'someone')");
@@ -297,7 +291,7 @@ private slots:
         QFETCH(bool, doubleClick);
         ProgramDirectory dir;
         FakeContext fake(dir.path());
-        MainWindow* main = openMain(fake);
+        MainWindow* main = openMainWindow(fake);
         QVERIFY(main);
         FindWindow* find = openFind(main, fake);
         QVERIFY(find);
@@ -341,7 +335,7 @@ private slots:
         QFETCH(bool, fromList);
         ProgramDirectory dir;
         FakeContext fake(dir.path());
-        MainWindow* main = openMain(fake);
+        MainWindow* main = openMainWindow(fake);
         QVERIFY(main);
         FindWindow* find = openFind(main, fake);
         QVERIFY(find);
@@ -374,7 +368,7 @@ private slots:
         QFETCH(QString, typed);
         ProgramDirectory dir;
         FakeContext fake(dir.path());
-        MainWindow* main = openMain(fake);
+        MainWindow* main = openMainWindow(fake);
         QVERIFY(main);
         FindWindow* find = openFind(main, fake);
         QVERIFY(find);
@@ -414,7 +408,7 @@ private slots:
                                  "INSERT INTO account (Account) SELECT 'Many ' || i FROM n;"
                                  "INSERT INTO Notes (Title, Note) VALUES ('How many', 'one')");
         FakeContext fake(dir.path());
-        MainWindow* main = openMain(fake);
+        MainWindow* main = openMainWindow(fake);
         QVERIFY(main);
         FindWindow* find = openFind(main, fake);
         QVERIFY(find);
@@ -448,7 +442,7 @@ private slots:
                                  "'kestrel-in-the-wind', 'Hint: the kestrel');"
                                  "UPDATE \"Credit Card\" SET \"Security Code\" = '987' WHERE \"Type Card\" = 'Visa'");
         FakeContext fake(dir.path());
-        MainWindow* main = openMain(fake);
+        MainWindow* main = openMainWindow(fake);
         QVERIFY(main);
         FindWindow* find = openFind(main, fake);
         QVERIFY(find);
@@ -469,7 +463,7 @@ private slots:
         dir.exec("password.mdb", "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 3000) "
                                  "INSERT INTO account (Account, User) SELECT 'Paged ' || i, 'user' || i FROM n");
         FakeContext fake(dir.path());
-        MainWindow* main = openMain(fake);
+        MainWindow* main = openMainWindow(fake);
         QVERIFY(main);
         FindWindow* find = openFind(main, fake, false);
         QVERIFY(find);
@@ -505,7 +499,7 @@ private slots:
                                  "INSERT INTO account (Account, User) SELECT 'Paged ' || i, CASE WHEN i IN (500, 1500, "
                                  "2990) THEN 'zq' ELSE 'someone' END FROM n");
         FakeContext fake(dir.path());
-        MainWindow* main = openMain(fake);
+        MainWindow* main = openMainWindow(fake);
         QVERIFY(main);
         FindWindow* find = openFind(main, fake);
         QVERIFY(find);
@@ -536,7 +530,7 @@ private slots:
                                  "INSERT INTO account (Account, User) SELECT 'Paged ' || i, CASE WHEN i % 4 = 0 "
                                  "THEN 'has zq' ELSE 'someone' END FROM n");
         FakeContext fake(dir.path());
-        MainWindow* main = openMain(fake);
+        MainWindow* main = openMainWindow(fake);
         QVERIFY(main);
         FindWindow* find = openFind(main, fake);
         QVERIFY(find);
@@ -558,7 +552,7 @@ private slots:
     void typingOnChangesOnlyWhatItShowsDifferently() {
         ProgramDirectory dir;
         FakeContext fake(dir.path());
-        MainWindow* main = openMain(fake);
+        MainWindow* main = openMainWindow(fake);
         QVERIFY(main);
         FindWindow* find = openFind(main, fake);
         QVERIFY(find);
@@ -592,7 +586,7 @@ private slots:
     void rowsBeginAtTheListsEdge() {
         ProgramDirectory dir;
         FakeContext fake(dir.path());
-        MainWindow* main = openMain(fake);
+        MainWindow* main = openMainWindow(fake);
         QVERIFY(main);
         FindWindow* find = openFind(main, fake);
         QVERIFY(find);
@@ -609,7 +603,7 @@ private slots:
         dir.exec("password.mdb", "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 200) "
                                  "INSERT INTO account (Account) SELECT 'Many ' || i FROM n;");
         FakeContext fake(dir.path());
-        MainWindow* main = openMain(fake);
+        MainWindow* main = openMainWindow(fake);
         QVERIFY(main);
         FindWindow* find = openFind(main, fake, false);
         QVERIFY(find);
@@ -640,7 +634,7 @@ private slots:
     void keystrokesThatArriveTogetherShareOneSearch() {
         ProgramDirectory dir;
         FakeContext fake(dir.path());
-        MainWindow* main = openMain(fake);
+        MainWindow* main = openMainWindow(fake);
         QVERIFY(main);
         FindWindow* find = openFind(main, fake);
         QVERIFY(find);
@@ -658,7 +652,7 @@ private slots:
     void keptLinesDrawAsFreshOnes() {
         ProgramDirectory dir;
         FakeContext fake(dir.path());
-        MainWindow* main = openMain(fake);
+        MainWindow* main = openMainWindow(fake);
         QVERIFY(main);
         FindWindow* find = openFind(main, fake);
         QVERIFY(find);
@@ -674,7 +668,7 @@ private slots:
     void aRecordGoneIsNotShown() {
         ProgramDirectory dir;
         FakeContext fake(dir.path());
-        MainWindow* main = openMain(fake);
+        MainWindow* main = openMainWindow(fake);
         QVERIFY(main);
         FindWindow* find = openFind(main, fake);
         QVERIFY(find);
@@ -692,7 +686,7 @@ private slots:
     void listFollowsChangesMadeElsewhere() {
         ProgramDirectory dir;
         FakeContext fake(dir.path());
-        MainWindow* main = openMain(fake);
+        MainWindow* main = openMainWindow(fake);
         QVERIFY(main);
         FindWindow* find = openFind(main, fake);
         QVERIFY(find);
@@ -710,7 +704,7 @@ private slots:
     void tabMovesBetweenBoxAndList() {
         ProgramDirectory dir;
         FakeContext fake(dir.path());
-        MainWindow* main = openMain(fake);
+        MainWindow* main = openMainWindow(fake);
         QVERIFY(main);
         FindWindow* find = openFind(main, fake);
         QVERIFY(find);
@@ -769,7 +763,7 @@ private slots:
     void boxIsNamedByItsLabel() {
         ProgramDirectory dir;
         FakeContext fake(dir.path());
-        MainWindow* main = openMain(fake);
+        MainWindow* main = openMainWindow(fake);
         QVERIFY(main);
         FindWindow* find = openFind(main, fake);
         QVERIFY(find);
@@ -783,7 +777,7 @@ private slots:
     void aHitIsReadAsAWhole() {
         ProgramDirectory dir;
         FakeContext fake(dir.path());
-        MainWindow* main = openMain(fake);
+        MainWindow* main = openMainWindow(fake);
         QVERIFY(main);
         FindWindow* find = openFind(main, fake);
         QVERIFY(find);

@@ -5,6 +5,7 @@
 // into the file that is at the path now.
 #include "Fakes.h"
 #include "Helpers.h"
+#include "OpenMainWindow.h"
 #include "ProgramDirectory.h"
 #include "app/MainWindow.h"
 #include "editors/RecordEditor.h"
@@ -57,13 +58,6 @@ void replaceFile(const ProgramDirectory& dir, const QString& sql) {
 class FollowTest : public QObject {
     Q_OBJECT
 
-    MainWindow* openMain(FakeContext& fake) {
-        MainWindow* main = fake.windows.show<MainWindow>(fake.context);
-        if (main)
-            (void)QTest::qWaitForWindowActive(main);
-        return main;
-    }
-
 private slots:
     void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
 
@@ -78,7 +72,7 @@ private slots:
         QFETCH(bool, replaced);
         ProgramDirectory dir;
         FakeContext fake(dir.path());
-        MainWindow* main = openMain(fake);
+        MainWindow* main = openMainWindow(fake);
         QVERIFY(main);
         click(main, "cmdPasswords");
         main->DatPassword->MoveNext(); // the second record, so that its place tells
@@ -127,7 +121,7 @@ private slots:
         QFETCH(bool, replaced);
         ProgramDirectory dir;
         FakeContext fake(dir.path());
-        MainWindow* main = openMain(fake);
+        MainWindow* main = openMainWindow(fake);
         QVERIFY(main);
         click(main, "cmdPasswords");
         const QString shown = main->DatPassword->currentIdentity();
@@ -165,7 +159,7 @@ private slots:
         QFETCH(bool, replaced);
         ProgramDirectory dir;
         FakeContext fake(dir.path());
-        MainWindow* main = openMain(fake);
+        MainWindow* main = openMainWindow(fake);
         QVERIFY(main);
         clickButton(main, "cmdFind");
         auto* find = fake.windows.find<FindWindow>();
