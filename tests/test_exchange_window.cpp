@@ -296,7 +296,9 @@ private slots:
         QCOMPARE(dialog->tblPreview->item(1, 2)->text(), QStringLiteral("two\nlines"));
         dialog->cboSection->setCurrentIndex(int(Section::Notes));
         QVERIFY(!dialog->fieldColumns.at(2)->isVisible()); // notes have two fields
+        QVERIFY(!dialog->cmdMapOk->isEnabled());           // no column fills a field yet: nothing but empty records
         dialog->fieldColumns.at(0)->setCurrentText("subject");
+        QVERIFY(dialog->cmdMapOk->isEnabled());
         dialog->fieldColumns.at(1)->setCurrentText("body");
         click(dialog, "cmdMapOk");
         QCOMPARE(fake.prompter.last().kind, QStringLiteral("info"));

@@ -10,6 +10,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QTableWidget>
+#include <algorithm>
 
 namespace {
 // Room for the twelve fields of a card.
@@ -113,6 +114,8 @@ void ColumnMappingDialog::showLineColumns() {
             item->setCheckState(Qt::Checked);
         item->setData(Qt::UserRole, fillsField);
     }
+    // A mapping that fills no field would make records of nothing but lines.
+    cmdMapOk->setEnabled(std::any_of(chosen.columns.begin(), chosen.columns.end(), [](int c) { return c >= 0; }));
 }
 
 void ColumnMappingDialog::showFields() {
@@ -134,6 +137,7 @@ void ColumnMappingDialog::showFields() {
                 combo->setCurrentIndex(c + 1);
         }
     }
+    showLineColumns();
 }
 
 CsvFormats::ColumnMapping ColumnMappingDialog::mapping() const {
