@@ -32,9 +32,13 @@ ColumnMappingDialog::ColumnMappingDialog(QWidget* parent, const QStringList& hea
             : QStringLiteral("The program reads this file as a %1 export. Choose the section and the column that "
                              "fills each field.")
                   .arg(knownFormat);
-    makeLabel(this, intro + QStringLiteral(" The ticked columns are kept as labelled lines in the remarks."), 120, 120,
-              9030, 390)
-        ->setWordWrap(true);
+    QLabel* introLabel =
+        makeLabel(this, intro + QStringLiteral(" The ticked columns are kept as labelled lines in the remarks."), 120,
+                  90, 9030, 465);
+    // Wrapped within the window: the label was grown to its text's one-line width.
+    introLabel->setWordWrap(true);
+    introLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    place(introLabel, 120, 90, 9030, 465);
     makeLabel(this, QStringLiteral("Section:"), 120, 600, 1200, 315);
     cboSection = new QComboBox(this);
     cboSection->setObjectName(QStringLiteral("cboSection"));
