@@ -1,8 +1,8 @@
 #pragma once
 
 #include "ProgramDirectory.h"
-#include "exchange/Section.h"
 #include "exchange/TextFile.h"
+#include "store/Section.h"
 
 #include <QDir>
 #include <QFile>

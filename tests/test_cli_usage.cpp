@@ -1,7 +1,7 @@
 // The command-line program as a person and a script meet it: the password
 // prompt on a terminal, generated passwords, and the help and manual page.
 #include "CliRun.h"
-#include "exchange/Section.h"
+#include "store/Section.h"
 
 #include <QElapsedTimer>
 #include <QJsonObject>

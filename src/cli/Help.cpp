@@ -1,7 +1,7 @@
 #include "Help.h"
 
 #include "RecordOutput.h"
-#include "exchange/Section.h"
+#include "store/Section.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include "CommandDefinition.h"
 #include "Help.h"
 #include "RecordOutput.h"
-#include "exchange/Section.h"
+#include "store/Section.h"
 
 namespace {
 

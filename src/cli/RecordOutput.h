@@ -1,7 +1,7 @@
 #pragma once
 
 #include "SectionRecords.h"
-#include "exchange/Section.h"
+#include "store/Section.h"
 
 #include <QByteArray>
 #include <QByteArrayView>

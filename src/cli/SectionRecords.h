@@ -1,6 +1,6 @@
 #pragma once
 
-#include "exchange/Section.h"
+#include "store/Section.h"
 
 #include <QByteArrayView>
 #include <QList>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "sections/Section.h"
+#include "store/Section.h"
 
 #include <QColor>
 #include <QString>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "BitwardenItems.h"
-#include "Section.h"
+#include "store/Section.h"
 
 #include <QJsonArray>
 #include <QJsonObject>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Section.h"
+#include "store/Section.h"
 
 #include <QHash>
 #include <QList>

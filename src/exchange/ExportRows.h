@@ -3,8 +3,8 @@
 #include "AtomicFile.h"
 #include "DuplicateIndex.h"
 #include "ExchangeError.h"
-#include "Section.h"
 #include "TextFile.h"
+#include "store/Section.h"
 
 #include <SQLiteCpp/Database.h>
 #include <sqlite3.h>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "BitwardenCrypto.h"
-#include "Section.h"
+#include "store/Section.h"
 
 class Connection;
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "ImportFile.h"
-#include "Section.h"
+#include "store/Section.h"
 
 #include <QList>
 #include <array>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "Section.h"
 #include "TextFile.h"
+#include "store/Section.h"
 
 // Yields the records of an export file one at a time, in the file's order.
 class RecordReader {

@@ -1,8 +1,8 @@
 #pragma once
 
-// The five kinds of record (in the core, which the command line shares); each
+// The five kinds of record (beside the schema, which the command line shares); each
 // is one table, one main-window binder, one record editor and one report.
-#include "exchange/Section.h"
+#include "store/Section.h"
 
 class DataBinder;
 

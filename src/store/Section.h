@@ -1,6 +1,6 @@
 #pragma once
 
-#include "store/Schema.h"
+#include "Schema.h"
 
 #include <QString>
 #include <QStringList>
