@@ -17,6 +17,7 @@
 #include <SQLiteCpp/Transaction.h>
 #include <map>
 #include <memory>
+#include <set>
 #include <vector>
 
 namespace {
@@ -94,6 +95,7 @@ public:
             if (version.fields[i])
                 m_plan->bind(int(i) + 6, version.fields[i]->toStdString());
         m_plan->exec();
+        m_planned.insert(kind);
     }
 
     // Removals, then new texts (which move the records' times on), then the
@@ -114,25 +116,30 @@ public:
                 .arg(kind)
                 .arg(ownKey);
         };
-        const QStringList statements{
-            QStringLiteral("DELETE FROM %1 WHERE %2").arg(table, keysOf(Remove)),
-            QStringLiteral("UPDATE %1 SET (%2) = (SELECT %3 %4) WHERE %5")
-                .arg(table, fields.join(QStringLiteral(", ")), planned.join(QStringLiteral(", ")), byKey(Rewrite),
-                     keysOf(Rewrite)),
-            QStringLiteral("UPDATE %1 SET (\"_modified\", \"_machine\") = (SELECT w.modified, w.machine %2) WHERE %3")
-                .arg(table, byKey(Stamp), keysOf(Stamp)),
-            QStringLiteral("INSERT INTO %1 (%2, \"_id\", \"_modified\", \"_machine\") SELECT %3, w.identity, "
-                           "w.modified, w.machine FROM temp.\"merge writes\" AS w WHERE w.kind = %4 ORDER BY w.rowid")
-                .arg(table, fields.join(QStringLiteral(", ")), planned.join(QStringLiteral(", ")))
-                .arg(Insert)};
-        for (const QString& statement : statements)
-            m_db.exec(statement.toStdString());
+        const std::pair<Kind, QString> statements[]{
+            {Remove, QStringLiteral("DELETE FROM %1 WHERE %2").arg(table, keysOf(Remove))},
+            {Rewrite, QStringLiteral("UPDATE %1 SET (%2) = (SELECT %3 %4) WHERE %5")
+                          .arg(table, fields.join(QStringLiteral(", ")), planned.join(QStringLiteral(", ")),
+                               byKey(Rewrite), keysOf(Rewrite))},
+            {Stamp, QStringLiteral("UPDATE %1 SET (\"_modified\", \"_machine\") = (SELECT w.modified, w.machine %2) "
+                                   "WHERE %3")
+                        .arg(table, byKey(Stamp), keysOf(Stamp))},
+            {Insert, QStringLiteral("INSERT INTO %1 (%2, \"_id\", \"_modified\", \"_machine\") SELECT %3, w.identity, "
+                                    "w.modified, w.machine FROM temp.\"merge writes\" AS w WHERE w.kind = %4 ORDER BY "
+                                    "w.rowid")
+                         .arg(table, fields.join(QStringLiteral(", ")), planned.join(QStringLiteral(", ")))
+                         .arg(Insert)}};
+        // Only the kinds planned: compiling a statement (and the table's triggers) costs more than a small merge.
+        for (const auto& [kind, statement] : statements)
+            if (m_planned.count(kind))
+                m_db.exec(statement.toStdString());
     }
 
 private:
     SQLite::Database& m_db;
     const Schema::Table& m_table;
     std::unique_ptr<SQLite::Statement> m_plan;
+    std::set<Kind> m_planned;
 };
 
 // Merges one table: reads what differs, then writes the winners.
@@ -144,6 +151,8 @@ public:
         readCopyRecords();
         readCopyDeletions();
         Merge::SectionCounts counts{m_table.name};
+        if (m_differing.empty())
+            return counts; // nothing to plan: no statement compiled, no temporary table made
         PlannedWrites writes(m_db, m_table);
         for (auto& [identity, sides] : m_differing)
             apply(identity, sides, writes, counts);
