@@ -16,6 +16,8 @@ QString checkTables(const QString& path, const std::vector<const Schema::Table*>
         // Read as it lies: a file being checked is never written, whatever it claims.
         const std::unique_ptr<SQLite::Database> opened = openUntouched(path);
         SQLite::Database& db = *opened;
+        // A check reads every page once: mapped, without a system call each.
+        db.exec("PRAGMA mmap_size = 268435456");
         const std::string verdict = db.execAndGet(check).getString();
         if (verdict != "ok")
             return QStringLiteral("%1 is damaged: %2").arg(path, QString::fromStdString(verdict));
