@@ -119,28 +119,37 @@ private slots:
     void windowsPlacedBesideStayOnTheScreen_data() {
         QTest::addColumn<QPoint>("otherAt");
         QTest::addColumn<QSize>("otherSize");
+        QTest::addColumn<int>("leastHeight"); // of the window placed: 0 when its size is fixed
         QTest::addColumn<bool>("besideWithoutCover");
-        QTest::newRow("room on the right") << QPoint(0, 0) << QSize(200, 150) << true;
-        QTest::newRow("room on the left only") << QPoint(-1, 0) << QSize(200, 150) << true;
-        QTest::newRow("room below only") << QPoint(0, 0) << QSize(-1, 150) << true;
-        QTest::newRow("no room anywhere") << QPoint(0, 0) << QSize(-1, -1) << false;
+        QTest::newRow("room on the right") << QPoint(0, 0) << QSize(200, 150) << 0 << true;
+        QTest::newRow("room on the left only") << QPoint(-1, 0) << QSize(200, 150) << 0 << true;
+        QTest::newRow("room below only") << QPoint(0, 0) << QSize(-1, 150) << 0 << true;
+        QTest::newRow("no room anywhere") << QPoint(0, 0) << QSize(-1, -1) << 0 << false;
+        // 120 pixels below, title bar and gap included: too few for the window, enough
+        // for it shrunk; a window that may not shrink covers the other instead.
+        QTest::newRow("little room below, the window shrinks") << QPoint(0, 0) << QSize(-1, -120) << 80 << true;
+        QTest::newRow("little room below, the window keeps its size") << QPoint(0, 0) << QSize(-1, -120) << 0 << false;
     }
     void windowsPlacedBesideStayOnTheScreen() {
         QFETCH(QPoint, otherAt);
         QFETCH(QSize, otherSize);
+        QFETCH(int, leastHeight);
         QFETCH(bool, besideWithoutCover);
         const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
-        // -1: as wide (or high) as the screen, or at its right edge.
-        const QSize size(otherSize.width() < 0 ? area.width() : otherSize.width(),
-                         otherSize.height() < 0 ? area.height() : otherSize.height());
+        // Negative: as wide (or high) as the screen less that much, or at its right edge.
+        const QSize size(otherSize.width() < 0 ? area.width() + otherSize.width() + 1 : otherSize.width(),
+                         otherSize.height() < 0 ? area.height() + otherSize.height() + 1 : otherSize.height());
         QWidget other;
         other.setGeometry(QRect(QPoint(otherAt.x() < 0 ? area.right() - size.width() + 1 : area.left() + otherAt.x(),
                                        area.top() + otherAt.y()),
                                 size));
         other.show();
         QWidget window;
-        window.resize(220, 160);
+        window.setFixedSize(220, 160);
+        if (leastHeight)
+            window.setMinimumHeight(leastHeight);
         placeBeside(&window, &other);
+        QVERIFY(window.height() >= window.minimumHeight());
         const QRect placed(window.pos(), window.size());
         QVERIFY2(area.contains(placed), qPrintable(QStringLiteral("%1,%2").arg(placed.x()).arg(placed.y())));
         QCOMPARE(!placed.intersects(other.frameGeometry()), besideWithoutCover);

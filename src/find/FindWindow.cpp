@@ -44,11 +44,17 @@ RecordDisplay* recordDisplay(const Windows& windows) {
     return nullptr;
 }
 
+// The list's top and the margin below it, in twips.
+constexpr int ListTop = 930;
+constexpr int ListMargin = 120;
+
 } // namespace
 
 FindWindow::FindWindow(AppContext& context) : AppWindow(context, Name, nullptr, Qt::Window) {
     setWindowTitle(QStringLiteral("Find"));
     setClientSize(this, 10200, 6720);
+    // Shorter, down to a few rows, where the screen has no room for it beside the records.
+    setMinimumHeight(twips(ListTop + 1800 + ListMargin));
 
     lblFind = makeLabel(this, QStringLiteral("Find:"), 120, 180, 600, 240, Qt::AlignRight | Qt::AlignVCenter);
     lblFind->setObjectName(QStringLiteral("lblFind"));
@@ -63,7 +69,7 @@ FindWindow::FindWindow(AppContext& context) : AppWindow(context, Name, nullptr, 
     lstResults = new QTableView(this);
     lstResults->setObjectName(QStringLiteral("lstResults"));
     lstResults->setAccessibleName(QStringLiteral("Records found"));
-    place(lstResults, 120, 930, 9960, 5670);
+    place(lstResults, 120, ListTop, 9960, 6720 - ListTop - ListMargin);
     lstResults->setModel(m_model);
     lstResults->setItemDelegate(new ResultDelegate(lstResults));
     lstResults->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -133,6 +139,11 @@ FindWindow::FindWindow(AppContext& context) : AppWindow(context, Name, nullptr, 
 }
 
 FindWindow::~FindWindow() = default;
+
+void FindWindow::resizeEvent(QResizeEvent* event) {
+    AppWindow::resizeEvent(event);
+    lstResults->resize(lstResults->width(), height() - twips(ListTop + ListMargin));
+}
 
 bool FindWindow::load() {
     try {

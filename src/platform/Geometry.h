@@ -15,8 +15,9 @@ void setClientSize(QWidget* window, int width, int height);
 // Centres a window on its screen without relying on a window manager.
 void centerOnScreen(QWidget* window);
 // Places a window beside another (right, left, below or above, whichever
-// covers it least), always whole on the other's screen; centred when there is
-// no other window.
+// covers it least), always whole on the other's screen; a window that may be
+// smaller is shrunk to the room on a side rather than cover the other. Centred
+// when there is no other window.
 void placeBeside(QWidget* window, const QWidget* other);
 // The light-blue background the program's windows and panels share.
 void setLightBlueBackground(QWidget* widget);
