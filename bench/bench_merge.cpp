@@ -77,7 +77,7 @@ double readCopyMs(const QString& copy) {
 double checkMs(const QString& copy) {
     QElapsedTimer timer;
     timer.start();
-    if (!checkRecordsReadable(copy).isEmpty())
+    if (!checkRecordsReadable(copy, true).isEmpty()) // as for a copy beside the database
         return -1;
     return timer.nsecsElapsed() / 1e6;
 }

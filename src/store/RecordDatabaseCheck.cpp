@@ -11,13 +11,15 @@
 namespace {
 
 QString checkTables(const QString& path, const std::vector<const Schema::Table*>& tables,
-                    const char* check = "PRAGMA integrity_check") {
+                    const char* check = "PRAGMA integrity_check", bool mapPages = false) {
     try {
         // Read as it lies: a file being checked is never written, whatever it claims.
         const std::unique_ptr<SQLite::Database> opened = openUntouched(path);
         SQLite::Database& db = *opened;
-        // A check reads every page once: mapped, without a system call each.
-        db.exec("PRAGMA mmap_size = 268435456");
+        // A check reads every page once: mapped, without a system call each, where
+        // the caller knows the file cannot vanish under it alone (see the header).
+        if (mapPages)
+            db.exec("PRAGMA mmap_size = 268435456");
         const std::string verdict = db.execAndGet(check).getString();
         if (verdict != "ok")
             return QStringLiteral("%1 is damaged: %2").arg(path, QString::fromStdString(verdict));
@@ -48,10 +50,10 @@ QString checkRecordDatabase(const QString& path) {
     return checkTables(path, Schema::recordTables());
 }
 
-QString checkRecordsReadable(const QString& path) {
+QString checkRecordsReadable(const QString& path, bool mapPages) {
     if (!QFileInfo(path).isFile())
         return QStringLiteral("%1 does not exist.").arg(path);
-    return checkTables(path, Schema::recordTables(), "PRAGMA quick_check");
+    return checkTables(path, Schema::recordTables(), "PRAGMA quick_check", mapPages);
 }
 
 QString checkPasswordStore(const QString& path) {

@@ -379,7 +379,10 @@ Outcome mergeCopy(const QString& livePath, const QString& copyPath) {
         outcome.error = QStringLiteral("The copy %1 was not merged: it is the database itself.").arg(copyPath);
         return outcome;
     }
-    const QString problem = checkRecordsReadable(copyPath);
+    // A copy beside the database (a sync tool's) is read through mmap: it is on
+    // the same disk as the database, which is mapped too.
+    const bool besideDatabase = QFileInfo(copyPath).absoluteDir() == QFileInfo(livePath).absoluteDir();
+    const QString problem = checkRecordsReadable(copyPath, besideDatabase);
     if (!problem.isEmpty()) {
         outcome.refused = true;
         outcome.error = QStringLiteral("The copy %1 was not merged: %2").arg(copyPath, problem);
@@ -395,11 +398,13 @@ Outcome mergeCopy(const QString& livePath, const QString& copyPath) {
         SQLite::Statement attach(db, "ATTACH DATABASE ? AS copy");
         attach.bind(1, untouchedUri(copy.path()));
         attach.exec();
-        // A merge looks up every record of the copy in this file: mapped pages and a
-        // larger cache spare a system call per page read.
-        for (const char* schema : {"main", "copy"})
-            db.exec(std::string("PRAGMA ") + schema + ".mmap_size = 268435456; PRAGMA " + schema +
-                    ".cache_size = -32768");
+        // A merge reads much of both files: their pages mapped, without a system call
+        // each, and larger caches. A copy from elsewhere is not mapped: it may lie on a
+        // disk pulled out meanwhile, which would end the program instead of the merge.
+        db.exec("PRAGMA main.mmap_size = 268435456; PRAGMA main.cache_size = -32768; "
+                "PRAGMA copy.cache_size = -32768");
+        if (besideDatabase)
+            db.exec("PRAGMA copy.mmap_size = 268435456");
         {
             SQLite::Transaction transaction(db, SQLite::TransactionBehavior::IMMEDIATE);
             for (const Schema::Table* table : Schema::recordTables())
