@@ -9,6 +9,7 @@
 // QUILLMERE_EXPORT_RECORDS (default 1000000) sets the records per table of the
 // export; bench/run.sh sets it to the largest size of its run.
 #include "BenchDatabase.h"
+#include "EmptyDatabase.h"
 #include "exchange/Exporter.h"
 #include "exchange/Importer.h"
 #include "store/Schema.h"
@@ -77,15 +78,8 @@ struct Files {
 
 Files& files() {
     static Files f;
-    if (f.emptyDatabase.isEmpty()) {
-        f.emptyDatabase = f.dir.filePath("empty.mdb");
-        QFile::copy(QStringLiteral(DELIVERED_DIR "/password.mdb"), f.emptyDatabase);
-        QFile::setPermissions(f.emptyDatabase, QFile::ReadOwner | QFile::WriteOwner);
-        SQLite::Database db(f.emptyDatabase.toStdString(), SQLite::OPEN_READWRITE);
-        for (const Schema::Table* table : Schema::recordTables())
-            db.exec(("DELETE FROM " + Schema::quoted(table->name)).toStdString());
-        db.exec("VACUUM");
-    }
+    if (f.emptyDatabase.isEmpty())
+        f.emptyDatabase = emptyDeliveredDatabase(f.dir);
     return f;
 }
 

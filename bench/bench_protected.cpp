@@ -4,6 +4,7 @@
 // the key derivation alone. The derivation should be all the difference.
 //
 //     ./bench/bench_protected --benchmark_format=json
+#include "EmptyDatabase.h"
 #include "exchange/BitwardenCrypto.h"
 #include "exchange/ImportFile.h"
 #include "exchange/Importer.h"
@@ -30,15 +31,8 @@ struct Files {
 
 Files& files() {
     static Files f;
-    if (f.emptyDatabase.isEmpty()) {
-        f.emptyDatabase = f.dir.filePath("empty.mdb");
-        QFile::copy(QStringLiteral(DELIVERED_DIR "/password.mdb"), f.emptyDatabase);
-        QFile::setPermissions(f.emptyDatabase, QFile::ReadOwner | QFile::WriteOwner);
-        SQLite::Database db(f.emptyDatabase.toStdString(), SQLite::OPEN_READWRITE);
-        for (const Schema::Table* table : Schema::recordTables())
-            db.exec(("DELETE FROM " + Schema::quoted(table->name)).toStdString());
-        db.exec("VACUUM");
-    }
+    if (f.emptyDatabase.isEmpty())
+        f.emptyDatabase = emptyDeliveredDatabase(f.dir);
     return f;
 }
 

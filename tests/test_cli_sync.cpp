@@ -2,6 +2,7 @@
 // changed and removed by id or name, a copy merged, the versions that lost a
 // merge shown; and every start that opens the database merges the conflict
 // copies beside it and reads a file a crash left with its journal.
+#include "CrashWorker.h"
 #include "ProgramDirectory.h"
 #include "sync/ConflictCopies.h"
 
@@ -49,19 +50,6 @@ Run runCli(const ProgramDirectory& dir, QStringList arguments) {
 QString value(const QString& path, const QString& sql) {
     SQLite::Database db(path.toStdString(), SQLite::OPEN_READONLY);
     return QString::fromStdString(db.execAndGet(sql.toStdString()).getString());
-}
-
-// Transaction after transaction over many pages, for a crash to interrupt.
-int crashWorker(const QString& path) {
-    SQLite::Database db(path.toStdString(), SQLite::OPEN_READWRITE);
-    db.exec("PRAGMA journal_mode=DELETE; PRAGMA synchronous=FULL; PRAGMA cache_size=20");
-    std::fputs("writing\n", stdout);
-    std::fflush(stdout);
-    for (qint64 n = 0;; ++n) {
-        SQLite::Statement update(db, "UPDATE Notes SET Note = ? || substr(Note, 12)");
-        update.bind(1, QStringLiteral("%1-").arg(n, 10, 10, QLatin1Char('0')).toStdString());
-        update.exec();
-    }
 }
 
 } // namespace
@@ -212,18 +200,7 @@ private slots:
                  "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 300) "
                  "INSERT INTO Notes (Title, Note) SELECT 'n' || i, '0000000000-' || hex(randomblob(600)) "
                  "FROM n");
-        bool crashed = false;
-        for (int attempt = 0; attempt < 200 && !crashed; ++attempt) {
-            QProcess child;
-            child.start(QCoreApplication::applicationFilePath(), {"--crash-worker", dir.recordDatabase()});
-            QVERIFY(child.waitForReadyRead(10000));
-            QThread::msleep(QRandomGenerator::global()->bounded(5, 300));
-            child.kill();
-            child.waitForFinished();
-            QFile journal(dir.recordDatabase() + "-journal");
-            crashed = journal.open(QIODevice::ReadOnly) && journal.read(8) == QByteArray::fromHex("d9d505f920a163d7");
-        }
-        QVERIFY(crashed);
+        QVERIFY(crashLeavingJournal(dir.recordDatabase()));
         const Run listed = runCli(dir, {"ls", "notes"});
         QCOMPARE(listed.exitCode, 0);
         QVERIFY2(listed.out.contains("Wi-Fi at home") && listed.err.isEmpty(), qPrintable(listed.err));

@@ -2,6 +2,7 @@
 // step with other computers: conflict copies, merged and moved away (damaged
 // ones set aside, never merged), also by the running program; and journals, a
 // crash's own rolled back, one carried in from another copy set aside.
+#include "CrashWorker.h"
 #include "Fakes.h"
 #include "Helpers.h"
 #include "ProgramDirectory.h"
@@ -52,23 +53,6 @@ void damage(const QString& path) {
     file.write(QByteArray(4096, '\xEE'));
 }
 
-// The crash worker: transaction after transaction, each setting every note to one
-// new text over many pages, with a small page cache so that pages reach the file
-// before the commit too.
-int crashWorker(const QString& path) {
-    SQLite::Database db(path.toStdString(), SQLite::OPEN_READWRITE);
-    db.exec("PRAGMA journal_mode=DELETE; PRAGMA synchronous=FULL; PRAGMA cache_size=20");
-    std::fputs("writing\n", stdout);
-    std::fflush(stdout);
-    for (qint64 n = 0;; ++n) {
-        SQLite::Statement update(db, "UPDATE Notes SET Note = ? || substr(Note, length(?) + 1)");
-        const std::string token = QStringLiteral("%1-").arg(n, 10, 10, QLatin1Char('0')).toStdString();
-        update.bind(1, token);
-        update.bind(2, token);
-        update.exec();
-    }
-}
-
 // A copy of the directory's database with many long notes, for the crash worker.
 void fillNotes(const QString& path, int count) {
     SQLite::Database db(path.toStdString(), SQLite::OPEN_READWRITE);
@@ -88,32 +72,6 @@ int crashOnceWorker(const QString& path) {
     db.exec("UPDATE Notes SET Note = '1111111111-' || substr(Note, 12)");
     for (;;)
         QThread::sleep(1);
-}
-
-// Kills a worker on the file at random moments until it leaves a journal SQLite
-// would roll back. With a pristine file given, each try starts from a copy of it
-// and makes one transaction only.
-bool crashLeavingJournal(const QString& path, const QString& pristine = {}) {
-    for (int attempt = 0; attempt < 200; ++attempt) {
-        if (!pristine.isEmpty()) {
-            QFile::remove(path);
-            QFile::remove(path + "-journal");
-            QFile::copy(pristine, path);
-        }
-        QProcess child;
-        child.start(QCoreApplication::applicationFilePath(),
-                    {pristine.isEmpty() ? "--crash-worker" : "--crash-once", path});
-        // The kill falls while it writes, not while it starts.
-        if (!child.waitForReadyRead(10000))
-            return false;
-        QThread::msleep(QRandomGenerator::global()->bounded(5, 300));
-        child.kill();
-        child.waitForFinished();
-        QFile journal(path + "-journal");
-        if (journal.open(QIODevice::ReadOnly) && journal.read(8) == QByteArray::fromHex("d9d505f920a163d7"))
-            return true;
-    }
-    return false;
 }
 
 } // namespace
