@@ -1,5 +1,7 @@
 #include "BrowserAccessWindow.h"
 
+#include "AllowDenyButtons.h"
+
 #include <QCheckBox>
 #include <QDialogButtonBox>
 #include <QLabel>
@@ -25,21 +27,12 @@ BrowserAccessWindow::BrowserAccessWindow(const ExtensionAsker::AccessRequest& re
                                                   : QStringLiteral("%1 (%2)").arg(record.account, record.user));
     chkRemember = new QCheckBox(QStringLiteral("Remember this decision"), this);
     chkRemember->setObjectName(QStringLiteral("chkRemember"));
-    cmdAllow = new QPushButton(QStringLiteral("Allow"), this);
-    cmdAllow->setObjectName(QStringLiteral("cmdAllow"));
-    cmdDeny = new QPushButton(QStringLiteral("Deny"), this);
-    cmdDeny->setObjectName(QStringLiteral("cmdDeny"));
-    auto* buttons = new QDialogButtonBox(this);
-    buttons->addButton(cmdAllow, QDialogButtonBox::AcceptRole);
-    buttons->addButton(cmdDeny, QDialogButtonBox::RejectRole);
-    cmdDeny->setDefault(true);
+    QDialogButtonBox* buttons = makeAllowDenyButtons(this, cmdAllow, cmdDeny);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(lblRequest);
     layout->addWidget(lstRecords);
     layout->addWidget(chkRemember);
     layout->addWidget(buttons);
-    connect(cmdAllow, &QPushButton::clicked, this, &QDialog::accept);
-    connect(cmdDeny, &QPushButton::clicked, this, &QDialog::reject);
     // The keyboard starts at the check box, then goes to Allow and Deny.
     setTabOrder(lstRecords, chkRemember);
     setTabOrder(chkRemember, cmdAllow);

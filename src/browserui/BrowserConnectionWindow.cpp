@@ -1,5 +1,7 @@
 #include "BrowserConnectionWindow.h"
 
+#include "AllowDenyButtons.h"
+
 #include <QDialogButtonBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -26,21 +28,11 @@ BrowserConnectionWindow::BrowserConnectionWindow(const ExtensionAsker::Connectio
     txtName = new QLineEdit(QStringLiteral("Firefox"), this);
     txtName->setObjectName(QStringLiteral("txtName"));
     txtName->setMaxLength(64);
-    cmdAllow = new QPushButton(QStringLiteral("Allow"), this);
-    cmdAllow->setObjectName(QStringLiteral("cmdAllow"));
-    cmdDeny = new QPushButton(QStringLiteral("Deny"), this);
-    cmdDeny->setObjectName(QStringLiteral("cmdDeny"));
-    auto* buttons = new QDialogButtonBox(this);
-    buttons->addButton(cmdAllow, QDialogButtonBox::AcceptRole);
-    buttons->addButton(cmdDeny, QDialogButtonBox::RejectRole);
-    // Denying is what a stray Return does.
-    cmdDeny->setDefault(true);
+    QDialogButtonBox* buttons = makeAllowDenyButtons(this, cmdAllow, cmdDeny);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(lblRequest);
     layout->addWidget(txtName);
     layout->addWidget(buttons);
-    connect(cmdAllow, &QPushButton::clicked, this, &QDialog::accept);
-    connect(cmdDeny, &QPushButton::clicked, this, &QDialog::reject);
     connect(txtName, &QLineEdit::textChanged, this,
             [this](const QString& text) { cmdAllow->setEnabled(!text.trimmed().isEmpty()); });
     // The keyboard goes from the name to Allow, then Deny.
