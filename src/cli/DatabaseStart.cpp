@@ -25,12 +25,16 @@ bool prepareDatabase(const QString& databasePath) {
     tell(before);
     if (before.stop)
         return false;
-    if (Migration::needed(databasePath)) {
+    const Migration::State state = Migration::stateOf(databasePath);
+    const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    if (state == Migration::State::Older || state == Migration::State::Damaged) {
         const Migration::Outcome outcome = Migration::migrate(databasePath);
         if (!outcome.error.isEmpty())
             tell({outcome.error});
+        tell(StartChecks::afterUpdate(databasePath, now));
+    } else if (state == Migration::State::Current) {
+        tell(StartChecks::afterUpdateOfCurrent(databasePath, now));
     }
-    tell(StartChecks::afterUpdate(databasePath, QDateTime::currentMSecsSinceEpoch()));
     std::fflush(stderr);
     return true;
 }

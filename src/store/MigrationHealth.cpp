@@ -1,5 +1,7 @@
 #include "MigrationHealth.h"
 
+#include <QHash>
+#include <QMutex>
 #include <QRegularExpression>
 #include <QSet>
 #include <SQLiteCpp/Database.h>
@@ -44,7 +46,7 @@ qint64 countedRecords(SQLite::Database& db, const QString& table) {
 
 namespace MigrationHealth {
 
-QList<SchemaObject> objectsOf(const QString& partSql) {
+QList<SchemaObject> parseObjectsOf(const QString& partSql) {
     static const QRegularExpression created(
         QStringLiteral(
             "^\\s*CREATE\\s+(VIRTUAL\\s+TABLE|TABLE|TRIGGER|UNIQUE\\s+INDEX|INDEX)\\s+(?:IF\\s+NOT\\s+EXISTS\\s+)?"
@@ -68,7 +70,7 @@ QList<SchemaObject> objectsOf(const QString& partSql) {
     return objects;
 }
 
-QStringList droppedBy(const QString& partSql) {
+QStringList parseDroppedBy(const QString& partSql) {
     static const QRegularExpression dropped(
         QStringLiteral("^\\s*DROP\\s+(TABLE|TRIGGER|INDEX)\\s+(IF\\s+EXISTS\\s+)?\"([^\"]+)\""),
         QRegularExpression::MultilineOption | QRegularExpression::CaseInsensitiveOption);
@@ -80,6 +82,25 @@ QStringList droppedBy(const QString& partSql) {
             names << shadowTablesOf(match.captured(3));
     }
     return names;
+}
+
+// Every start looks at the same few schema parts, some several times: each is read once.
+template <typename Parsed> Parsed remembered(const QString& partSql, Parsed (*parse)(const QString&)) {
+    static QMutex guard;
+    static QHash<QString, Parsed> parsed;
+    const QMutexLocker locker(&guard);
+    auto found = parsed.constFind(partSql);
+    if (found == parsed.constEnd())
+        found = parsed.insert(partSql, parse(partSql));
+    return *found; // a shared copy, valid whatever is added later
+}
+
+QList<SchemaObject> objectsOf(const QString& partSql) {
+    return remembered(partSql, &parseObjectsOf);
+}
+
+QStringList droppedBy(const QString& partSql) {
+    return remembered(partSql, &parseDroppedBy);
 }
 
 QStringList shadowTablesOf(const QString& index) {

@@ -21,10 +21,14 @@ Notices beforeOpening(const QString& databasePath) {
 }
 
 Notices afterUpdate(const QString& databasePath, qint64 nowMs) {
-    Notices notices;
     // A newer program's file is never written; one not yet up to date cannot merge.
     if (!QFileInfo(databasePath).isFile() || Migration::stateOf(databasePath) != Migration::State::Current)
-        return notices;
+        return {};
+    return afterUpdateOfCurrent(databasePath, nowMs);
+}
+
+Notices afterUpdateOfCurrent(const QString& databasePath, qint64 nowMs) {
+    Notices notices;
     try {
         Retention::pruneOld(databasePath, nowMs);
     } catch (const StoreError& e) {

@@ -21,5 +21,8 @@ Notices beforeOpening(const QString& databasePath);
 // than Retention::KeptDays go, then the conflict copies beside it are merged
 // (see ConflictCopies).
 Notices afterUpdate(const QString& databasePath, qint64 nowMs);
+// The same for a database the caller has just found current (Migration::stateOf):
+// a start that needed no update does not look at the layout twice.
+Notices afterUpdateOfCurrent(const QString& databasePath, qint64 nowMs);
 
 } // namespace StartChecks
