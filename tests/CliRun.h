@@ -15,14 +15,19 @@ struct Run {
     QString err;
 };
 
-// Runs the program with the input given, or, for an input that starts with
-// "file:", the rest of it as the file of its standard input.
-inline Run runCli(const ProgramDirectory& dir, QStringList arguments, const QByteArray& input = "wren\n") {
+// Runs the program with these arguments and the input given, or, for an input
+// that starts with "file:", the rest of it as the file of its standard input.
+// A configuration folder given stands for the computer's own (its identity).
+inline Run runProgram(const QStringList& arguments, const QByteArray& input, const QString& configHome = {}) {
     QProcess process;
+    if (!configHome.isEmpty()) {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("XDG_CONFIG_HOME", configHome);
+        process.setProcessEnvironment(environment);
+    }
     if (input.startsWith("file:"))
         process.setStandardInputFile(QString::fromUtf8(input.mid(5)));
-    // Before the command, where options that every command takes may stand too.
-    process.start(Cli, QStringList{"--folder", dir.path()} + arguments);
+    process.start(Cli, arguments);
     if (!input.startsWith("file:"))
         process.write(input);
     process.closeWriteChannel();
@@ -30,6 +35,12 @@ inline Run runCli(const ProgramDirectory& dir, QStringList arguments, const QByt
         return {};
     return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
             QString::fromUtf8(process.readAllStandardOutput()), QString::fromUtf8(process.readAllStandardError())};
+}
+
+// The program on a directory's files, its folder given before the command, where
+// options that every command takes may stand too.
+inline Run runCli(const ProgramDirectory& dir, const QStringList& arguments, const QByteArray& input = "wren\n") {
+    return runProgram(QStringList{"--folder", dir.path()} + arguments, input);
 }
 
 inline QJsonArray jsonArrayOf(const Run& run) {

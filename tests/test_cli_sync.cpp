@@ -2,6 +2,7 @@
 // changed and removed by id or name, a copy merged, the versions that lost a
 // merge shown; and every start that opens the database merges the conflict
 // copies beside it and reads a file a crash left with its journal.
+#include "CliRun.h"
 #include "CrashWorker.h"
 #include "ProgramDirectory.h"
 #include "sync/ConflictCopies.h"
@@ -23,28 +24,13 @@
 
 namespace {
 
-const QString Cli = QStringLiteral(DELIVERED_DIR "/quillmere-cli");
 const QRegularExpression Identity(QStringLiteral("^[0-9a-f]{8}-[0-9a-f]{4}-[0-9a-f]{4}-[0-9a-f]{4}-[0-9a-f]{12}$"));
 
-struct Run {
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
-
-Run runCli(const ProgramDirectory& dir, QStringList arguments) {
-    QProcess process;
+// The command with the password from standard input, as a script gives it, on
+// a computer of its own (its identity kept in the directory's configuration).
+Run scriptCli(const ProgramDirectory& dir, QStringList arguments) {
     arguments << "--folder" << dir.path() << "--password-stdin";
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert("XDG_CONFIG_HOME", dir.file("config"));
-    process.setProcessEnvironment(environment);
-    process.start(Cli, arguments);
-    process.write("wren\n");
-    process.closeWriteChannel();
-    if (!process.waitForFinished(60000))
-        return {};
-    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
-            QString::fromUtf8(process.readAllStandardOutput()), QString::fromUtf8(process.readAllStandardError())};
+    return runProgram(arguments, "wren\n", dir.file("config"));
 }
 
 QString value(const QString& path, const QString& sql) {
@@ -61,7 +47,7 @@ private slots:
     // add prints the new record's id; edit and rm take it, the record's identity or its name.
     void addEditRemove() {
         ProgramDirectory dir;
-        Run added = runCli(dir, {"add", "passwords", "Account=Garden Club", "User=robin", "Password=Moss 9"});
+        Run added = scriptCli(dir, {"add", "passwords", "Account=Garden Club", "User=robin", "Password=Moss 9"});
         QCOMPARE(added.exitCode, 0);
         const QString id = added.out.trimmed();
         QVERIFY2(QRegularExpression("^[0-9]+$").match(id).hasMatch(), qPrintable(added.out + added.err));
@@ -73,29 +59,29 @@ private slots:
         QVERIFY(Identity.match(identity).hasMatch());
         QVERIFY(!value(dir.recordDatabase(), "SELECT coalesce(_machine, '')" + where).isEmpty());
 
-        const Run json = runCli(dir, {"add", "notes", "Title=Seeds", "Note=sow in March", "--json"});
+        const Run json = scriptCli(dir, {"add", "notes", "Title=Seeds", "Note=sow in March", "--json"});
         QCOMPARE(json.exitCode, 0);
         const QJsonObject given = QJsonDocument::fromJson(json.out.toUtf8()).object();
         QVERIFY(given.value("id").toInteger() > 0);
         QVERIFY(Identity.match(given.value("identity").toString()).hasMatch());
 
-        QCOMPARE(runCli(dir, {"edit", "passwords", "garden club", "Password=Moss 10"}).out.trimmed(), id);
-        QCOMPARE(runCli(dir, {"edit", "passwords", identity, "Notes=by identity"}).exitCode, 0);
-        QCOMPARE(runCli(dir, {"edit", "passwords", id, "Website=by id"}).exitCode, 0);
+        QCOMPARE(scriptCli(dir, {"edit", "passwords", "garden club", "Password=Moss 10"}).out.trimmed(), id);
+        QCOMPARE(scriptCli(dir, {"edit", "passwords", identity, "Notes=by identity"}).exitCode, 0);
+        QCOMPARE(scriptCli(dir, {"edit", "passwords", id, "Website=by id"}).exitCode, 0);
         QCOMPARE(value(dir.recordDatabase(), "SELECT Password || '|' || Notes || '|' || Website" + where),
                  QStringLiteral("Moss 10|by identity|by id"));
 
-        const Run wrongField = runCli(dir, {"edit", "passwords", id, "Colour=green"});
+        const Run wrongField = scriptCli(dir, {"edit", "passwords", id, "Colour=green"});
         QCOMPARE(wrongField.exitCode, 2);
         QVERIFY(wrongField.err.contains("no field \"Colour\""));
-        QCOMPARE(runCli(dir, {"add", "passwords"}).exitCode, 2);
+        QCOMPARE(scriptCli(dir, {"add", "passwords"}).exitCode, 2);
 
-        QCOMPARE(runCli(dir, {"rm", "passwords", "Garden Club"}).out.trimmed(), id);
+        QCOMPARE(scriptCli(dir, {"rm", "passwords", "Garden Club"}).out.trimmed(), id);
         QCOMPARE(value(dir.recordDatabase(), "SELECT count(*)" + where), QStringLiteral("0"));
         QCOMPARE(value(dir.recordDatabase(),
                        QStringLiteral("SELECT count(*) FROM _tombstones WHERE identity = '%1'").arg(identity)),
                  QStringLiteral("1"));
-        QCOMPARE(runCli(dir, {"rm", "passwords", "Garden Club"}).exitCode, 1);
+        QCOMPARE(scriptCli(dir, {"rm", "passwords", "Garden Club"}).exitCode, 1);
     }
 
     // A name several records have is refused with their ids; each id works.
@@ -107,11 +93,11 @@ private slots:
     void ambiguousNamesAreRefused() {
         QFETCH(QStringList, command);
         ProgramDirectory dir;
-        const QString first = runCli(dir, {"add", "passwords", "Account=Twin", "User=one"}).out.trimmed();
-        runCli(dir, {"add", "passwords", "Account=twin", "User=two"});
-        const QString third = runCli(dir, {"add", "passwords", "Account=Twin", "User=three"}).out.trimmed();
+        const QString first = scriptCli(dir, {"add", "passwords", "Account=Twin", "User=one"}).out.trimmed();
+        scriptCli(dir, {"add", "passwords", "Account=twin", "User=two"});
+        const QString third = scriptCli(dir, {"add", "passwords", "Account=Twin", "User=three"}).out.trimmed();
         const QByteArray before = dir.bytes("password.mdb");
-        const Run refused = runCli(dir, command);
+        const Run refused = scriptCli(dir, command);
         QCOMPARE(refused.exitCode, 2);
         // Exact matches first: "twin" in other letters is another name.
         QVERIFY2(
@@ -120,11 +106,11 @@ private slots:
             qPrintable(refused.err));
         QCOMPARE(dir.bytes("password.mdb"), before);
         command << "--json";
-        const QJsonObject failure = QJsonDocument::fromJson(runCli(dir, command).err.toUtf8()).object();
+        const QJsonObject failure = QJsonDocument::fromJson(scriptCli(dir, command).err.toUtf8()).object();
         QCOMPARE(failure.value("ids").toArray().size(), 2);
         command.removeLast();
         command[2] = third;
-        QCOMPARE(runCli(dir, command).exitCode, 0);
+        QCOMPARE(scriptCli(dir, command).exitCode, 0);
         QCOMPARE(value(dir.recordDatabase(), "SELECT count(*) FROM account WHERE Account IN ('Twin', 'twin')"),
                  command[0] == "rm" ? QString("2") : QString("3"));
     }
@@ -141,19 +127,19 @@ private slots:
             db.exec("UPDATE account SET Password = 'laptop later' WHERE Account = 'Webmail';"
                     "INSERT INTO Notes (Title) VALUES ('From the laptop')");
         }
-        const Run merged = runCli(dir, {"merge", copy, "--json"});
+        const Run merged = scriptCli(dir, {"merge", copy, "--json"});
         QCOMPARE(merged.exitCode, 0);
         const QJsonObject counts = QJsonDocument::fromJson(merged.out.toUtf8()).object().value("merged").toObject();
         QCOMPARE(counts.value("passwords").toObject().value("updated").toInt(), 1);
         QCOMPARE(counts.value("notes").toObject().value("added").toInt(), 1);
-        QCOMPARE(runCli(dir, {"merge", copy}).out, QStringLiteral("No records changed.\n"));
+        QCOMPARE(scriptCli(dir, {"merge", copy}).out, QStringLiteral("No records changed.\n"));
 
-        const Run history = runCli(dir, {"show", "passwords", "Webmail", "--history"});
+        const Run history = scriptCli(dir, {"show", "passwords", "Webmail", "--history"});
         QCOMPARE(history.exitCode, 0);
         QVERIFY2(history.out.contains("Versions that lost a merge") && history.out.contains("Password: (hidden") &&
                      !history.out.contains("here first"),
                  qPrintable(history.out));
-        const Run secrets = runCli(dir, {"show", "passwords", "Webmail", "--history", "--secrets", "--json"});
+        const Run secrets = scriptCli(dir, {"show", "passwords", "Webmail", "--history", "--secrets", "--json"});
         const QJsonArray records = QJsonDocument::fromJson(secrets.out.toUtf8()).array();
         QCOMPARE(records.size(), 1);
         const QJsonArray kept = records[0].toObject().value("history").toArray();
@@ -165,7 +151,7 @@ private slots:
         damaged.seek(damaged.size() / 2 / 4096 * 4096);
         damaged.write(QByteArray(4096, '\xEE'));
         damaged.close();
-        const Run refused = runCli(dir, {"merge", copy});
+        const Run refused = scriptCli(dir, {"merge", copy});
         QCOMPARE(refused.exitCode, 1);
         QVERIFY(refused.err.contains("was not merged"));
     }
@@ -179,7 +165,7 @@ private slots:
             SQLite::Database db(copy.toStdString(), SQLite::OPEN_READWRITE);
             db.exec("INSERT INTO account (Account) VALUES ('Added on the laptop')");
         }
-        const Run listed = runCli(dir, {"ls", "passwords"});
+        const Run listed = scriptCli(dir, {"ls", "passwords"});
         QCOMPARE(listed.exitCode, 0);
         QVERIFY(listed.out.contains("Added on the laptop"));
         QVERIFY2(listed.err.contains("Merged the copy password.sync-conflict-20261207-101500-ABCDEF1.mdb") &&
@@ -189,7 +175,7 @@ private slots:
         QVERIFY(QFile::exists(dir.file(ConflictCopies::MergedFolder + "/" + QFileInfo(copy).fileName())));
         // generate opens no database: it merges nothing.
         QVERIFY(QFile::copy(dir.file(ConflictCopies::MergedFolder + "/" + QFileInfo(copy).fileName()), copy));
-        QCOMPARE(runCli(dir, {"generate"}).err, QString());
+        QCOMPARE(scriptCli(dir, {"generate"}).err, QString());
         QVERIFY(QFile::exists(copy));
     }
 
@@ -201,10 +187,10 @@ private slots:
                  "INSERT INTO Notes (Title, Note) SELECT 'n' || i, '0000000000-' || hex(randomblob(600)) "
                  "FROM n");
         QVERIFY(crashLeavingJournal(dir.recordDatabase()));
-        const Run listed = runCli(dir, {"ls", "notes"});
+        const Run listed = scriptCli(dir, {"ls", "notes"});
         QCOMPARE(listed.exitCode, 0);
         QVERIFY2(listed.out.contains("Wi-Fi at home") && listed.err.isEmpty(), qPrintable(listed.err));
-        QCOMPARE(runCli(dir, {"show", "notes", "n1"}).exitCode, 0);
+        QCOMPARE(scriptCli(dir, {"show", "notes", "n1"}).exitCode, 0);
         QVERIFY(!QFile::exists(dir.recordDatabase() + "-journal"));
         QCOMPARE(integrityOf(dir.recordDatabase()), QString("ok"));
         QCOMPARE(value(dir.recordDatabase(),

@@ -4,6 +4,7 @@
 // changes) and quillmere-cli (or, in one case, the program's main window).
 // Offline is an instance stopped. In every case both computers end with the same
 // records and nothing is lost. Skipped where Syncthing is not installed.
+#include "CliRun.h"
 #include "CrashWorker.h"
 #include "Fakes.h"
 #include "Helpers.h"
@@ -31,7 +32,6 @@
 
 namespace {
 
-const QString Cli = QStringLiteral(DELIVERED_DIR "/quillmere-cli");
 constexpr int SyncTimeoutMs = 120000;
 
 // One computer: its Syncthing, its data folder, its configuration folder.
@@ -98,25 +98,9 @@ void writeConfig(const Computer& self, const Computer& other) {
                    .toUtf8());
 }
 
-struct CliRun {
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
-
-CliRun cli(const Computer& computer, QStringList arguments) {
-    QProcess process;
+Run cli(const Computer& computer, QStringList arguments) {
     arguments << "--folder" << computer.folder << "--password-stdin";
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert("XDG_CONFIG_HOME", computer.config);
-    process.setProcessEnvironment(environment);
-    process.start(Cli, arguments);
-    process.write("wren\n");
-    process.closeWriteChannel();
-    if (!process.waitForFinished(60000))
-        return {};
-    return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
-            QString::fromUtf8(process.readAllStandardError())};
+    return runProgram(arguments, "wren\n", computer.config);
 }
 
 // The records of a computer by identity (keys differ between computers); empty
@@ -287,7 +271,7 @@ private slots:
                 const QString head = command.left(command.lastIndexOf(' ', assignment));
                 words = head.split(' ') << command.mid(head.size() + 1);
             }
-            const CliRun done = cli(c, words);
+            const Run done = cli(c, words);
             QVERIFY2(done.exitCode == 0, qPrintable(command + ": " + done.err));
         };
         for (const QString& command : onLaptop)
