@@ -53,6 +53,14 @@ void replaceFile(const ProgramDirectory& dir, const QString& sql) {
             0);
 }
 
+// The two ways another program changes the records under a window: it writes
+// the file, or it puts another file in its place (as a sync tool does).
+void addWaysTheFileChanges() {
+    QTest::addColumn<bool>("replaced");
+    QTest::newRow("another program writes the file") << false;
+    QTest::newRow("another file takes its place") << true;
+}
+
 } // namespace
 
 class FollowTest : public QObject {
@@ -63,11 +71,7 @@ private slots:
 
     // The record shown changes elsewhere, records come and go: the window follows,
     // on the record it showed.
-    void mainWindowFollowsTheFile_data() {
-        QTest::addColumn<bool>("replaced");
-        QTest::newRow("another program writes the file") << false;
-        QTest::newRow("another file takes its place") << true;
-    }
+    void mainWindowFollowsTheFile_data() { addWaysTheFileChanges(); }
     void mainWindowFollowsTheFile() {
         QFETCH(bool, replaced);
         ProgramDirectory dir;
@@ -112,11 +116,7 @@ private slots:
 
     // An open editor shows what others store in the boxes the user has not
     // touched, and keeps what the user typed; its save goes into the file at the path.
-    void editorKeepsWhatTheUserTypes_data() {
-        QTest::addColumn<bool>("replaced");
-        QTest::newRow("another program writes the file") << false;
-        QTest::newRow("another file takes its place") << true;
-    }
+    void editorKeepsWhatTheUserTypes_data() { addWaysTheFileChanges(); }
     void editorKeepsWhatTheUserTypes() {
         QFETCH(bool, replaced);
         ProgramDirectory dir;
@@ -150,11 +150,7 @@ private slots:
     }
 
     // The Find window's list follows the file as it is now.
-    void findWindowFollowsTheFile_data() {
-        QTest::addColumn<bool>("replaced");
-        QTest::newRow("another program writes the file") << false;
-        QTest::newRow("another file takes its place") << true;
-    }
+    void findWindowFollowsTheFile_data() { addWaysTheFileChanges(); }
     void findWindowFollowsTheFile() {
         QFETCH(bool, replaced);
         ProgramDirectory dir;
