@@ -5,6 +5,7 @@
 #include "CliRun.h"
 #include "CrashWorker.h"
 #include "ProgramDirectory.h"
+#include "StampText.h"
 #include "sync/ConflictCopies.h"
 
 #include <QCoreApplication>
@@ -55,9 +56,9 @@ private slots:
         QCOMPARE(value(dir.recordDatabase(), "SELECT Account || '|' || User || '|' || Password" + where),
                  QStringLiteral("Garden Club|robin|Moss 9"));
         // Its identity, and the computer that made it, as the program gives them.
-        const QString identity = value(dir.recordDatabase(), "SELECT _id" + where);
+        const QString identity = value(dir.recordDatabase(), "SELECT " + identityText() + where);
         QVERIFY(Identity.match(identity).hasMatch());
-        QVERIFY(!value(dir.recordDatabase(), "SELECT coalesce(_machine, '')" + where).isEmpty());
+        QVERIFY(!value(dir.recordDatabase(), "SELECT " + machineText() + where).isEmpty());
 
         const Run json = scriptCli(dir, {"add", "notes", "Title=Seeds", "Note=sow in March", "--json"});
         QCOMPARE(json.exitCode, 0);
@@ -78,8 +79,8 @@ private slots:
 
         QCOMPARE(scriptCli(dir, {"rm", "passwords", "Garden Club"}).out.trimmed(), id);
         QCOMPARE(value(dir.recordDatabase(), "SELECT count(*)" + where), QStringLiteral("0"));
-        QCOMPARE(value(dir.recordDatabase(),
-                       QStringLiteral("SELECT count(*) FROM _tombstones WHERE identity = '%1'").arg(identity)),
+        QCOMPARE(value(dir.recordDatabase(), QStringLiteral("SELECT count(*) FROM _tombstones WHERE %2 = '%1'")
+                                                 .arg(identity, identityText("identity"))),
                  QStringLiteral("1"));
         QCOMPARE(scriptCli(dir, {"rm", "passwords", "Garden Club"}).exitCode, 1);
     }

@@ -7,6 +7,7 @@
 #include "Helpers.h"
 #include "OpenMainWindow.h"
 #include "ProgramDirectory.h"
+#include "StampText.h"
 #include "app/MainWindow.h"
 #include "editors/RecordEditor.h"
 #include "find/FindWindow.h"
@@ -82,10 +83,10 @@ private slots:
         main->DatPassword->MoveNext(); // the second record, so that its place tells
         const QString shown = main->DatPassword->currentIdentity();
         QCOMPARE(main->PicPassword->Text1->text(), QStringLiteral("Online Bookshop"));
-        const QString sql = QStringLiteral("UPDATE account SET Account = 'Bookshop (renamed)' WHERE _id = '%1';"
+        const QString sql = QStringLiteral("UPDATE account SET Account = 'Bookshop (renamed)' WHERE %2 = '%1';"
                                            "DELETE FROM account WHERE Account = 'Webmail';"
                                            "INSERT INTO account (Account) VALUES ('Added elsewhere')")
-                                .arg(shown);
+                                .arg(shown, identityText());
         if (replaced)
             replaceFile(dir, sql);
         else
@@ -98,9 +99,9 @@ private slots:
         // Delete writes into the file at the path now, and removes the record shown.
         fake.prompter.answers << true;
         click(main, "cmdDelete");
-        QCOMPARE(
-            value(dir.recordDatabase(), QStringLiteral("SELECT count(*) FROM account WHERE _id = '%1'").arg(shown)),
-            QString("0"));
+        QCOMPARE(value(dir.recordDatabase(),
+                       QStringLiteral("SELECT count(*) FROM account WHERE %2 = '%1'").arg(shown, identityText())),
+                 QString("0"));
         QCOMPARE(value(dir.recordDatabase(), "SELECT count(*) FROM account"), QString("3"));
         // New too.
         click(main, "cmdNew");
@@ -131,8 +132,8 @@ private slots:
         auto* user = qobject_cast<QLineEdit*>(editor->box("Text3"));
         user->selectAll();
         QTest::keyClicks(user, "typed here");
-        const QString sql =
-            QStringLiteral("UPDATE account SET Website = 'https://moved.example.com' WHERE _id = '%1'").arg(shown);
+        const QString sql = QStringLiteral("UPDATE account SET Website = 'https://moved.example.com' WHERE %2 = '%1'")
+                                .arg(shown, identityText());
         if (replaced)
             replaceFile(dir, sql);
         else
@@ -143,7 +144,7 @@ private slots:
         QCOMPARE(user->cursorPosition(), int(user->text().size())); // the box was not written over
         QTest::keyClicks(user, " and more");
         click(editor, "cmdSave");
-        const QString where = QStringLiteral(" FROM account WHERE _id = '%1'").arg(shown);
+        const QString where = QStringLiteral(" FROM account WHERE %2 = '%1'").arg(shown, identityText());
         QCOMPARE(value(dir.recordDatabase(), "SELECT User" + where), QStringLiteral("typed here and more"));
         QCOMPARE(value(dir.recordDatabase(), "SELECT Website" + where), QStringLiteral("https://moved.example.com"));
         QCOMPARE(value(dir.recordDatabase(), "SELECT count(*) FROM account"), QString("4"));

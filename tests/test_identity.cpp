@@ -4,10 +4,12 @@
 // kept; and every file the program builds from another keeps them.
 #include "Fakes.h"
 #include "ProgramDirectory.h"
+#include "StampText.h"
 #include "exchange/Importer.h"
 #include "store/DataBinder.h"
 #include "store/LegacyConversion.h"
 #include "store/MachineId.h"
+#include "store/MachineStamp.h"
 #include "store/Migration.h"
 #include "store/Schema.h"
 #include "sync/Retention.h"
@@ -37,9 +39,10 @@ QStringList identities(const QString& path, bool withKeys = false) {
         QStringList fields;
         for (const QString& f : table->fields)
             fields << QStringLiteral("coalesce(%1, '<null>')").arg(Schema::quoted(f));
-        SQLite::Statement all(db, QStringLiteral("SELECT _key, _id, _modified, _machine, %1 FROM %2 ORDER BY _id")
-                                      .arg(fields.join(" || '|' || "), Schema::quoted(table->name))
-                                      .toStdString());
+        SQLite::Statement all(
+            db, QStringLiteral("SELECT _key, %3, _modified, %4, %1 FROM %2 ORDER BY _id")
+                    .arg(fields.join(" || '|' || "), Schema::quoted(table->name), identityText(), machineText())
+                    .toStdString());
         while (all.executeStep()) {
             QStringList row{table->name};
             for (int c = withKeys ? 0 : 1; c < 5; ++c)
@@ -175,26 +178,26 @@ private slots:
             binder.Update();
         });
         const QString where = QStringLiteral(" FROM Notes WHERE Title = 'new'");
-        const QString identity = value(path, "SELECT _id" + where);
+        const QString identity = value(path, "SELECT " + identityText() + where);
         QVERIFY2(RandomForm.match(identity).hasMatch(), qPrintable(identity));
         QVERIFY(value(path, "SELECT _modified" + where).toLongLong() >= start);
-        QCOMPARE(value(path, "SELECT coalesce(_machine, '')" + where), machine);
+        QCOMPARE(value(path, "SELECT " + machineText() + where), machine);
 
         // A time ahead of this computer's clock (set by another computer) still moves on.
         const qint64 ahead = start + 3600 * 1000;
-        run(path, QStringLiteral("UPDATE Notes SET _modified = %1, _machine = 'elsewhere' WHERE _id = '%2'")
-                      .arg(ahead)
-                      .arg(identity));
+        const QString named = QStringLiteral("%1 = '%2'").arg(identityText(), identity);
+        run(path, QStringLiteral("UPDATE Notes SET _modified = %1 WHERE %2;").arg(ahead).arg(named) +
+                      stampedBy("Notes", "elsewhere", named));
         write("UPDATE Notes SET Title = 'changed' WHERE Title = 'new'", [&] {
             binder.MoveLast();
             binder.Edit();
             text = "changed";
             binder.Update();
         });
-        const QString byIdentity = QStringLiteral(" FROM Notes WHERE _id = '%1'").arg(identity);
+        const QString byIdentity = " FROM Notes WHERE " + named;
         QCOMPARE(value(path, "SELECT Title" + byIdentity), QStringLiteral("changed"));
         QCOMPARE(value(path, "SELECT _modified" + byIdentity).toLongLong(), ahead + 1);
-        QCOMPARE(value(path, "SELECT _machine" + byIdentity), program ? machine : QStringLiteral("elsewhere"));
+        QCOMPARE(value(path, "SELECT " + machineText() + byIdentity), program ? machine : QStringLiteral("elsewhere"));
         // A save that changes nothing is no change.
         write("UPDATE Notes SET Title = Title WHERE Title = 'changed'", [&] {
             binder.Edit();
@@ -203,7 +206,8 @@ private slots:
         QCOMPARE(value(path, "SELECT _modified" + byIdentity).toLongLong(), ahead + 1);
 
         write("DELETE FROM Notes WHERE Title = 'changed'", [&] { binder.Delete(); });
-        const QString tombstone = QStringLiteral(" FROM _tombstones WHERE identity = '%1'").arg(identity);
+        const QString tombstone =
+            QStringLiteral(" FROM _tombstones WHERE %1 = '%2'").arg(identityText("identity"), identity);
         QCOMPARE(value(path, "SELECT tableName" + tombstone), QStringLiteral("Notes"));
         QCOMPARE(value(path, "SELECT deleted" + tombstone).toLongLong(), ahead + 2);
         QCOMPARE(value(path, "SELECT machine" + tombstone), machine);
@@ -223,9 +227,9 @@ private slots:
         const QString path = dir.recordDatabase();
         const QString imported = " FROM account WHERE Account IN ('One', 'Two')";
         QCOMPARE(value(path, "SELECT count(DISTINCT _id)" + imported), QStringLiteral("2"));
-        QVERIFY(RandomForm.match(value(path, "SELECT min(_id)" + imported)).hasMatch());
+        QVERIFY(RandomForm.match(value(path, "SELECT min(" + identityText() + ")" + imported)).hasMatch());
         QVERIFY(value(path, "SELECT min(_modified)" + imported).toLongLong() >= start);
-        QCOMPARE(value(path, "SELECT group_concat(DISTINCT _machine)" + imported), MachineId::local());
+        QCOMPARE(value(path, "SELECT group_concat(DISTINCT " + machineText() + ")" + imported), MachineId::local());
     }
 
     // The computer's id is made once and kept in the configuration folder given.
@@ -259,11 +263,13 @@ private slots:
         QFETCH(QString, operation);
         ProgramDirectory dir;
         const QString path = dir.recordDatabase();
-        run(path, "UPDATE account SET _machine = 'other', _modified = 1234 WHERE _key = 2;"
-                  "DELETE FROM Notes WHERE _key = 1;"
-                  "INSERT INTO _history VALUES ('account', 'x', 5, 'm', '{}', 6)");
+        run(path, stampedBy("account", "other", "_key = 2") +
+                      "UPDATE account SET _modified = 1234 WHERE _key = 2;"
+                      "DELETE FROM Notes WHERE _key = 1;"
+                      "INSERT INTO _history VALUES ('account', 'x', 5, 'm', '{}', 6)");
         QStringList expected = identities(path);
-        const QString tombstones = "SELECT group_concat(identity || deleted, ',') FROM _tombstones";
+        const QString tombstones =
+            "SELECT group_concat(" + identityText("identity") + " || deleted, ',') FROM _tombstones";
         QString expectedTombstones = value(path, tombstones);
         QTemporaryDir backup;
         DatabaseFiles files(dir.path());
@@ -281,9 +287,9 @@ private slots:
             QVERIFY2(outcome.ok, qPrintable(outcome.error));
         } else if (operation == "compact" || operation == "salvage") {
             if (operation == "salvage") {
-                // The passwords' key index overwritten, as a failing disk would: every record is still read.
+                // The passwords' identity index overwritten, as a failing disk would: every record is still read.
                 const qint64 page =
-                    value(path, "SELECT rootpage FROM sqlite_master WHERE name = 'account keys'").toLongLong();
+                    value(path, "SELECT rootpage FROM sqlite_master WHERE name = 'account identities'").toLongLong();
                 QFile file(path);
                 QVERIFY(file.open(QIODevice::ReadWrite));
                 QVERIFY(file.seek((page - 1) * 4096));
@@ -308,6 +314,54 @@ private slots:
         QCOMPARE(value(path, tombstones), expectedTombstones);
         if (operation != "restore old")
             QCOMPARE(value(path, "SELECT count(*) FROM _history"), QStringLiteral("1"));
+    }
+
+    // A file that kept identities and computers as text gets the compact forms:
+    // every record, deletion and lost version keeps the same identity and
+    // computer as the program shows them, and the browser's sites still follow
+    // the records' changes without their index by record.
+    void compactLayoutKeepsIdentitiesAndComputers() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("password.mdb");
+        {
+            SQLite::Database db(path.toStdString(), SQLite::OPEN_READWRITE | SQLite::OPEN_CREATE);
+            db.exec(Migration::schemaOfVersion(4).toStdString());
+            stampChangesWith(db, "computer-one", std::nullopt);
+            db.exec("INSERT INTO account (Account, Website) VALUES ('Bank', 'https://www.bank.example/login'), "
+                    "('Mail', 'mail.example:8443'), ('Gone', 'https://gone.example');"
+                    "INSERT INTO Notes (Title) VALUES ('note');"
+                    "UPDATE account SET _machine = '' WHERE Account = 'Mail';"
+                    "DELETE FROM account WHERE Account = 'Gone';");
+            db.exec("INSERT INTO _history SELECT 'account', _id, 5, 'computer-two', '{}', 6 FROM account "
+                    "WHERE Account = 'Bank'");
+        }
+        const auto rows = [&](const QString& identity, const QString& machine) {
+            return value(path, QStringLiteral("SELECT group_concat(Account || '|' || %1 || '|' || %2, ',') FROM "
+                                              "(SELECT * FROM account ORDER BY _key)")
+                                   .arg(identity, machine)) +
+                   value(path, QStringLiteral("SELECT group_concat(%1 || deleted || machine) FROM _tombstones")
+                                   .arg(identity == "_id" ? "identity" : identityText("identity"))) +
+                   value(path, QStringLiteral("SELECT group_concat(%1) FROM _history")
+                                   .arg(identity == "_id" ? "identity" : identityText("identity")));
+        };
+        const QString before = rows("_id", "coalesce(_machine, '')");
+        QVERIFY(before.contains("Bank|") && before.contains("computer-one"));
+        QVERIFY(Migration::migrate(path).migrated);
+        QCOMPARE(Migration::stateOf(path), Migration::State::Current);
+        QCOMPARE(rows(identityText(), machineText()), before);
+        QCOMPARE(value(path, "SELECT group_concat(DISTINCT typeof(_id)) FROM account"), QStringLiteral("blob"));
+        QCOMPARE(value(path, "SELECT typeof(identity) FROM _tombstones"), QStringLiteral("blob"));
+        QCOMPARE(value(path, "SELECT count(*) FROM _machines"), QStringLiteral("1"));
+        QCOMPARE(value(path, "SELECT count(*) FROM sqlite_master WHERE name IN ('account keys', "
+                             "'_accountSites records')"),
+                 QStringLiteral("0"));
+        const QString sites = "SELECT group_concat(site || ':' || record, ',') FROM (SELECT * FROM _accountSites "
+                              "ORDER BY record)";
+        QCOMPARE(value(path, sites), QStringLiteral("bank.example:1,mail.example:2"));
+        run(path, "UPDATE account SET Website = 'https://new.example' WHERE Account = 'Bank';"
+                  "DELETE FROM account WHERE Account = 'Mail';"
+                  "INSERT INTO account (Account, Website) VALUES ('Shop', 'http://user@WWW.Shop.example./cart')");
+        QCOMPARE(value(path, sites), QStringLiteral("new.example:1,shop.example:4"));
     }
 
     // A file of this version that lost a trigger or an index of it gets them back

@@ -4,9 +4,11 @@
 // lose nothing but to a newer change or deletion, and merging again changes
 // nothing; a damaged copy is refused; a kill leaves the file as before or after.
 #include "ProgramDirectory.h"
+#include "StampText.h"
 #include "store/MachineStamp.h"
 #include "store/Migration.h"
 #include "store/Schema.h"
+#include "store/StoredIdentity.h"
 #include "sync/Merge.h"
 #include "sync/RecordVersion.h"
 
@@ -51,15 +53,18 @@ State stateOf(const QString& path) {
         QStringList fields;
         for (const QString& f : table->fields)
             fields << QStringLiteral("quote(%1)").arg(Schema::quoted(f));
-        SQLite::Statement all(db, QStringLiteral("SELECT _id, _modified || '|' || coalesce(_machine, '') || '|' || %1 "
-                                                 "FROM %2")
-                                      .arg(fields.join(" || '|' || "), Schema::quoted(table->name))
-                                      .toStdString());
+        SQLite::Statement all(
+            db, QStringLiteral("SELECT %3, _modified || '|' || %4 || '|' || %1 FROM %2")
+                    .arg(fields.join(" || '|' || "), Schema::quoted(table->name), identityText(), machineText())
+                    .toStdString());
         while (all.executeStep())
             state[QString::fromStdString(all.getColumn(0).getString())] =
                 table->name + '|' + QString::fromStdString(all.getColumn(1).getString());
     }
-    SQLite::Statement deletions(db, "SELECT identity, tableName || '|' || deleted || '|' || machine FROM _tombstones");
+    SQLite::Statement deletions(db, QStringLiteral("SELECT %1, tableName || '|' || deleted || '|' || machine FROM "
+                                                   "_tombstones")
+                                        .arg(identityText("identity"))
+                                        .toStdString());
     while (deletions.executeStep()) {
         const QString id = QString::fromStdString(deletions.getColumn(0).getString());
         if (state.count(id))
@@ -93,14 +98,14 @@ RecordVersion versionIn(SQLite::Database& db, const Schema::Table& table, const 
     QStringList fields;
     for (const QString& f : table.fields)
         fields << Schema::quoted(f);
-    SQLite::Statement row(db, QStringLiteral("SELECT _modified, coalesce(_machine, ''), %1 FROM %2 WHERE _id = ?")
-                                  .arg(fields.join(", "), Schema::quoted(table.name))
+    SQLite::Statement row(db, QStringLiteral("SELECT _modified, %3, %1 FROM %2 WHERE _id = ?")
+                                  .arg(fields.join(", "), Schema::quoted(table.name), machineText())
                                   .toStdString());
-    row.bind(1, identity.toStdString());
+    StoredIdentity::bind(row, 1, StoredIdentity::bytesOf(identity.toStdString()));
     if (row.executeStep())
         return RecordVersion::recordFrom(row, 0, int(table.fields.size()));
     SQLite::Statement deletion(db, "SELECT deleted, machine FROM _tombstones WHERE identity = ?");
-    deletion.bind(1, identity.toStdString());
+    StoredIdentity::bind(deletion, 1, StoredIdentity::bytesOf(identity.toStdString()));
     return deletion.executeStep() ? RecordVersion::deletionFrom(deletion, 0) : RecordVersion{};
 }
 
@@ -115,7 +120,7 @@ QString anyRecord(Machine& m, const Schema::Table& table, QRandomGenerator& rand
         *m.db, QStringLiteral("SELECT _id FROM %1 ORDER BY _key").arg(Schema::quoted(table.name)).toStdString());
     QStringList ids;
     while (all.executeStep())
-        ids << QString::fromStdString(all.getColumn(0).getString());
+        ids << StoredIdentity::textOf(all.getColumn(0));
     return ids.isEmpty() ? QString() : ids.at(random.bounded(int(ids.size())));
 }
 
@@ -137,7 +142,7 @@ void randomStep(std::vector<Machine>& machines, Made& made, QRandomGenerator& ra
                                            .arg(Schema::quoted(table.name))
                                            .toStdString());
         given.executeStep();
-        const QString id = QString::fromStdString(given.getColumn(0).getString());
+        const QString id = StoredIdentity::textOf(given.getColumn(0));
         made[id].push_back(versionIn(*m.db, table, id));
     } else if (kind < 8) {
         const QString id = anyRecord(m, table, random);
@@ -148,12 +153,12 @@ void randomStep(std::vector<Machine>& machines, Made& made, QRandomGenerator& ra
                                               .arg(Schema::quoted(table.name), field)
                                               .toStdString());
             edit.bind(1, text.toStdString());
-            edit.bind(2, id.toStdString());
+            StoredIdentity::bind(edit, 2, StoredIdentity::bytesOf(id.toStdString()));
             edit.exec();
         } else {
             SQLite::Statement drop(
                 *m.db, QStringLiteral("DELETE FROM %1 WHERE _id = ?").arg(Schema::quoted(table.name)).toStdString());
-            drop.bind(1, id.toStdString());
+            StoredIdentity::bind(drop, 1, StoredIdentity::bytesOf(id.toStdString()));
             drop.exec();
         }
         made[id].push_back(versionIn(*m.db, table, id));
@@ -397,6 +402,7 @@ private slots:
         QTest::newRow("a damaged page") << "damaged";
         QTest::newRow("not a database") << "text";
         QTest::newRow("a database of another program") << "foreign";
+        QTest::newRow("a copy written by a newer program") << "newer";
     }
     void refusesBadCopies() {
         QFETCH(QString, kind);
@@ -412,6 +418,9 @@ private slots:
             QFile file(copy);
             QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
             file.write("not a database\n");
+        } else if (kind == "newer") {
+            SQLite::Database newer(copy.toStdString(), SQLite::OPEN_READWRITE);
+            newer.exec("PRAGMA user_version = " + std::to_string(Migration::newestVersion() + 1));
         } else {
             QFile::remove(copy);
             SQLite::Database other(copy.toStdString(), SQLite::OPEN_READWRITE | SQLite::OPEN_CREATE);
@@ -428,13 +437,21 @@ private slots:
     }
 
     // A copy of an older layout is merged as the same file brought up to date:
-    // records both had are one record, the copy's own are added.
+    // records both had are one record, the copy's own are added, and a change
+    // made in a copy that kept identities and computers as text is matched to
+    // its record and keeps its computer.
+    void mergesCopiesOfOlderLayouts_data() {
+        QTest::addColumn<int>("version");
+        QTest::newRow("before identities") << 1;
+        QTest::newRow("identities as text") << 4;
+    }
     void mergesCopiesOfOlderLayouts() {
+        QFETCH(int, version);
         QTemporaryDir dir(scratchRoot());
         const QString old = dir.filePath("old.mdb");
         {
             SQLite::Database db(old.toStdString(), SQLite::OPEN_READWRITE | SQLite::OPEN_CREATE);
-            db.exec(Migration::schemaOfVersion(1).toStdString());
+            db.exec(Migration::schemaOfVersion(version).toStdString());
             db.exec("INSERT INTO account (Account) VALUES ('both'), ('both too')");
         }
         const QString live = dir.filePath("password.mdb");
@@ -442,15 +459,28 @@ private slots:
         QVERIFY(Migration::migrate(live).migrated);
         {
             SQLite::Database db(old.toStdString(), SQLite::OPEN_READWRITE);
+            stampChangesWith(db, "elsewhere", std::nullopt);
             db.exec("INSERT INTO account (Account) VALUES ('only in the old copy')");
+            if (version >= 2)
+                db.exec("UPDATE account SET User = 'changed there' WHERE Account = 'both'");
         }
         const QByteArray oldBytes = fileBytes(old);
         const Merge::Outcome outcome = Merge::mergeCopy(live, old);
         QVERIFY2(outcome.merged, qPrintable(outcome.error));
         QCOMPARE(outcome.sections.at(2).added, qint64(1));
-        QCOMPARE(outcome.changes(), qint64(1));
+        QCOMPARE(outcome.sections.at(2).updated, qint64(version >= 2 ? 1 : 0));
         QCOMPARE(fileBytes(old), oldBytes);
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 2);
+        SQLite::Database db(live.toStdString(), SQLite::OPEN_READONLY);
+        const QString rows = QString::fromStdString(
+            db.execAndGet(QStringLiteral("SELECT group_concat(Account || '|' || coalesce(User, '') || '|' || %1, ',') "
+                                         "FROM (SELECT * FROM account ORDER BY _key)")
+                              .arg(machineText())
+                              .toStdString())
+                .getString());
+        QCOMPARE(rows, version >= 2
+                           ? QStringLiteral("both|changed there|elsewhere,both too||,only in the old copy||elsewhere")
+                           : QStringLiteral("both||,both too||,only in the old copy||"));
     }
 
     // Killed at random moments, a merge leaves the live file exactly as before or

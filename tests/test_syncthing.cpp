@@ -9,6 +9,7 @@
 #include "Fakes.h"
 #include "Helpers.h"
 #include "ProgramDirectory.h"
+#include "StampText.h"
 #include "app/MainWindow.h"
 #include "sections/PasswordPanel.h"
 #include "store/Schema.h"
@@ -113,8 +114,8 @@ std::map<QString, QString> recordsOf(const Computer& computer) {
             QStringList fields;
             for (const QString& f : table->fields)
                 fields << QStringLiteral("quote(%1)").arg(Schema::quoted(f));
-            SQLite::Statement all(db, QStringLiteral("SELECT _id, %1 FROM %2")
-                                          .arg(fields.join(" || '|' || "), Schema::quoted(table->name))
+            SQLite::Statement all(db, QStringLiteral("SELECT %3, %1 FROM %2")
+                                          .arg(fields.join(" || '|' || "), Schema::quoted(table->name), identityText())
                                           .toStdString());
             while (all.executeStep())
                 records[QString::fromStdString(all.getColumn(0).getString())] =

@@ -422,3 +422,105 @@ CREATE TRIGGER "account site changed" AFTER UPDATE OF "_key", "Website" ON "acco
 INSERT OR IGNORE INTO "_accountSites" ("site", "record") SELECT "site", "_key" FROM "_accountSiteNames" WHERE "site" <> '';
 
 PRAGMA user_version = 4;
+
+-- Version 5: a smaller file.
+-- Each record's identity is kept as the 16 bytes of its UUID (a blob) instead of
+-- its 36 characters of text, and "_machine" as the number of the computer in
+-- "_machines" instead of that computer's id: the two took as much room as the
+-- text of a short record, once in the table and the identity again in its
+-- index. The program turns the identities and computers already there into the
+-- new forms after this part (see StoredIdentity); what it shows and takes stays
+-- UUID text and computer ids. A new record's identity is still a random
+-- version 4 UUID, now made as bytes.
+-- The index on the keys goes: SQLite finds a key in the table itself, and a
+-- walk over the keys reads the table's own tree. The index of the browser's
+-- sites by record goes too: a record's site is found again from its website.
+CREATE TABLE IF NOT EXISTS "_machines" ("number" INTEGER PRIMARY KEY, "machine" TEXT NOT NULL UNIQUE);
+DROP INDEX IF EXISTS "account keys";
+DROP TRIGGER IF EXISTS "account identity given";
+CREATE TRIGGER "account identity given" AFTER INSERT ON "account"
+    WHEN new."_id" IS NULL OR new."_modified" IS NULL BEGIN
+    UPDATE "account" SET "_id" = coalesce(new."_id", CAST(randomblob(6) ||
+        substr(x'404142434445464748494a4b4c4d4e4f', 1 + abs(random() % 16), 1) || randomblob(1) ||
+        substr(x'8090a0b0', 1 + abs(random() % 4), 1) || randomblob(7) AS BLOB)),
+        "_modified" = coalesce(new."_modified", CAST(round((julianday('now') - 2440587.5) * 86400000) AS INTEGER))
+        WHERE "_key" = new."_key"; END;
+DROP INDEX IF EXISTS "Credit Card keys";
+DROP TRIGGER IF EXISTS "Credit Card identity given";
+CREATE TRIGGER "Credit Card identity given" AFTER INSERT ON "Credit Card"
+    WHEN new."_id" IS NULL OR new."_modified" IS NULL BEGIN
+    UPDATE "Credit Card" SET "_id" = coalesce(new."_id", CAST(randomblob(6) ||
+        substr(x'404142434445464748494a4b4c4d4e4f', 1 + abs(random() % 16), 1) || randomblob(1) ||
+        substr(x'8090a0b0', 1 + abs(random() % 4), 1) || randomblob(7) AS BLOB)),
+        "_modified" = coalesce(new."_modified", CAST(round((julianday('now') - 2440587.5) * 86400000) AS INTEGER))
+        WHERE "_key" = new."_key"; END;
+DROP INDEX IF EXISTS "Personal keys";
+DROP TRIGGER IF EXISTS "Personal identity given";
+CREATE TRIGGER "Personal identity given" AFTER INSERT ON "Personal"
+    WHEN new."_id" IS NULL OR new."_modified" IS NULL BEGIN
+    UPDATE "Personal" SET "_id" = coalesce(new."_id", CAST(randomblob(6) ||
+        substr(x'404142434445464748494a4b4c4d4e4f', 1 + abs(random() % 16), 1) || randomblob(1) ||
+        substr(x'8090a0b0', 1 + abs(random() % 4), 1) || randomblob(7) AS BLOB)),
+        "_modified" = coalesce(new."_modified", CAST(round((julianday('now') - 2440587.5) * 86400000) AS INTEGER))
+        WHERE "_key" = new."_key"; END;
+DROP INDEX IF EXISTS "Notes keys";
+DROP TRIGGER IF EXISTS "Notes identity given";
+CREATE TRIGGER "Notes identity given" AFTER INSERT ON "Notes"
+    WHEN new."_id" IS NULL OR new."_modified" IS NULL BEGIN
+    UPDATE "Notes" SET "_id" = coalesce(new."_id", CAST(randomblob(6) ||
+        substr(x'404142434445464748494a4b4c4d4e4f', 1 + abs(random() % 16), 1) || randomblob(1) ||
+        substr(x'8090a0b0', 1 + abs(random() % 4), 1) || randomblob(7) AS BLOB)),
+        "_modified" = coalesce(new."_modified", CAST(round((julianday('now') - 2440587.5) * 86400000) AS INTEGER))
+        WHERE "_key" = new."_key"; END;
+DROP INDEX IF EXISTS "Reminder keys";
+DROP TRIGGER IF EXISTS "Reminder identity given";
+CREATE TRIGGER "Reminder identity given" AFTER INSERT ON "Reminder"
+    WHEN new."_id" IS NULL OR new."_modified" IS NULL BEGIN
+    UPDATE "Reminder" SET "_id" = coalesce(new."_id", CAST(randomblob(6) ||
+        substr(x'404142434445464748494a4b4c4d4e4f', 1 + abs(random() % 16), 1) || randomblob(1) ||
+        substr(x'8090a0b0', 1 + abs(random() % 4), 1) || randomblob(7) AS BLOB)),
+        "_modified" = coalesce(new."_modified", CAST(round((julianday('now') - 2440587.5) * 86400000) AS INTEGER))
+        WHERE "_key" = new."_key"; END;
+-- The site triggers find a record's site from its own website, old or new,
+-- as "_accountSiteNames" does, each step computed once ("LIMIT 1" keeps SQLite
+-- from writing the steps into one another, which made every statement that
+-- changes a login take milliseconds to prepare).
+DROP INDEX IF EXISTS "_accountSites records";
+DROP TRIGGER IF EXISTS "account site added";
+DROP TRIGGER IF EXISTS "account site removed";
+DROP TRIGGER IF EXISTS "account site changed";
+CREATE TRIGGER "account site added" AFTER INSERT ON "account" BEGIN
+    INSERT OR IGNORE INTO "_accountSites" ("site", "record") SELECT "site", new."_key" FROM (
+        SELECT CASE WHEN substr(h, 1, 4) = 'www.' THEN substr(h, 5) ELSE h END AS "site" FROM (
+        SELECT rtrim(CASE WHEN instr(p, ':') > 0 THEN substr(p, 1, instr(p, ':') - 1) ELSE p END, '.') AS h FROM (
+        SELECT CASE WHEN instr(u, '@') > 0 THEN substr(u, instr(u, '@') + 1) ELSE u END AS p FROM (
+        SELECT substr(a, 1, min(instr(a || '/', '/'), instr(a || '?', '?'), instr(a || '#', '#')) - 1) AS u FROM (
+        SELECT CASE WHEN instr(w, '://') > 0 THEN substr(w, instr(w, '://') + 3) ELSE w END AS a FROM (
+        SELECT lower(trim(new."Website")) AS w LIMIT 1) LIMIT 1) LIMIT 1) LIMIT 1) LIMIT 1)) WHERE "site" <> ''; END;
+CREATE TRIGGER "account site removed" AFTER DELETE ON "account" BEGIN
+    DELETE FROM "_accountSites" WHERE "record" = old."_key" AND "site" = (
+        SELECT CASE WHEN substr(h, 1, 4) = 'www.' THEN substr(h, 5) ELSE h END AS "site" FROM (
+        SELECT rtrim(CASE WHEN instr(p, ':') > 0 THEN substr(p, 1, instr(p, ':') - 1) ELSE p END, '.') AS h FROM (
+        SELECT CASE WHEN instr(u, '@') > 0 THEN substr(u, instr(u, '@') + 1) ELSE u END AS p FROM (
+        SELECT substr(a, 1, min(instr(a || '/', '/'), instr(a || '?', '?'), instr(a || '#', '#')) - 1) AS u FROM (
+        SELECT CASE WHEN instr(w, '://') > 0 THEN substr(w, instr(w, '://') + 3) ELSE w END AS a FROM (
+        SELECT lower(trim(old."Website")) AS w LIMIT 1) LIMIT 1) LIMIT 1) LIMIT 1) LIMIT 1));
+    DELETE FROM "_browserDecisions" WHERE "record" = old."_key"; END;
+CREATE TRIGGER "account site changed" AFTER UPDATE OF "_key", "Website" ON "account" BEGIN
+    DELETE FROM "_accountSites" WHERE "record" = old."_key" AND "site" = (
+        SELECT CASE WHEN substr(h, 1, 4) = 'www.' THEN substr(h, 5) ELSE h END AS "site" FROM (
+        SELECT rtrim(CASE WHEN instr(p, ':') > 0 THEN substr(p, 1, instr(p, ':') - 1) ELSE p END, '.') AS h FROM (
+        SELECT CASE WHEN instr(u, '@') > 0 THEN substr(u, instr(u, '@') + 1) ELSE u END AS p FROM (
+        SELECT substr(a, 1, min(instr(a || '/', '/'), instr(a || '?', '?'), instr(a || '#', '#')) - 1) AS u FROM (
+        SELECT CASE WHEN instr(w, '://') > 0 THEN substr(w, instr(w, '://') + 3) ELSE w END AS a FROM (
+        SELECT lower(trim(old."Website")) AS w LIMIT 1) LIMIT 1) LIMIT 1) LIMIT 1) LIMIT 1));
+    DELETE FROM "_browserDecisions" WHERE "record" = old."_key" AND old."Website" IS NOT new."Website";
+    INSERT OR IGNORE INTO "_accountSites" ("site", "record") SELECT "site", new."_key" FROM (
+        SELECT CASE WHEN substr(h, 1, 4) = 'www.' THEN substr(h, 5) ELSE h END AS "site" FROM (
+        SELECT rtrim(CASE WHEN instr(p, ':') > 0 THEN substr(p, 1, instr(p, ':') - 1) ELSE p END, '.') AS h FROM (
+        SELECT CASE WHEN instr(u, '@') > 0 THEN substr(u, instr(u, '@') + 1) ELSE u END AS p FROM (
+        SELECT substr(a, 1, min(instr(a || '/', '/'), instr(a || '?', '?'), instr(a || '#', '#')) - 1) AS u FROM (
+        SELECT CASE WHEN instr(w, '://') > 0 THEN substr(w, instr(w, '://') + 3) ELSE w END AS a FROM (
+        SELECT lower(trim(new."Website")) AS w LIMIT 1) LIMIT 1) LIMIT 1) LIMIT 1) LIMIT 1)) WHERE "site" <> ''; END;
+
+PRAGMA user_version = 5;

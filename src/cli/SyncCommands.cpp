@@ -7,6 +7,7 @@
 #include "store/ColumnText.h"
 #include "store/Connection.h"
 #include "store/MachineStamp.h"
+#include "store/StoredIdentity.h"
 #include "sync/Merge.h"
 
 #include <QDateTime>
@@ -54,7 +55,12 @@ QString identityOf(const QString& database, Section section, qint64 id) {
     SQLite::Database db(database.toStdString(), SQLite::OPEN_READONLY, BusyTimeoutMs);
     SQLite::Statement query(db, QStringLiteral("SELECT _id FROM %1 WHERE _key = ?").arg(table(section)).toStdString());
     query.bind(1, static_cast<int64_t>(id));
-    return query.executeStep() ? columnText(query.getColumn(0)) : QString();
+    return query.executeStep() ? StoredIdentity::textOf(query.getColumn(0)) : QString();
+}
+
+// An identity in the form the file keeps it.
+std::string storedIdentity(SQLite::Database& db, const QString& identity) {
+    return StoredIdentity::forFile(identity, db.execAndGet("PRAGMA user_version").getInt());
 }
 
 // The one record a command changes: by its id, by its identity (the same on
@@ -70,7 +76,7 @@ qint64 recordToChange(const Context& context, Section section, const QString& wo
         SQLite::Database db(context.database().toStdString(), SQLite::OPEN_READONLY, BusyTimeoutMs);
         SQLite::Statement query(db,
                                 QStringLiteral("SELECT _key FROM %1 WHERE _id = ?").arg(table(section)).toStdString());
-        query.bind(1, word.toStdString());
+        StoredIdentity::bind(query, 1, storedIdentity(db, word));
         if (query.executeStep())
             return query.getColumn(0).getInt64();
     }
@@ -113,7 +119,7 @@ int addRecord(Context& context) {
         fields << Schema::quoted(field);
         marks << QStringLiteral("?");
     }
-    const NewRecordStamp stamp = newRecordStamp(connection.version(), connection.machine());
+    const NewRecordStamp stamp = newRecordStamp(connection.db(), connection.version(), connection.machine());
     SQLite::Statement insert(connection.db(), QStringLiteral("INSERT INTO %1 (%2%3) VALUES (%4%5)")
                                                   .arg(table(section), fields.join(QStringLiteral(", ")), stamp.columns,
                                                        marks.join(QStringLiteral(", ")), stamp.values)
@@ -194,7 +200,7 @@ int showHistory(Context& context, const ShownRecord& record, bool secrets) {
     SQLite::Database db(context.database().toStdString(), SQLite::OPEN_READONLY, BusyTimeoutMs);
     SQLite::Statement versions(db, "SELECT modified, machine, fields FROM _history WHERE identity = ? "
                                    "ORDER BY modified DESC, machine");
-    versions.bind(1, identity.toStdString());
+    StoredIdentity::bind(versions, 1, storedIdentity(db, identity));
     QJsonArray kept;
     QString text = QStringLiteral("Versions that lost a merge with a copy from another computer:\n");
     while (versions.executeStep()) {

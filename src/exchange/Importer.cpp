@@ -71,7 +71,7 @@ Importer::Result Importer::run(const QString& path, const ImportOptions& options
     try {
         DuplicateIndex stored(db);
         // Each record's identity, time and computer come with it, not from an update per record.
-        const NewRecordStamp stamp = newRecordStamp(connection->version(), connection->machine());
+        const NewRecordStamp stamp = newRecordStamp(db, connection->version(), connection->machine());
         std::array<std::unique_ptr<SQLite::Statement>, SectionCount> inserts;
         std::array<std::unique_ptr<BulkIndexing>, SectionCount> indexing;
         Record record;

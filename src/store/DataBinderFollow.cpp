@@ -7,6 +7,7 @@
 #include "Connection.h"
 #include "Schema.h"
 #include "StoreError.h"
+#include "StoredIdentity.h"
 
 #include <QTimer>
 #include <SQLiteCpp/Statement.h>
@@ -19,7 +20,7 @@ QString DataBinder::identityOf(RecordKey key) {
                                 .arg(Schema::quoted(m_recordSource), Schema::quoted(Schema::KeyColumn))
                                 .toStdString());
     query.bind(1, static_cast<int64_t>(key));
-    return query.executeStep() ? columnText(query.getColumn(0)) : QString();
+    return query.executeStep() ? StoredIdentity::textOf(query.getColumn(0)) : QString();
 }
 
 RecordKey DataBinder::keyOfIdentity(const QString& identity) {
@@ -29,7 +30,7 @@ RecordKey DataBinder::keyOfIdentity(const QString& identity) {
                             QStringLiteral("SELECT %2 FROM %1 WHERE \"_id\" = ?")
                                 .arg(Schema::quoted(m_recordSource), Schema::quoted(Schema::KeyColumn))
                                 .toStdString());
-    query.bind(1, identity.toStdString());
+    StoredIdentity::bind(query, 1, StoredIdentity::forFile(identity, m_connection->version()));
     return query.executeStep() ? query.getColumn(0).getInt64() : NoRecord;
 }
 

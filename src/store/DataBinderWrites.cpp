@@ -78,7 +78,7 @@ RecordKey DataBinder::insertRecord(const QHash<QString, QString>& texts) {
     QStringList marks;
     for (int i = 0; i < fields.size(); ++i)
         marks << QStringLiteral("?");
-    const NewRecordStamp stamp = newRecordStamp(m_connection->version(), m_connection->machine());
+    const NewRecordStamp stamp = newRecordStamp(m_connection->db(), m_connection->version(), m_connection->machine());
     const QString sql = fields.isEmpty() ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(table)
                                          : QStringLiteral("INSERT INTO %1 (%2%3) VALUES (%4%5)")
                                                .arg(table, fieldList(fields), stamp.columns,

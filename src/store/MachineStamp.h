@@ -29,4 +29,5 @@ struct NewRecordStamp {
     QString columns; // ", \"_id\", \"_modified\", \"_machine\""
     QString values;  // ", <identity>, <now>, '<machine>'"
 };
-NewRecordStamp newRecordStamp(int fileVersion, const QString& machine);
+// A file that numbers its computers is given this one's number first (a write).
+NewRecordStamp newRecordStamp(SQLite::Database& db, int fileVersion, const QString& machine);

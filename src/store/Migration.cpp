@@ -2,7 +2,9 @@
 
 #include "MigrationHealth.h"
 #include "RecordIdentity.h"
+#include "Schema.h"
 #include "StoreError.h"
+#include "StoredIdentity.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -226,6 +228,33 @@ void dropPart(Run& run, int version) {
     }
 }
 
+// Turns the identities and computers a file keeps as text into the forms of
+// version 5: an identity's 16 bytes, a computer's number. Values already in
+// those forms stay; an empty computer becomes NULL. The records' triggers do
+// not fire: neither field is one they follow.
+void convertStamps(SQLite::Database& db) {
+    StoredIdentity::addFunction(db.getHandle());
+    // A computer named by id, not by one of the file's numbers (kept as digits).
+    const QString anId =
+        QStringLiteral("(typeof(\"_machine\") = 'text' AND \"_machine\" NOT IN (SELECT CAST(\"number\" "
+                       "AS TEXT) FROM \"_machines\"))");
+    for (const Schema::Table* table : Schema::recordTables()) {
+        const QString name = quoted(table->name);
+        db.exec(QStringLiteral("INSERT OR IGNORE INTO \"_machines\" (\"machine\") SELECT DISTINCT \"_machine\" FROM %1 "
+                               "WHERE %2 AND \"_machine\" <> ''")
+                    .arg(name, anId)
+                    .toStdString());
+        db.exec(QStringLiteral("UPDATE %1 SET \"_id\" = stored_identity(\"_id\"), \"_machine\" = CASE "
+                               "WHEN %2 THEN (SELECT \"number\" FROM \"_machines\" WHERE \"machine\" = "
+                               "%1.\"_machine\") ELSE \"_machine\" END WHERE typeof(\"_id\") = 'text' OR %2")
+                    .arg(name, anId)
+                    .toStdString());
+    }
+    db.exec(
+        "UPDATE \"_tombstones\" SET \"identity\" = stored_identity(\"identity\") WHERE typeof(\"identity\") = 'text'");
+    db.exec("UPDATE \"_history\" SET \"identity\" = stored_identity(\"identity\") WHERE typeof(\"identity\") = 'text'");
+}
+
 int storedVersion(SQLite::Database& db) {
     return db.execAndGet("PRAGMA user_version").getInt();
 }
@@ -245,6 +274,9 @@ void heal(Run& run, const MigrationHealth::Damage& damage, int version) {
     }
     // A part records its own version as it ends; the file stays of the version it was.
     run.db.exec("PRAGMA user_version = " + std::to_string(version));
+    // Whatever another program wrote as text meanwhile gets the compact forms too.
+    if (!damage.incompleteParts.isEmpty() && version >= StoredIdentity::CompactVersion)
+        convertStamps(run.db);
     QList<std::pair<QString, IndexSource>> stale;
     for (const QString& index : damage.staleIndexes) {
         // An index whose rows were taken away cannot even be read: it is given
@@ -285,19 +317,28 @@ void addBrowserTables(Run& run) {
     runPart(run, 4);
 }
 
+// Version 5: identities kept as bytes and computers by number; no index of the
+// keys, nor of the browser's sites by record.
+void compactStamps(Run& run) {
+    runPart(run, 5);
+    convertStamps(run.db);
+}
+
 // Steps[n] brings a file of version n to version n + 1.
 using Step = void (*)(Run&);
-const Step Steps[] = {&addSearchIndex, &addIdentities, &shrinkSearchIndex, &addBrowserTables};
+const Step Steps[] = {&addSearchIndex, &addIdentities, &shrinkSearchIndex, &addBrowserTables, &compactStamps};
 
 // A step that made an index again leaves the old one's pages free inside the
 // file: where they are most of it, the file is written again without them. On
 // its own, after the steps' commit: a kill leaves the file whole either way.
 // A failure (a full disk, say) leaves the file as it was: whole, only larger.
-void compactIfMostlyFree(SQLite::Database& db) {
+// The step to version 5 frees room in every page rather than whole pages: a
+// file brought across it is written again whatever it has free.
+void compactAfterMigration(SQLite::Database& db, int fromVersion) {
     try {
         const qint64 free = db.execAndGet("PRAGMA freelist_count").getInt64();
         const qint64 pages = db.execAndGet("PRAGMA page_count").getInt64();
-        if (pages > 0 && free * 4 > pages)
+        if (pages > 0 && (free * 4 > pages || fromVersion < StoredIdentity::CompactVersion))
             db.exec("VACUUM");
     } catch (const std::exception&) {
     }
@@ -402,7 +443,7 @@ Outcome migrate(const QString& path, Progress* progress) {
         }
         transaction.commit();
         outcome.migrated = true;
-        compactIfMostlyFree(db);
+        compactAfterMigration(db, outcome.fromVersion);
     } catch (const std::exception& e) {
         outcome.error = QStringLiteral("The database file %1 could not be brought up to date: %2.\nIts records are "
                                        "unchanged; the next start tries again.")

@@ -1,11 +1,13 @@
 #include "RecordCopy.h"
 
 #include "BulkIndexing.h"
+#include "MachineNumbers.h"
 #include "RecordCopyIdentity.h"
 #include "RecordCopyKeys.h"
 #include "RecordCopyText.h"
 #include "Schema.h"
 #include "StoreError.h"
+#include "StoredIdentity.h"
 
 #include <SQLiteCpp/Statement.h>
 #include <SQLiteCpp/Transaction.h>
@@ -29,9 +31,10 @@ public:
         : m_insert(target, QStringLiteral("INSERT INTO %1 (%2, \"_id\", \"_modified\", \"_machine\") VALUES (%3)")
                                .arg(Schema::quoted(table.name), fieldList(table),
                                     QStringList(table.fields.size() + 3, QStringLiteral("?")).join(", "))
-                               .toStdString()) {}
+                               .toStdString()),
+          m_machines(target) {}
 
-    // Each field as text; nothing for NULL.
+    // Each field as text; nothing for NULL. The stamp in the forms the new file keeps.
     void insert(const std::vector<std::optional<std::string>>& fields, const CopiedStamp& stamp) {
         for (std::size_t i = 0; i < fields.size(); ++i) {
             if (fields[i])
@@ -40,9 +43,16 @@ public:
                 m_insert.bind(int(i) + 1);
         }
         const int next = int(fields.size()) + 1;
-        m_insert.bind(next, stamp.identity);
+        const bool compact = m_machines.used();
+        StoredIdentity::bind(m_insert, next,
+                             compact ? StoredIdentity::bytesOf(stamp.identity)
+                                     : StoredIdentity::textOf(stamp.identity).toStdString());
         m_insert.bind(next + 1, static_cast<int64_t>(stamp.modified));
-        if (stamp.machine)
+        const qint64 number =
+            compact && stamp.machine ? m_machines.numberOf(QString::fromStdString(*stamp.machine)) : 0;
+        if (compact && number)
+            m_insert.bind(next + 2, static_cast<int64_t>(number));
+        else if (!compact && stamp.machine)
             m_insert.bind(next + 2, *stamp.machine);
         else
             m_insert.bind(next + 2);
@@ -67,6 +77,7 @@ public:
 
 private:
     SQLite::Statement m_insert;
+    MachineNumbers m_machines;
 };
 
 std::optional<qint64> countOf(SQLite::Database& source, const Schema::Table& table) {

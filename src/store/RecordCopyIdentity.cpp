@@ -1,10 +1,16 @@
 #include "RecordCopyIdentity.h"
 
 #include "RecordIdentity.h"
+#include "StoredIdentity.h"
 
 #include <SQLiteCpp/Column.h>
 
 StampReader::StampReader(SQLite::Database& source, const Schema::Table& table) : m_table(table) {
+    try {
+        m_machines = std::make_unique<MachineNumbers>(source);
+    } catch (const std::exception&) {
+        // A damaged list of computers: the records keep no computer.
+    }
     try {
         SQLite::Statement columns(source, "SELECT count(*) FROM pragma_table_info(?) WHERE name IN ('_id', "
                                           "'_modified', '_machine')");
@@ -35,9 +41,8 @@ CopiedStamp StampReader::read(qint64 key, const std::vector<std::optional<std::s
             m_read->tryReset();
             m_read->bind(1, static_cast<int64_t>(key));
             if (m_read->executeStep() && !m_read->getColumn(0).isNull() && !m_read->getColumn(1).isNull()) {
-                CopiedStamp stamp{m_read->getColumn(0).getString(), m_read->getColumn(1).getInt64(), std::nullopt};
-                if (!m_read->getColumn(2).isNull())
-                    stamp.machine = m_read->getColumn(2).getString();
+                CopiedStamp stamp{m_read->getColumn(0).getString(), m_read->getColumn(1).getInt64(),
+                                  machineOf(m_read->getColumn(2))};
                 m_read->reset();
                 return stamp;
             }
@@ -52,17 +57,28 @@ CopiedStamp StampReader::fromRow(SQLite::Statement& row, int first, qint64 key,
                                  const std::vector<std::optional<std::string>>& fields) const {
     if (row.getColumn(first).isNull() || row.getColumn(first + 1).isNull())
         return derived(m_table, key, fields);
-    CopiedStamp stamp{row.getColumn(first).getString(), row.getColumn(first + 1).getInt64(), std::nullopt};
-    if (!row.getColumn(first + 2).isNull())
-        stamp.machine = row.getColumn(first + 2).getString();
-    return stamp;
+    return {row.getColumn(first).getString(), row.getColumn(first + 1).getInt64(), machineOf(row.getColumn(first + 2))};
+}
+
+std::optional<std::string> StampReader::machineOf(const SQLite::Column& column) const {
+    if (column.isNull())
+        return std::nullopt;
+    // A file that numbers its computers keeps the number as digits (the column is typed TEXT).
+    const QString id = m_machines && m_machines->used() ? m_machines->idOf(column.getInt64()) : QString();
+    return id.isEmpty() ? column.getString() : id.toStdString();
 }
 
 void copySyncRecords(SQLite::Database& source, SQLite::Database& target) {
-    const std::pair<const char*, const char*> tables[] = {
-        {"_tombstones", "\"identity\", \"tableName\", \"deleted\", \"machine\""},
-        {"_history", "\"tableName\", \"identity\", \"modified\", \"machine\", \"fields\", \"kept\""}};
-    for (const auto& [table, columns] : tables) {
+    struct SyncTable {
+        const char* name;
+        const char* columns;
+        int identity; // the column of the record's identity, kept in the new file's form
+    };
+    const SyncTable tables[] = {
+        {"_tombstones", "\"identity\", \"tableName\", \"deleted\", \"machine\"", 0},
+        {"_history", "\"tableName\", \"identity\", \"modified\", \"machine\", \"fields\", \"kept\"", 1}};
+    const bool compact = MachineNumbers(target).used();
+    for (const auto& [table, columns, identity] : tables) {
         try {
             const int count = int(QString::fromLatin1(columns).count(QLatin1Char(',')) + 1);
             SQLite::Statement rows(source, QStringLiteral("SELECT %1 FROM \"%2\"").arg(columns, table).toStdString());
@@ -72,7 +88,11 @@ void copySyncRecords(SQLite::Database& source, SQLite::Database& target) {
             while (rows.executeStep()) {
                 for (int i = 0; i < count; ++i) {
                     const SQLite::Column value = rows.getColumn(i);
-                    if (value.isInteger())
+                    if (i == identity)
+                        StoredIdentity::bind(insert, i + 1,
+                                             compact ? StoredIdentity::bytesOf(value.getString())
+                                                     : StoredIdentity::textOf(value.getString()).toStdString());
+                    else if (value.isInteger())
                         insert.bind(i + 1, value.getInt64());
                     else
                         insert.bind(i + 1, value.getString());

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "MachineNumbers.h"
 #include "Schema.h"
 
 #include <SQLiteCpp/Database.h>
@@ -14,9 +15,9 @@
 // before records had identities gives each the identity derived from its
 // table, key and text, as bringing that file up to date would.
 struct CopiedStamp {
-    std::string identity;
+    std::string identity; // as the source stores it: UUID text or its bytes
     qint64 modified = 0;
-    std::optional<std::string> machine; // NULL stays NULL
+    std::optional<std::string> machine; // the computer's id; NULL stays NULL
 };
 
 // Reads the stamps of a source's records by key.
@@ -36,8 +37,12 @@ public:
                         const std::vector<std::optional<std::string>>& fields) const;
 
 private:
+    // A computer as the source names it: by id, or by its number there.
+    std::optional<std::string> machineOf(const SQLite::Column& column) const;
+
     const Schema::Table& m_table;
     std::unique_ptr<SQLite::Statement> m_read; // none when the source has no identities
+    std::unique_ptr<MachineNumbers> m_machines;
 };
 
 // The deletions and the versions that lost a merge, where the source keeps

@@ -166,7 +166,8 @@ Damage findDamage(const std::vector<StoredValue>& values, const PayloadLayout& l
         const qint64 read = qint64(value.bytes.size());
         if (read < value.size)
             damage.markFrom(layout.pieceAt(start + read));
-        if (const auto bad = firstInvalid(value.bytes, read == value.size))
+        // Only text must be UTF-8: a blob (an identity's bytes) is any bytes.
+        if (const auto bad = value.type == SQLITE_TEXT ? firstInvalid(value.bytes, read == value.size) : std::nullopt)
             damage.mark(layout.pieceAt(start + qint64(*bad)));
         for (qint64 at = start; at < start + read;) {
             const qint64 piece = layout.pieceAt(at);
@@ -215,7 +216,8 @@ std::vector<Checked> check(const std::vector<StoredValue>& values, qint64 usable
         std::size_t kept = value.bytes.size();
         if (damaged)
             kept = std::size_t(std::clamp<qint64>(layout.pieceStart(*damaged) - slack - start, 0, qint64(kept)));
-        kept = wholeCharacters(value.bytes, kept);
+        if (value.type == SQLITE_TEXT)
+            kept = wholeCharacters(value.bytes, kept);
         result.whole = qint64(kept) == value.size;
         if (result.whole || kept > 0)
             result.value = value.bytes.substr(0, kept);

@@ -2,6 +2,7 @@
 
 #include "Schema.h"
 #include "StoreError.h"
+#include "StoredIdentity.h"
 
 #include <QUuid>
 #include <sqlite3.h>
@@ -63,14 +64,24 @@ void deriveIdentities(sqlite3* db, bool everyRecord) {
                                    nullptr, &derivedIdentityFunction, nullptr, nullptr, nullptr) != SQLITE_OK)
         throw StoreError(QStringLiteral("the records cannot be given their identities: %1")
                              .arg(QString::fromUtf8(sqlite3_errmsg(db))));
+    // A file that keeps identities as bytes gets them so, and no computer is NULL there.
+    sqlite3_stmt* version = nullptr;
+    sqlite3_prepare_v2(db, "PRAGMA user_version", -1, &version, nullptr);
+    const bool compact = version && sqlite3_step(version) == SQLITE_ROW &&
+                         sqlite3_column_int(version, 0) >= StoredIdentity::CompactVersion;
+    sqlite3_finalize(version);
+    if (compact)
+        StoredIdentity::addFunction(db);
     for (const Schema::Table* table : Schema::recordTables()) {
         QStringList fields;
         for (const QString& field : table->fields)
             fields << Schema::quoted(field);
         const QString name = QString(table->name).replace(QLatin1Char('\''), QStringLiteral("''"));
-        run(db, QStringLiteral("UPDATE %1 SET \"_id\" = derived_identity('%2', \"_key\", %3), \"_modified\" = 0, "
-                               "\"_machine\" = ''%4")
-                    .arg(Schema::quoted(table->name), name, fields.join(QStringLiteral(", ")),
+        const QString identity = QStringLiteral("derived_identity('%1', \"_key\", %2)").arg(name, fields.join(", "));
+        run(db, QStringLiteral("UPDATE %1 SET \"_id\" = %2, \"_modified\" = 0, \"_machine\" = %3%4")
+                    .arg(Schema::quoted(table->name),
+                         compact ? QStringLiteral("stored_identity(%1)").arg(identity) : identity,
+                         compact ? QStringLiteral("NULL") : QStringLiteral("''"),
                          everyRecord ? QString() : QStringLiteral(" WHERE \"_id\" IS NULL")));
     }
     sqlite3_create_function_v2(db, "derived_identity", -1, SQLITE_UTF8, nullptr, nullptr, nullptr, nullptr, nullptr);

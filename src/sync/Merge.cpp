@@ -2,10 +2,12 @@
 
 #include "RecordVersion.h"
 #include "store/LockWait.h"
+#include "store/MachineNumbers.h"
 #include "store/Migration.h"
 #include "store/RecordDatabaseCheck.h"
 #include "store/Schema.h"
 #include "store/StoreError.h"
+#include "store/StoredIdentity.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -18,6 +20,7 @@
 #include <map>
 #include <memory>
 #include <set>
+#include <sqlite3.h>
 #include <vector>
 
 namespace {
@@ -43,6 +46,29 @@ QString columns(const QString& alias, const Schema::Table& table) {
     return list.join(QStringLiteral(", "));
 }
 
+// main_machine(x) and copy_machine(x): the id of the computer a record of that
+// file names, whether by its number there or (an older copy) by id; '' for none.
+// The numbers are each file's own, so a merge compares and moves ids.
+void machineIdFunction(sqlite3_context* call, int, sqlite3_value** values) {
+    const auto* numbers = static_cast<const MachineNumbers*>(sqlite3_user_data(call));
+    if (sqlite3_value_type(values[0]) == SQLITE_NULL) {
+        sqlite3_result_text(call, "", 0, SQLITE_STATIC);
+        return;
+    }
+    const QString id = numbers->used() ? numbers->idOf(sqlite3_value_int64(values[0])) : QString();
+    if (id.isEmpty()) {
+        sqlite3_result_value(call, values[0]);
+        return;
+    }
+    const QByteArray text = id.toUtf8();
+    sqlite3_result_text(call, text.constData(), int(text.size()), SQLITE_TRANSIENT);
+}
+
+void addMachineFunction(SQLite::Database& db, const char* name, const MachineNumbers& numbers) {
+    sqlite3_create_function_v2(db.getHandle(), name, 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC,
+                               const_cast<MachineNumbers*>(&numbers), &machineIdFunction, nullptr, nullptr, nullptr);
+}
+
 // What each side knows of one record that the merge must decide on.
 struct Sides {
     RecordVersion copyRecord, copyDeletion, localRecord, localDeletion;
@@ -60,13 +86,14 @@ class PlannedWrites {
 public:
     enum Kind { Insert, Rewrite, Stamp, Remove };
 
-    PlannedWrites(SQLite::Database& db, const Schema::Table& table) : m_db(db), m_table(table) {
+    PlannedWrites(SQLite::Database& db, const Schema::Table& table, MachineNumbers& machines)
+        : m_db(db), m_table(table), m_machines(machines) {
         QStringList columns;
         for (qsizetype i = 0; i < table.fields.size(); ++i)
             columns << QStringLiteral("f%1").arg(i);
         m_db.exec(
-            QStringLiteral("CREATE TEMP TABLE \"merge writes\" (kind INTEGER NOT NULL, key INTEGER, identity TEXT, "
-                           "modified INTEGER, machine TEXT, %1)")
+            QStringLiteral("CREATE TEMP TABLE \"merge writes\" (kind INTEGER NOT NULL, key INTEGER, identity BLOB, "
+                           "modified INTEGER, machine INTEGER, %1)")
                 .arg(columns.join(QStringLiteral(", ")))
                 .toStdString());
         m_db.exec("CREATE INDEX temp.\"merge writes by key\" ON \"merge writes\" (kind, key)");
@@ -88,9 +115,11 @@ public:
         m_plan->clearBindings();
         m_plan->bind(1, kind);
         m_plan->bind(2, static_cast<int64_t>(key));
-        m_plan->bind(3, identity);
+        StoredIdentity::bind(*m_plan, 3, identity);
         m_plan->bind(4, static_cast<int64_t>(version.time));
-        m_plan->bind(5, version.machine.toStdString());
+        // The file's own number for the computer: NULL for none.
+        if (const qint64 machine = m_machines.numberOf(version.machine))
+            m_plan->bind(5, static_cast<int64_t>(machine));
         for (size_t i = 0; i < version.fields.size(); ++i)
             if (version.fields[i])
                 m_plan->bind(int(i) + 6, version.fields[i]->toStdString());
@@ -138,6 +167,7 @@ public:
 private:
     SQLite::Database& m_db;
     const Schema::Table& m_table;
+    MachineNumbers& m_machines;
     std::unique_ptr<SQLite::Statement> m_plan;
     std::set<Kind> m_planned;
 };
@@ -145,7 +175,8 @@ private:
 // Merges one table: reads what differs, then writes the winners.
 class TableMerge {
 public:
-    TableMerge(SQLite::Database& db, const Schema::Table& table) : m_db(db), m_table(table) {}
+    TableMerge(SQLite::Database& db, const Schema::Table& table, MachineNumbers& machines)
+        : m_db(db), m_table(table), m_machines(machines) {}
 
     Merge::SectionCounts run() {
         readCopyRecords();
@@ -153,7 +184,7 @@ public:
         Merge::SectionCounts counts{m_table.name};
         if (m_differing.empty())
             return counts; // nothing to plan: no statement compiled, no temporary table made
-        PlannedWrites writes(m_db, m_table);
+        PlannedWrites writes(m_db, m_table, m_machines);
         for (auto& [identity, sides] : m_differing)
             apply(identity, sides, writes, counts);
         writes.make();
@@ -164,20 +195,22 @@ public:
 
 private:
     // The copy's records whose identity this file lacks, or holds in another version.
+    // A copy of an older version keeps identities as text: stored_identity() gives their bytes.
     void readCopyRecords() {
         const int fields = int(m_table.fields.size());
         SQLite::Statement rows(
-            m_db, QStringLiteral("SELECT c.\"_id\", c.\"_modified\", coalesce(c.\"_machine\", ''), %1, "
-                                 "m.\"_key\", m.\"_modified\", coalesce(m.\"_machine\", ''), %2, "
-                                 "t.\"deleted\", t.\"machine\" FROM copy.%3 AS c "
-                                 "LEFT JOIN main.%3 AS m ON m.\"_id\" = c.\"_id\" "
-                                 "LEFT JOIN main.\"_tombstones\" AS t ON t.\"identity\" = c.\"_id\" "
-                                 "WHERE c.\"_key\" IN (%4) AND c.\"_id\" IS NOT NULL AND c.\"_modified\" IS NOT NULL "
-                                 "AND (m.\"_key\" IS NULL OR m.\"_modified\" IS NOT c.\"_modified\" "
-                                 "OR coalesce(m.\"_machine\", '') <> coalesce(c.\"_machine\", ''))")
-                      .arg(columns(QStringLiteral("c"), m_table), columns(QStringLiteral("m"), m_table),
-                           Schema::quoted(m_table.name), notSameUnderKey())
-                      .toStdString());
+            m_db,
+            QStringLiteral("SELECT stored_identity(c.\"_id\"), c.\"_modified\", copy_machine(c.\"_machine\"), %1, "
+                           "m.\"_key\", m.\"_modified\", main_machine(m.\"_machine\"), %2, "
+                           "t.\"deleted\", t.\"machine\" FROM copy.%3 AS c "
+                           "LEFT JOIN main.%3 AS m ON m.\"_id\" = stored_identity(c.\"_id\") "
+                           "LEFT JOIN main.\"_tombstones\" AS t ON t.\"identity\" = stored_identity(c.\"_id\") "
+                           "WHERE c.\"_key\" IN (%4) AND c.\"_id\" IS NOT NULL AND c.\"_modified\" IS NOT NULL "
+                           "AND (m.\"_key\" IS NULL OR m.\"_modified\" IS NOT c.\"_modified\" "
+                           "OR main_machine(m.\"_machine\") <> copy_machine(c.\"_machine\"))")
+                .arg(columns(QStringLiteral("c"), m_table), columns(QStringLiteral("m"), m_table),
+                     Schema::quoted(m_table.name), notSameUnderKey())
+                .toStdString());
         while (rows.executeStep()) {
             Sides& sides = m_differing[rows.getColumn(0).getString()];
             sides.copyRecord = RecordVersion::recordFrom(rows, 1, fields);
@@ -194,8 +227,8 @@ private:
     // a random seek each.
     QString notSameUnderKey() const {
         return QStringLiteral("SELECT s.\"_key\" FROM copy.%1 AS s LEFT JOIN main.%1 AS k ON k.\"_key\" = s.\"_key\" "
-                              "WHERE k.\"_id\" IS NOT s.\"_id\" OR k.\"_modified\" IS NOT s.\"_modified\" "
-                              "OR coalesce(k.\"_machine\", '') <> coalesce(s.\"_machine\", '')")
+                              "WHERE k.\"_id\" IS NOT stored_identity(s.\"_id\") OR k.\"_modified\" IS NOT "
+                              "s.\"_modified\" OR main_machine(k.\"_machine\") <> copy_machine(s.\"_machine\")")
             .arg(Schema::quoted(m_table.name));
     }
 
@@ -203,15 +236,16 @@ private:
     void readCopyDeletions() {
         const int fields = int(m_table.fields.size());
         SQLite::Statement rows(
-            m_db, QStringLiteral("SELECT d.\"identity\", d.\"deleted\", d.\"machine\", m.\"_key\", m.\"_modified\", "
-                                 "coalesce(m.\"_machine\", ''), %1, t.\"deleted\", t.\"machine\" "
-                                 "FROM copy.\"_tombstones\" AS d "
-                                 "LEFT JOIN main.%2 AS m ON m.\"_id\" = d.\"identity\" "
-                                 "LEFT JOIN main.\"_tombstones\" AS t ON t.\"identity\" = d.\"identity\" "
-                                 "WHERE d.\"tableName\" = ? AND (t.\"identity\" IS NULL OR t.\"deleted\" IS NOT "
-                                 "d.\"deleted\" OR t.\"machine\" IS NOT d.\"machine\" OR m.\"_key\" IS NOT NULL)")
-                      .arg(columns(QStringLiteral("m"), m_table), Schema::quoted(m_table.name))
-                      .toStdString());
+            m_db,
+            QStringLiteral("SELECT stored_identity(d.\"identity\"), d.\"deleted\", d.\"machine\", m.\"_key\", "
+                           "m.\"_modified\", main_machine(m.\"_machine\"), %1, t.\"deleted\", t.\"machine\" "
+                           "FROM copy.\"_tombstones\" AS d "
+                           "LEFT JOIN main.%2 AS m ON m.\"_id\" = stored_identity(d.\"identity\") "
+                           "LEFT JOIN main.\"_tombstones\" AS t ON t.\"identity\" = stored_identity(d.\"identity\") "
+                           "WHERE d.\"tableName\" = ? AND (t.\"identity\" IS NULL OR t.\"deleted\" IS NOT "
+                           "d.\"deleted\" OR t.\"machine\" IS NOT d.\"machine\" OR m.\"_key\" IS NOT NULL)")
+                .arg(columns(QStringLiteral("m"), m_table), Schema::quoted(m_table.name))
+                .toStdString());
         rows.bind(1, m_table.name.toStdString());
         while (rows.executeStep()) {
             Sides& sides = m_differing[rows.getColumn(0).getString()];
@@ -274,7 +308,7 @@ private:
                            "VALUES (?, ?, ?, ?) ON CONFLICT (\"identity\") DO UPDATE SET \"tableName\" = "
                            "excluded.\"tableName\", \"deleted\" = excluded.\"deleted\", \"machine\" = "
                            "excluded.\"machine\""));
-        keep.bind(1, identity);
+        StoredIdentity::bind(keep, 1, identity);
         keep.bind(2, m_table.name.toStdString());
         keep.bind(3, static_cast<int64_t>(version.time));
         keep.bind(4, version.machine.toStdString());
@@ -284,7 +318,7 @@ private:
     void forgetDeletion(const std::string& identity) {
         SQLite::Statement& forget = statement(
             QStringLiteral("forget"), QStringLiteral("DELETE FROM main.\"_tombstones\" WHERE \"identity\" = ?"));
-        forget.bind(1, identity);
+        StoredIdentity::bind(forget, 1, identity);
         forget.exec();
     }
 
@@ -294,7 +328,7 @@ private:
             QStringLiteral("INSERT OR IGNORE INTO main.\"_history\" (\"tableName\", \"identity\", \"modified\", "
                            "\"machine\", \"fields\", \"kept\") VALUES (?, ?, ?, ?, ?, ?)"));
         keep.bind(1, m_table.name.toStdString());
-        keep.bind(2, identity);
+        StoredIdentity::bind(keep, 2, identity);
         keep.bind(3, static_cast<int64_t>(version.time));
         keep.bind(4, version.machine.toStdString());
         keep.bind(5, version.fieldsJson(m_table.fields).toStdString());
@@ -304,6 +338,7 @@ private:
 
     SQLite::Database& m_db;
     const Schema::Table& m_table;
+    MachineNumbers& m_machines;
     std::map<std::string, Sides> m_differing; // by identity: the order is the same on every computer
     std::vector<std::pair<std::string, const RecordVersion*>> m_deletions; // winners in m_differing
     std::map<QString, std::unique_ptr<SQLite::Statement>> m_statements;
@@ -342,7 +377,8 @@ private:
 
 void mergeHistory(SQLite::Database& db) {
     db.exec("INSERT OR IGNORE INTO main.\"_history\" (\"tableName\", \"identity\", \"modified\", \"machine\", "
-            "\"fields\", \"kept\") SELECT \"tableName\", \"identity\", \"modified\", \"machine\", \"fields\", "
+            "\"fields\", \"kept\") SELECT \"tableName\", stored_identity(\"identity\"), \"modified\", \"machine\", "
+            "\"fields\", "
             "\"kept\" FROM copy.\"_history\"");
 }
 
@@ -382,7 +418,10 @@ Outcome mergeCopy(const QString& livePath, const QString& copyPath) {
     // A copy beside the database (a sync tool's) is read through mmap: it is on
     // the same disk as the database, which is mapped too.
     const bool besideDatabase = QFileInfo(copyPath).absoluteDir() == QFileInfo(livePath).absoluteDir();
-    const QString problem = checkRecordsReadable(copyPath, besideDatabase);
+    QString problem = checkRecordsReadable(copyPath, besideDatabase);
+    // What a newer program keeps is not known here: its records could be misread.
+    if (problem.isEmpty() && Migration::stateOf(copyPath) == Migration::State::Newer)
+        problem = QStringLiteral("it was written by a newer version of the program.");
     if (!problem.isEmpty()) {
         outcome.refused = true;
         outcome.error = QStringLiteral("The copy %1 was not merged: %2").arg(copyPath, problem);
@@ -393,7 +432,7 @@ Outcome mergeCopy(const QString& livePath, const QString& copyPath) {
         SQLite::Database db(livePath.toStdString(), SQLite::OPEN_READWRITE | SQLite::OPEN_URI, BusyTimeoutMs);
         waitForLocks(db.getHandle(), BusyTimeoutMs);
         db.exec("PRAGMA synchronous=EXTRA"); // as every write: see Connection
-        if (db.execAndGet("PRAGMA user_version").getInt() < 2)
+        if (db.execAndGet("PRAGMA user_version").getInt() != Migration::newestVersion())
             throw StoreError(QStringLiteral("%1 is not up to date yet").arg(livePath));
         SQLite::Statement attach(db, "ATTACH DATABASE ? AS copy");
         attach.bind(1, untouchedUri(copy.path()));
@@ -405,10 +444,14 @@ Outcome mergeCopy(const QString& livePath, const QString& copyPath) {
                 "PRAGMA copy.cache_size = -32768");
         if (besideDatabase)
             db.exec("PRAGMA copy.mmap_size = 268435456");
+        StoredIdentity::addFunction(db.getHandle());
         {
             SQLite::Transaction transaction(db, SQLite::TransactionBehavior::IMMEDIATE);
+            MachineNumbers mainMachines(db), copyMachines(db, QStringLiteral("copy"));
+            addMachineFunction(db, "main_machine", mainMachines);
+            addMachineFunction(db, "copy_machine", copyMachines);
             for (const Schema::Table* table : Schema::recordTables())
-                outcome.sections.push_back(TableMerge(db, *table).run());
+                outcome.sections.push_back(TableMerge(db, *table, mainMachines).run());
             mergeHistory(db);
             transaction.commit();
         }
