@@ -4,7 +4,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ./setup.sh >/dev/null
-cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DQUILLMERE_SANITIZE=ON -DQUILLMERE_WERROR=ON >/dev/null
+cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DQUILLMERE_SANITIZE=ON -DQUILLMERE_WERROR=ON \
+    -DQUILLMERE_BENCH=OFF >/dev/null
 cmake --build build-asan -j"$(nproc)"
 cd build-asan
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=0:strict_string_checks=1

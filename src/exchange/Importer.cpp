@@ -59,10 +59,6 @@ Importer::Result Importer::run(const QString& path, const ImportOptions& options
     Result result;
     result.format = reader->formatName();
     try {
-        // Each insert's own undo record (the statement journal) stays in memory: it
-        // is a few pages, but past 64 KiB SQLite writes it to a temporary file, and
-        // a table of a few hundred thousand records reached that on almost every insert.
-        db.exec("PRAGMA temp_store=MEMORY");
         // Taken before the first read, so no other writer slips in between.
         db.exec("BEGIN IMMEDIATE");
     } catch (const SQLite::Exception& e) {

@@ -34,6 +34,12 @@ Connection::Connection(const QString& path, const std::optional<QString>& onlyTa
         // too, or a power cut soon after could bring the journal back and the next
         // start would roll the write back.
         m_db->exec("PRAGMA synchronous=EXTRA");
+        // Each statement's own undo record (the statement journal) stays in memory:
+        // it is a few pages, but past 64 KiB SQLite writes it to a temporary file, and
+        // an import into a table of a few hundred thousand records reached that on
+        // almost every insert. Set before the connection's triggers: a change of
+        // this setting drops every temporary trigger.
+        m_db->exec("PRAGMA temp_store=MEMORY");
         // Reading the header proves the file is a database at all; the version
         // says whether it has search indexes, without reading its schema.
         m_version = m_db->execAndGet("PRAGMA user_version").getInt();

@@ -38,3 +38,12 @@ qint64 MachineNumbers::numberOf(const QString& id) {
     m_numbers.insert(id, number);
     return number;
 }
+
+bool MachineNumbers::numberedAsIn(const MachineNumbers& other) const {
+    if (!m_used || !other.m_used)
+        return false;
+    for (auto it = m_ids.constBegin(); it != m_ids.constEnd(); ++it)
+        if (other.m_ids.value(it.key()) != it.value())
+            return false;
+    return true;
+}

@@ -25,6 +25,9 @@ public:
     // The number of an id, added to the file when it is new (a write); 0 for an
     // empty id, which is stored as NULL.
     qint64 numberOf(const QString& id);
+    // True when every computer this file numbers has the same number in other:
+    // then a number means the same computer in both files.
+    bool numberedAsIn(const MachineNumbers& other) const;
 
 private:
     SQLite::Database& m_db;

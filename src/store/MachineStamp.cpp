@@ -69,8 +69,8 @@ NewRecordStamp newRecordStamp(SQLite::Database& db, int fileVersion, const QStri
                 : QStringLiteral("lower(hex(randomblob(4)) || '-' || hex(randomblob(2)) || '-4' || "
                                  "substr(hex(randomblob(2)), 2) || '-' || substr('89AB', 1 + abs(random() % 4), 1) || "
                                  "substr(hex(randomblob(2)), 2) || '-' || hex(randomblob(6)))");
-    // The computer's number, given here when the file does not know it yet: a
-    // writer may have lost its connection's triggers (a change of temp_store drops them).
+    // The computer's number, given here when the file does not know it yet, so
+    // that no trigger has to update each new record.
     QString stamp = literal(machine);
     if (compact) {
         const qint64 number = MachineNumbers(db).numberOf(machine);

@@ -175,8 +175,14 @@ private:
 // Merges one table: reads what differs, then writes the winners.
 class TableMerge {
 public:
-    TableMerge(SQLite::Database& db, const Schema::Table& table, MachineNumbers& machines)
-        : m_db(db), m_table(table), m_machines(machines) {}
+    // How the copy's stamps compare with this file's, read once per merge.
+    struct CopyForm {
+        bool identitiesAsBytes = false; // the copy keeps identities as this file does
+        bool sameNumbers = false;       // a computer's number means the same computer in both files
+    };
+
+    TableMerge(SQLite::Database& db, const Schema::Table& table, MachineNumbers& machines, const CopyForm& form)
+        : m_db(db), m_table(table), m_machines(machines), m_form(form) {}
 
     Merge::SectionCounts run() {
         readCopyRecords();
@@ -225,11 +231,15 @@ private:
     // files of one descent keep most records under the same key, so walking both
     // tables in key order leaves few records to look up by identity, which is
     // a random seek each.
+    // It reads every record of both files: where the copy stores its stamps as
+    // this file does, they are compared as stored, without a function call each.
     QString notSameUnderKey() const {
         return QStringLiteral("SELECT s.\"_key\" FROM copy.%1 AS s LEFT JOIN main.%1 AS k ON k.\"_key\" = s.\"_key\" "
-                              "WHERE k.\"_id\" IS NOT stored_identity(s.\"_id\") OR k.\"_modified\" IS NOT "
-                              "s.\"_modified\" OR main_machine(k.\"_machine\") <> copy_machine(s.\"_machine\")")
-            .arg(Schema::quoted(m_table.name));
+                              "WHERE k.\"_id\" IS NOT %2 OR k.\"_modified\" IS NOT s.\"_modified\" OR %3")
+            .arg(Schema::quoted(m_table.name),
+                 m_form.identitiesAsBytes ? QStringLiteral("s.\"_id\"") : QStringLiteral("stored_identity(s.\"_id\")"),
+                 m_form.sameNumbers ? QStringLiteral("k.\"_machine\" IS NOT s.\"_machine\"")
+                                    : QStringLiteral("main_machine(k.\"_machine\") <> copy_machine(s.\"_machine\")"));
     }
 
     // The copy's deletions this file lacks or holds with another time or computer.
@@ -339,6 +349,7 @@ private:
     SQLite::Database& m_db;
     const Schema::Table& m_table;
     MachineNumbers& m_machines;
+    const CopyForm m_form;
     std::map<std::string, Sides> m_differing; // by identity: the order is the same on every computer
     std::vector<std::pair<std::string, const RecordVersion*>> m_deletions; // winners in m_differing
     std::map<QString, std::unique_ptr<SQLite::Statement>> m_statements;
@@ -450,8 +461,11 @@ Outcome mergeCopy(const QString& livePath, const QString& copyPath) {
             MachineNumbers mainMachines(db), copyMachines(db, QStringLiteral("copy"));
             addMachineFunction(db, "main_machine", mainMachines);
             addMachineFunction(db, "copy_machine", copyMachines);
+            const TableMerge::CopyForm form{.identitiesAsBytes = db.execAndGet("PRAGMA copy.user_version").getInt() >=
+                                                                 StoredIdentity::CompactVersion,
+                                            .sameNumbers = copyMachines.numberedAsIn(mainMachines)};
             for (const Schema::Table* table : Schema::recordTables())
-                outcome.sections.push_back(TableMerge(db, *table, mainMachines).run());
+                outcome.sections.push_back(TableMerge(db, *table, mainMachines, form).run());
             mergeHistory(db);
             transaction.commit();
         }
