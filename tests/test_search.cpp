@@ -233,6 +233,10 @@ private slots:
         QTest::newRow("several short words") << "東京 の" << 1;
         QTest::newRow("short words of two scripts") << "в 12" << 1;
         QTest::newRow("a short word no record holds") << "ʒq" << 0;
+        // Each record the index finds for a word of more than one piece is read for
+        // the word: counted a step at a time too, so a keystroke never waits for it.
+        QTest::newRow("a long word, each hit read for") << "встреча" << 100;
+        QTest::newRow("a long word in most notes") << "plain" << 500;
     }
     void shortQueriesMatchAnywhere() {
         QFETCH(QString, query);

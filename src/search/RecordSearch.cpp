@@ -215,7 +215,7 @@ RecordSearch::Scan RecordSearch::scanKeys(int tableIndex, const SearchQuery& que
                                           qint64 budget) {
     Scan scan;
     scan.lastKey = afterKey;
-    if (query.containedWords().isEmpty()) {
+    if (query.unconfirmedWords().isEmpty()) {
         // Every record the index finds is a hit: the limit bounds the work.
         scan.keys = matchingKeys(tableIndex, query, afterKey, limit);
         scan.lookedAt = scan.keys.size();
@@ -273,13 +273,19 @@ SearchPage RecordSearch::page(const SearchQuery& query, int limit, SearchPositio
 
 CountProgress RecordSearch::startCounts(const SearchQuery& query) {
     CountProgress progress;
-    countMore(query, progress);
+    countOn(query, progress, true);
     return progress;
 }
 
 void RecordSearch::countMore(const SearchQuery& query, CountProgress& progress) {
+    countOn(query, progress, false);
+}
+
+void RecordSearch::countOn(const SearchQuery& query, CountProgress& progress, bool firstTurn) {
     const int tables = int(searchedTables().size());
-    if (query.containedWords().isEmpty()) {
+    // A word of more than one piece is confirmed in each record the index finds:
+    // those are counted a budget at a time, as the short words are.
+    if (query.unconfirmedWords().isEmpty()) {
         // The index counts without reading a record: exact at once.
         progress = {{}, QList<qint64>(tables, 0), -1};
         for (const qint64 count : counts(query))
@@ -290,14 +296,18 @@ void RecordSearch::countMore(const SearchQuery& query, CountProgress& progress) 
         const qint64 version = dataVersion();
         if (progress.dataVersion != version || progress.counts.size() != tables)
             progress = {QList<HitCount>(tables, HitCount{0, false}), QList<qint64>(tables, 0), version};
-        for (int t = 0; t < tables; ++t) {
+        qint64 shared = m_scanLimit;
+        for (int t = 0; t < tables && shared > 0; ++t) {
             HitCount& count = progress.counts[t];
             if (count.exact)
                 continue;
-            const Scan scan = scanKeys(t, query, progress.afterKeys[t], CountLimit + 1 - int(count.count), m_scanLimit);
+            const Scan scan = scanKeys(t, query, progress.afterKeys[t], CountLimit + 1 - int(count.count),
+                                       firstTurn ? shared : m_scanLimit);
             count.count += scan.keys.size();
             count.exact = scan.tableDone || count.count > CountLimit;
             progress.afterKeys[t] = scan.lastKey;
+            if (firstTurn)
+                shared -= scan.lookedAt;
         }
     });
 }

@@ -104,7 +104,9 @@ public:
     QList<HitCount> boundedCounts(const SearchQuery& query) { return startCounts(query).counts; }
     // The counts of boundedCounts() and where those that are not exact go on;
     // countMore() takes each of them on by at most scanLimit() records, and begins
-    // again when the file was written meanwhile. Throw StoreError.
+    // again when the file was written meanwhile. startCounts() reads at most
+    // scanLimit() records in all, so that the first answer is painted at once.
+    // Throw StoreError.
     CountProgress startCounts(const SearchQuery& query);
     void countMore(const SearchQuery& query, CountProgress& progress);
     int scanLimit() const { return m_scanLimit; }
@@ -147,13 +149,15 @@ private:
     QList<qint64> matchingKeys(int tableIndex, const SearchQuery& query, qint64 afterKey, int limit);
     // The number of the table's hits, at most limit.
     qint64 countKeys(int tableIndex, const SearchQuery& query, int limit);
+    // countMore() with one budget of records for every section (firstTurn) or one each.
+    void countOn(const SearchQuery& query, CountProgress& progress, bool firstTurn);
     QList<qint64> readMatchingKeys(int tableIndex, const SearchQuery& query, qint64 afterKey, int limit);
     Scan scanKeys(int tableIndex, const SearchQuery& query, qint64 afterKey, int limit, qint64 budget);
     SearchHit describe(int tableIndex, qint64 key, const SearchQuery& query);
 
     std::unique_ptr<Connection> m_connection;
     std::unique_ptr<Statements> m_statements;
-    int m_scanLimit = 200; // about 2 ms of reading records with long texts
+    int m_scanLimit = 100; // about 1 ms of reading records with long texts
 
     // Every hit of a table that a call found whole (fewer than it asked for), so the
     // counts and later pages of the same query read no index again: for a rare
