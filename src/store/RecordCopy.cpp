@@ -44,9 +44,7 @@ public:
         }
         const int next = int(fields.size()) + 1;
         const bool compact = m_machines.used();
-        StoredIdentity::bind(m_insert, next,
-                             compact ? StoredIdentity::bytesOf(stamp.identity)
-                                     : StoredIdentity::textOf(stamp.identity).toStdString());
+        StoredIdentity::bind(m_insert, next, StoredIdentity::inForm(stamp.identity, compact));
         m_insert.bind(next + 1, static_cast<int64_t>(stamp.modified));
         const qint64 number =
             compact && stamp.machine ? m_machines.numberOf(QString::fromStdString(*stamp.machine)) : 0;

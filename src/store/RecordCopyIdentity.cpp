@@ -89,9 +89,7 @@ void copySyncRecords(SQLite::Database& source, SQLite::Database& target) {
                 for (int i = 0; i < count; ++i) {
                     const SQLite::Column value = rows.getColumn(i);
                     if (i == identity)
-                        StoredIdentity::bind(insert, i + 1,
-                                             compact ? StoredIdentity::bytesOf(value.getString())
-                                                     : StoredIdentity::textOf(value.getString()).toStdString());
+                        StoredIdentity::bind(insert, i + 1, StoredIdentity::inForm(value.getString(), compact));
                     else if (value.isInteger())
                         insert.bind(i + 1, value.getInt64());
                     else

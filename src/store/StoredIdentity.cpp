@@ -17,9 +17,10 @@ void storedIdentityFunction(sqlite3_context* call, int, sqlite3_value** values) 
     }
     const std::string text(reinterpret_cast<const char*>(sqlite3_value_text(values[0])),
                            size_t(sqlite3_value_bytes(values[0])));
+    // bytesOf() changes only a UUID's text, into its 16 bytes.
     const std::string stored = StoredIdentity::bytesOf(text);
-    if (stored.size() == UuidBytes && text.size() != UuidBytes)
-        sqlite3_result_blob(call, stored.data(), UuidBytes, SQLITE_TRANSIENT);
+    if (stored != text)
+        sqlite3_result_blob(call, stored.data(), int(stored.size()), SQLITE_TRANSIENT);
     else
         sqlite3_result_value(call, values[0]);
 }
@@ -49,9 +50,12 @@ QString textOf(const SQLite::Column& column) {
     return column.isNull() ? QString() : textOf(column.getString());
 }
 
+std::string inForm(const std::string& identity, bool compact) {
+    return compact ? bytesOf(identity) : textOf(identity).toStdString();
+}
+
 std::string forFile(const QString& text, int fileVersion) {
-    const std::string identity = text.toStdString();
-    return fileVersion >= CompactVersion ? bytesOf(identity) : identity;
+    return inForm(text.toStdString(), fileVersion >= CompactVersion);
 }
 
 void bind(SQLite::Statement& statement, int index, const std::string& stored) {

@@ -29,6 +29,9 @@ std::string bytesOf(const std::string& identity);
 QString textOf(const std::string& stored);
 QString textOf(const SQLite::Column& column);
 
+// An identity in either form, in the form a file keeps: bytes when compact,
+// UUID text otherwise.
+std::string inForm(const std::string& identity, bool compact);
 // The form a file of the given version stores the identity in.
 std::string forFile(const QString& text, int fileVersion);
 
